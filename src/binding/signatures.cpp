@@ -1,0 +1,221 @@
+// The signature table of every routine group of the module.
+#include "binding/signatures.hpp"
+
+#include <stdexcept>
+#include <string>
+
+#include "binding/prechecks.hpp"
+#include "state/presets.hpp"
+
+namespace zeft::binding {
+
+namespace {
+
+// ------------------------------------------------------------------ argument constructors
+
+ArgSpec in(char type, std::string name) { return {std::move(name), Role::in, type, "", 0, "", ""}; }
+ArgSpec truth(std::string name) { return {std::move(name), Role::in, 't', "", 0, "", ""}; }
+ArgSpec text(std::string name, int len) { return {std::move(name), Role::in, 'c', "", len, "", ""}; }
+ArgSpec arr(char type, std::string name, std::string dims) {
+    return {std::move(name), Role::in, type, std::move(dims), 0, "", ""};
+}
+ArgSpec inout(char type, std::string name, std::string dims) {
+    return {std::move(name), Role::inout, type, std::move(dims), 0, "", ""};
+}
+ArgSpec opt(std::string name, std::string deflt, std::string relation) {
+    return {std::move(name), Role::optional, 'i', "", 0, std::move(deflt), std::move(relation)};
+}
+ArgSpec ret(char type, std::string name, std::string dims = "") {
+    return {std::move(name), Role::returned, type, std::move(dims), 0, "", ""};
+}
+
+std::string dim(long long v) { return std::to_string(v); }
+
+// ------------------------------------------------------------------ zeftutils (table 1)
+
+GroupSpec zeftutils() {
+    GroupSpec g{"zeftutils", {}, {}};
+    auto& r = g.routines;
+    r.push_back({"abdetc", {in('i', "nla"), arr('f', "thkply", "(*)"), arr('f', "angply", "(*)"),
+                            arr('f', "q", "(4)"), in('f', "thklam"), arr('f', "aal", "(3,3)"),
+                            arr('f', "ddl", "(3,3)"), arr('f', "adl", "(3,3)"), in('i', "ier")},
+                 check_abdetc});
+    r.push_back({"chneig", {}});
+    r.push_back({"chodec", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                            arr('i', "lv", "(>=n)"), in('i', "ier")},
+                 check_chodec});
+    r.push_back({"chosol", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                            arr('i', "lv", "(>=n)"), arr('d', "x", "(n,m)"),
+                            opt("m", "shape(x,1)", "shape(x,1)==m"), arr('d', "y", "(>=n)")},
+                 check_chosol});
+    r.push_back({"cktype", {in('i', "ier")}});
+    r.push_back({"cripplingo", {in('i', "ier")}});
+    r.push_back({"cripplingt", {in('i', "ier")}});
+    r.push_back({"eigvpr", {in('i', "unit"), arr('d', "x", "(m,neiga)"),
+                            opt("m", "shape(x,0)", "shape(x,0)==m"),
+                            opt("neiga", "shape(x,1)", "shape(x,1)==neiga")}});
+    r.push_back({"jacob2", {arr('d', "a", "(*)"), opt("n", "len(lvtri)", "len(lvtri)>=n"),
+                            arr('i', "lvtri", "(>=n)"), in('d', "eps"), arr('d', "ys", "(n,n)"),
+                            in('i', "ier")},
+                 check_jacob2});
+    r.push_back({"lqfit", {arr('d', "phi", "(m,*)"), in('i', "ij"), in('i', "k"),
+                           opt("m", "shape(phi,0)", "shape(phi,0)==m"), arr('d', "epss", "(*)"),
+                           arr('d', "ak", "(*)")},
+                 check_lqfit});
+    r.push_back({"mklvbd", {arr('i', "lv", "(*)"), in('i', "nn"), in('i', "ibd"), in('i', "ier")},
+                 check_mklvbd});
+    r.push_back({"probtm", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                            arr('i', "lv", "(>=n)"), arr('d', "b", "(n,m)"), in('i', "m1"),
+                            opt("m", "shape(b,1)", "shape(b,1)==m"), ret('d', "c", "(n,m)")},
+                 check_probtm});
+    r.push_back({"phi", {in('i', "i"), in('f', "z"), in('f', "val"), in('i', "ier")}});
+    r.push_back({"prtype", {}});
+    r.push_back({"rdtype", {in('i', "ier")}});
+    r.push_back({"simvit", {in('i', "neigrq"), opt("neigit", "shape(x,1)", "shape(x,1)==neigit"),
+                            arr('d', "a", "(*)"), arr('d', "b", "(*)"),
+                            opt("n", "shape(x,0)", "shape(x,0)==n"), in('i', "ibda"), in('i', "ibdb"),
+                            arr('i', "lvbnda", "(*)"), arr('i', "lvbndb", "(*)"), in('d', "eps"),
+                            arr('d', "elam", "(*)"), arr('d', "x", "(n,neigit)"), in('i', "jac"),
+                            in('i', "ip"), arr('i', "lvtri", "(*)"), in('i', "ier")},
+                 check_simvit});
+    r.push_back({"trnpsi", {opt("m", "shape(a,0)", "shape(a,0)==m"), in('f', "psi"),
+                            arr('f', "a", "(m,m)"), ret('f', "b", "(m,m)"), ret('i', "ier")}});
+    return g;
+}
+
+// ------------------------------------------------------------------ analysis module (table 2)
+
+template <class P>
+GroupSpec analysis_module() {
+    const std::string R1 = dim(P::p_rtnds - 1), S = dim(P::p_stf), N = dim(P::p_nodes),
+                      E = dim(P::p_elmts), NX = dim(P::p_nx), NY = dim(P::p_ny);
+    GroupSpec g{"prtnds" + dim(P::number),
+                {{"p_la11", P::p_la11}, {"p_la22", P::p_la22}, {"p_lb11", P::p_lb11},
+                 {"p_rtnds", P::p_rtnds}, {"p_ngit", P::p_ngit}, {"p_ngrq", P::p_ngrq},
+                 {"p_nsup", P::p_nsup}, {"p_abdstf", P::p_abdstf}, {"p_nodes", P::p_nodes},
+                 {"p_stf", P::p_stf}, {"p_elmts", P::p_elmts}, {"p_nx", P::p_nx},
+                 {"p_ny", P::p_ny}, {"p_ibdx", P::p_ibdx}, {"p_ibdy", P::p_ibdy}},
+                {}};
+    auto& r = g.routines;
+    const auto e6 = [&](const char* n) { return arr('f', n, "(6," + E + ")"); };
+    const auto e3 = [&](const char* n) { return arr('f', n, "(3," + E + ")"); };
+    const auto s6 = [](const char* n) { return arr('f', n, "(6,*)"); };
+    const auto s3 = [](const char* n) { return arr('f', n, "(3,*)"); };
+
+    r.push_back({"callzeft",
+                 {text("filenamep", 8), text("titp", 80), in('f', "rxp"), in('f', "ryp"),
+                  in('f', "rxyp"), arr('f', "matabdf", "(18,2)"), arr('f', "steifxf", "(4)"),
+                  arr('f', "steifyf", "(4)"), in('f', "framepitch"), in('f', "stringerpitch"),
+                  in('i', "stypep"), in('f', "chordwdth"), in('f', "sfootwdth"), in('f', "alpha"),
+                  in('f', "height"), in('f', "loadvxp"), in('f', "loadvyp"), in('f', "loadvxyp"),
+                  in('f', "fnxp"), in('f', "fnxyp"), in('f', "fnyp"), in('f', "alfaxp"),
+                  in('f', "alfayp"), inout('d', "elamp", "(55)"),
+                  inout('d', "membraneforcesp", "(275)"), in('i', "itab"), in('i', "neigit"),
+                  in('i', "neigrq"), truth("mempri"), in('i', "indplt"), arr('i', "ku", "(5)"),
+                  arr('i', "istx", "(" + S + ")"), arr('i', "isty", "(" + S + ")"),
+                  arr('i', "elmstf", "(" + R1 + ")"), arr('i', "bndy0", "(7)"),
+                  arr('i', "bndyl", "(7)"), arr('i', "bndx0", "(7)"), arr('i', "bndxl", "(7)"),
+                  in('i', "anzelzwframes"), in('i', "anzelprohalbfoot"), in('i', "anzelzwstr"),
+                  in('i', "anzelbelowstr"), inout('d', "displ", "(" + NX + "*neigrq)")},
+                 check_callzeft<P>});
+    r.push_back({"zeftmain",
+                 {text("proj", 8), text("titp", 80), truth("buckp"), in('i', "itabp"),
+                  in('i', "neigitp"), in('i', "neigrqp"), truth("memprip"), in('i', "indpltp"),
+                  arr('i', "kup", "(5)"), arr('f', "ap", "(" + R1 + ")"),
+                  arr('f', "bp", "(" + R1 + ")"), arr('i', "bndx0p", "(7)"),
+                  arr('i', "bndxlp", "(7)"), arr('i', "bndy0p", "(7)"), arr('i', "bndylp", "(7)"),
+                  in('f', "rxp"), in('f', "ryp"), in('f', "rxyp"), arr('i', "istxp", "(" + S + ")"),
+                  arr('i', "istyp", "(" + S + ")"), arr('i', "elmstfp", "(" + R1 + ")"),
+                  arr('f', "steifxp", "(4," + S + ")"), arr('f', "steifyp", "(4," + S + ")"),
+                  in('f', "alfaxp"), in('f', "alfayp")}});
+    r.push_back({"initlz", {}});
+    r.push_back({"a11xst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"a11yst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"a21ast", {text("xory", 1), arr('d', "a21", "(" + NY + ",*)"), in('i', "ier")},
+                 check_a21ast<P>});
+    r.push_back({"a22ast", {text("xory", 1), arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
+    r.push_back({"bmatst", {text("xory", 1), arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"),
+                            arr('f', "pmem", "(" + N + ",3)"), in('f', "fakt"), in('i', "ier")},
+                 check_bmt<P>});
+    r.push_back({"buvi", {in('i', "ier")}});
+    r.push_back({"cmpa11", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"cmpa21", {arr('d', "a21", "(" + NY + ",*)"), in('i', "long_bn"), in('i', "ier")},
+                 check_cmpa21<P>});
+    r.push_back({"cmpa22", {arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
+    r.push_back({"cmpbmt", {arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"),
+                            arr('f', "pmem", "(" + N + ",3)"), in('f', "fakt"), in('i', "ier")},
+                 check_bmt<P>});
+    r.push_back({"cmpmmt", {inout('d', "mmt", "(*)"), arr('i', "lv", "(*)"), ret('i', "ier")},
+                 check_mmt<P>});
+    r.push_back({"cntour", {}});
+    r.push_back({"f01kbf", {arr('f', "c", "(45," + E + ")"), e3("ch")}});
+    r.push_back({"f01ktf", {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"),
+                            e6("rr"), e6("dr"), e6("br"), e3("ss")}});
+    r.push_back({"glbuck", {s6("bb"), s6("dd"), s6("bd"), in('i', "ier"), in('f', "fstbug")}});
+    r.push_back({"incs2", {in('i', "ier")}});
+    r.push_back({"incs3", {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"),
+                           s6("br"), s3("ss"), in('i', "ier"), in('f', "fstbui")}});
+    r.push_back({"iuoriv", {in('i', "i"), in('i', "j"), in('i', "ifun"), arr('i', "iu", "(4,4)"),
+                            in('i', "ier")}});
+    r.push_back({"kuorkv", {text("xory", 1), in('i', "ii"), in('i', "jj"), in('i', "ifun"),
+                            arr('i', "kv", "(2,4)"), in('i', "ier")}});
+    r.push_back({"mmtst", {text("xory", 1), inout('d', "mmt", "(*)"), ret('i', "ier")}, check_mmt<P>});
+    r.push_back({"modes", {in('i', "ier")}});
+    r.push_back({"pltmsh", {}});
+    r.push_back({"prtout", {s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"), s6("br"), s3("ss")},
+                 check_prtout<P>});
+    r.push_back({"prtvib", {arr('f', "bb", "(6)"), arr('f', "dd", "(6)"), arr('f', "bd", "(6)"),
+                            arr('f', "rr", "(6)"), arr('f', "dr", "(6)"), arr('f', "br", "(6)"),
+                            arr('f', "ss", "(3)")}});
+    r.push_back({"rddata", {e6("bb"), e6("dd"), e6("bd"), e6("rr"), e6("dr"), e6("br"), e3("ss"),
+                            in('i', "ier")}});
+    r.push_back({"redfkq", {}});
+    r.push_back({"setkey", {in('i', "ix"), in('i', "iy")}});
+    r.push_back({"tczinc", {arr('f', "trm", "(6,6)"), arr('f', "c", "(45," + E + ")"), e6("bb"),
+                            in('i', "d"), in('i', "k"), in('i', "ks"), in('i', "ielm")},
+                 check_tczinc<P>});
+    r.push_back({"tfmstf", {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"),
+                            e6("rr"), e6("dr"), e6("br"), e3("ss"), in('i', "ier")}});
+    r.push_back({"tminc", {in('f', "cp"), arr('f', "trm", "(6,6)"), e3("ch"), in('f', "rx"),
+                           in('f', "ry"), in('f', "rxy"), e3("ss")}});
+    r.push_back({"vibs2", {in('i', "ier")}});
+    r.push_back({"vibs3", {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), in('f', "rr"),
+                           in('f', "dr"), in('f', "br"), in('f', "ss"), in('i', "ier")}});
+    return g;
+}
+
+template <class P>
+GroupSpec parameter_group() {
+    return {"zeft" + dim(P::number),
+            {{"p_rtnds", P::p_rtnds}, {"p_ngit", P::p_ngit}, {"p_ngrq", P::p_ngrq},
+             {"p_nsup", P::p_nsup}, {"p_abdstf", P::p_abdstf}, {"p_nodes", P::p_nodes},
+             {"p_stf", P::p_stf}, {"p_elmts", P::p_elmts}, {"p_nx", P::p_nx}, {"p_ny", P::p_ny},
+             {"p_ibdx", P::p_ibdx}, {"p_ibdy", P::p_ibdy}},
+            {}};
+}
+
+}  // namespace
+
+const std::vector<GroupSpec>& module_groups() {
+    static const std::vector<GroupSpec> groups = {
+        parameter_group<P31>(),   parameter_group<P19>(),   parameter_group<P21>(),
+        parameter_group<P25>(),   zeftutils(),              analysis_module<P31>(),
+        analysis_module<P19>(),   analysis_module<P21>(),   analysis_module<P25>(),
+    };
+    return groups;
+}
+
+const CallView::Arg& CallView::operator[](const std::string& name) const {
+    for (const Arg& a : args)
+        if (a.spec->name == name) return a;
+    throw std::logic_error("no argument named " + name);
+}
+
+long long CallView::ival(const std::string& name) const {
+    const Arg& a = (*this)[name];
+    if (a.spec->type == 'd') return static_cast<long long>(*static_cast<double*>(a.data));
+    if (a.spec->type == 'f') return static_cast<long long>(*static_cast<float*>(a.data));
+    return *static_cast<int*>(a.data);
+}
+
+}  // namespace zeft::binding
