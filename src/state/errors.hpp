@@ -13,8 +13,8 @@ namespace buvi {
 constexpr int grid_too_large = 1, incs2 = 2, incs3 = 3, glbuck = 4, membrane_stiffness = 10;
 }
 namespace mklvbd { constexpr int bad_order = 1; }
-namespace iuoriv { constexpr int out_of_range = 1, inadmissible_function = 2; }
-namespace kuorkv { constexpr int bad_direction = 1, bad_node = 2; }
+namespace iuoriv { constexpr int out_of_range = 1, inadmissible_function = 2, bad_grid = 3; }
+namespace kuorkv { constexpr int bad_direction = 1, bad_node = 2, bad_function = 3, bad_grid = 4; }
 namespace cmpa11 { constexpr int iuoriv = 2, a11xst = 3, cmpbmt = 3, a11yst = 4; }
 namespace stiffener { constexpr int no_uv = 1, kuorkv = 2, kuorkv_along = 3, bad_direction = 3; }
 namespace cmpa21 { constexpr int rows = 1, iuoriv = 2, a21ast_x = 3, a21ast_y = 4; }
@@ -32,7 +32,7 @@ namespace mmtst { constexpr int bad_direction = 1, kuorkv = 2; }
 namespace tfmstf { constexpr int degenerate = 1; }
 namespace glbuck { constexpr int no_convergence = 11, bad_input = 12; }
 namespace crippling { constexpr int bad_input = 12; }
-namespace abdetc { constexpr int trnpsi_base = 20; }
+namespace abdetc { constexpr int trnpsi_base = 20, bad_material = 10; }
 namespace trnpsi { constexpr int bad_order = 1; }
 namespace phi { constexpr int outside = 1, bad_index = 2; }
 
