@@ -1,0 +1,360 @@
+"""Input echo of the analysis listing (prtout): block layouts, the knfun star rules, the
+curvature and node-table formats, the refusal of grids outside the preset's limits, and the
+degree-to-radian conversion of the angles of obliqueness."""
+import numpy as np
+import pytest
+
+_zeft = pytest.importorskip("_zeft")
+P31 = _zeft.prtnds31
+ELEMENTS = 900
+
+
+# ----------------------------------------------------------------------------- helpers
+
+def E(v, w, d=7):
+    """Fortran Ew.d of a single-precision value: 0.ddddE+xx right-aligned in w columns."""
+    v = float(np.float32(v))
+    if v == 0.0:
+        s = "0." + "0" * d + "E+00"
+    else:
+        m, x = f"{abs(v):.{d - 1}e}".split("e")
+        s = "0." + m.replace(".", "") + f"E{int(x) + 1:+03d}"
+        if v < 0:
+            s = "-" + s
+    return s.rjust(w)
+
+
+def F(v, w, d):
+    return f"{float(np.float32(v)):{w}.{d}f}"
+
+
+def leit_table(mx, my):
+    table = np.zeros((31, 31), np.int32)
+    for i in range(1, mx + 1):
+        for j in range(1, my + 1):
+            table[j - 1, i - 1] = (i - 1) * my + j
+    return table
+
+
+def panel(mx=3, my=3, ku=(1, 2, 3, 0, 0), a=None, b=None, seiten=0, bnd=None, idesup=(),
+          radii=(1e29, 1e29, 1e29)):
+    """Stores a panel in the records of preset 31 as the input check leaves them."""
+    ina, ind, inb = _zeft.f07ina, _zeft.f07ind, _zeft.f07inb
+    ina.mx, ina.my = mx, my
+    ina.ku = np.array(ku, np.int32)
+    ina.knfun = sum(1 for k in ku if k > 0)
+    lengths = np.zeros(30, np.float32)
+    lengths[: mx - 1] = a if a is not None else 10.0
+    ina.a = lengths
+    lengths = np.zeros(30, np.float32)
+    lengths[: my - 1] = b if b is not None else 20.0
+    ina.b = lengths
+    ina.leit = leit_table(mx, my)
+    bnd = bnd or {}
+    for name in ("bndy0", "bndx0", "bndyl", "bndxl"):
+        setattr(ind, name, np.array(bnd.get(name, [0] * 7), np.int32))
+    ind.seiten = seiten
+    sup = np.zeros((4, 250), np.int32)
+    for k, column in enumerate(idesup):
+        sup[:, k] = column
+    ind.idesup = sup
+    ind.numsup = len(idesup)
+    inb.rx, inb.ry, inb.rxy = radii
+
+
+def stiffness_arrays():
+    """Element arrays whose columns differ, so a wrong strip or kind shows in the listing."""
+    arrays = []
+    for kind, rows in enumerate((6, 6, 6, 6, 6, 6, 3), start=1):
+        v = np.zeros((rows, ELEMENTS), np.float32, order="F")
+        for col in range(ELEMENTS):
+            v[:, col] = kind * 1000.0 + (col + 1) * 10.0 + np.arange(1, rows + 1)
+        arrays.append(v)
+    return arrays
+
+
+@pytest.fixture
+def listing(tmp_path, monkeypatch):
+    """Runs prtout into fort.9 of a fresh folder and returns the records of the listing."""
+    monkeypatch.chdir(tmp_path)
+    _zeft._close_unit(9)  # a driver run may have left its listing connected
+    _zeft.datran.nwrite = 9
+
+    def run(arrays=None):
+        P31.prtout(*(arrays or stiffness_arrays()))
+        _zeft._close_unit(9)
+        return (tmp_path / "fort.9").read_text().split("\n")[:-1]
+
+    return run
+
+
+def section(lines, title, ends=()):
+    """The records from three lines before `title` up to three lines before the first of
+    `ends` that follows (or to the end)."""
+    start = lines.index(title) - 3
+    stop = len(lines)
+    for end in ends:
+        if end in lines[start + 4:]:
+            stop = min(stop, lines.index(end, start + 4) - 3)
+    return lines[start:stop]
+
+
+DOFS = " CODE NUMBERS OF THE FUNCTIONAL DOFS INVOLVED:"
+STIFF = " STIFFNESS COEFFICIENTS"
+LATER = (" DISCRETE STIFFNESSES IN X'-DIRECTION", " DISCRETE STIFFNESSES IN Y'-DIRECTION",
+         " PRESCRIBED MEMBRANE FORCES")
+FIXED = " PRESCRIBED MEMBRANE FORCES"
+VARIABLE = " DISTRIBUTION OF VARIABLE MEMBRANE FORCES"
+
+
+# ----------------------------------------------------------------------------- grid blocks
+
+@pytest.mark.parametrize("mx, my, a, b", [
+    (3, 3, [1.5, 2.25], [7.5, 100000.125]),        # two-column rows only
+    (5, 2, [1.5, 2.25, 3.0, 4.0], [7.5]),          # x-lengths continue in the left column
+    (2, 4, [12.0], [1.0, -2.5, 123456.789]),       # y-lengths continue in the right column
+])
+def test_start_of_echo_and_grid(listing, mx, my, a, b):
+    panel(mx, my, a=a, b=b)
+    lines = listing()
+    lengths = []
+    for i in range(max(mx, my) - 1):
+        if i < min(mx, my) - 1:
+            lengths.append(" " * 21 + F(a[i], 15, 5) + " " * 5 + F(b[i], 15, 5))
+        elif mx > my:
+            lengths.append(" " * 21 + F(a[i], 15, 5))
+        else:
+            lengths.append(" " * 41 + F(b[i], 15, 5))
+    edges = sum(np.float32(v) for v in a), sum(np.float32(v) for v in b)
+    # Without edge-wise conditions or suppressed freedoms the echo starts with the DOF codes.
+    assert lines[:16 + len(lengths)] == [
+        "", "", "", DOFS + "  1  2  3",
+        "", "", "",
+        " NUMBER OF SUBDIVISION LINES:   IN X-DIRECTION" + f"{mx:5d}",
+        " " * 32 + "IN Y-DIRECTION" + f"{my:5d}",
+        "", "",
+        " SUBDIVISION LENGTHS IN   X-DIRECTION         Y-DIRECTION",
+        *lengths,
+        " " * 24 + "-" * 35,
+        " EDGE LENGTHS        " + F(edges[0], 15, 5) + " " * 5 + F(edges[1], 15, 5),
+        "", "", "",
+    ]
+    assert lines[16 + len(lengths)].startswith(" ANGLES OF OBLIQUENESS      X'-X:")
+    assert lines[17 + len(lengths)].startswith(" " * 28 + "Y'-Y:")
+
+
+def test_value_too_wide_for_its_field_is_starred(listing):
+    panel(2, 2, a=[1.0e12], b=[3.0])
+    lines = listing()
+    assert " " * 21 + "*" * 15 + " " * 5 + F(3.0, 15, 5) in lines
+
+
+# ----------------------------------------------------------------------------- boundaries
+
+HEADER = [
+    "", "", "",
+    " BOUNDARY CONDITIONS, EDGE-WISE",
+    "",
+    "       0 = FIXED",
+    "       - = FREE",
+    "       * = NOT SPECIFIED",
+    "",
+    "       BOUNDARY !     W     U     V   BETA  GAMMA  W,X OR W,Y",
+    "       " + "-" * 9 + "+" + "-" * 44,
+]
+
+
+def edge_row(name, marks):
+    return "        " + name.ljust(8) + "!" + "".join(m.rjust(6) for m in marks[:5]) + marks[5].rjust(10)
+
+
+@pytest.mark.parametrize("ku, y0_marks, xl_marks", [
+    ((1, 2, 3, 4, 5), "0----0", "-0000-"),
+    ((1, 0, 0, 0, 0), "0****0", "-****-"),   # W alone: stars overwrite the fixed codes
+    ((1, 2, 3, 0, 0), "0--**0", "-00**-"),
+    ((1, 4, 5, 0, 0), "0**--0", "-**00-"),
+])
+def test_boundary_conditions(listing, ku, y0_marks, xl_marks):
+    # Code 7 lies outside the six columns and is ignored.
+    bnd = {"bndy0": [0, 1, 6, 0, -3, 0, 0], "bndx0": [-1, 1, 2, 3, 4, 5, 6],
+           "bndyl": [2, 0, 0, 0, 0, 0, 0], "bndxl": [0, 2, 3, 4, 5, 7, 0]}
+    panel(ku=ku, seiten=1, bnd=bnd)
+    lines = listing()
+    assert lines[:15] == HEADER + [
+        edge_row("Y = 0", y0_marks),
+        "        X = 0   !" + " " * 15 + "SYMMETRY",
+        "        Y = LY  !" + " " * 12 + "ANTI-SYMMETRY",
+        edge_row("X = LX", xl_marks),
+    ]
+    assert lines[15:18] == ["", "", ""] and lines[18].startswith(DOFS)
+
+
+def test_suppressed_freedoms(listing):
+    panel(ku=(1, 2, 3, 4, 5), idesup=[(1, 4, 3, 2), (5, 1, 17, 31)])
+    lines = listing()
+    assert lines[:10] == [
+        "", "", "",
+        " NUMBER OF SUPPRESSED FREEDOMS:      2",
+        "",
+        "     NODE          FUNCTION CODE NUMBER       KIND OF DERIVATIVE",
+        "  NODY  NODX       1=W,2=U,3=V,4=BETA,5=GAMMA    1=F,2=FX,3=FY,4=FXY",
+        "    3     2" + " " * 16 + "  1" + " " * 23 + "  4",
+        "   17    31" + " " * 16 + "  5" + " " * 23 + "  1",
+        "",
+    ]
+    assert lines[12] == DOFS + "  1  2  3  4  5"
+
+
+# ----------------------------------------------------------------------------- curvature
+
+@pytest.mark.parametrize("radii, shown", [
+    ((1.0e19, 1.0e20, -1.0e20), (E(1.0e19, 14), "   INFINITE", "   INFINITE")),
+    ((-2500.0, 1.0e29, -1.0e19), ("-0.2500000E+04", "   INFINITE", "-0.1000000E+20")),
+    ((0.0, 123.456, -1.0e-3), (E(0.0, 14), E(123.456, 14), E(-1.0e-3, 14))),
+])
+def test_shell_curvature(listing, radii, shown):
+    panel(radii=radii)
+    lines = listing()
+    i = lines.index(" SHELL CURVATURE:")
+    assert lines[i - 3:i] == ["", "", ""]
+    assert lines[i + 1:i + 4] == ["       RX  = " + shown[0], "       RY  = " + shown[1],
+                                  "       RXY = " + shown[2]]
+
+
+# ----------------------------------------------------------------------------- stiffnesses
+
+def matrix(e):
+    rows = [(e[0], e[1], e[3]), (e[1], e[2], e[4]), (e[3], e[4], e[5])]
+    return [" " + "".join(E(v, 20) for v in row) for row in rows] + ["", ""]
+
+
+@pytest.mark.parametrize("ku, rotations", [
+    ((1, 2, 3, 0, 0), False), ((1, 0, 0, 0, 0), False), ((1, 4, 5, 0, 0), True),
+    ((1, 2, 3, 4, 5), True),
+])
+def test_stiffness_coefficients(listing, ku, rotations):
+    panel(my=3, ku=ku)
+    bb, dd, bd, rr, dr, br, ss = arrays = stiffness_arrays()
+    lines = section(listing(arrays), STIFF, LATER)
+    strip = ["0      ELEMENT STRIP :  1", "0      ELEMENT STRIP :  2"]
+    expected = ["", "", "", "", STIFF, "", "       MEMBRANE"]
+    for j in range(2):
+        expected += [strip[j]] + matrix(bb[:, j])
+    for title, v in (("BENDING", dd), ("MEMBRANE-BENDING COUPLING", bd)):
+        for j in range(2):
+            expected += ["0      " + title, strip[j]] + matrix(v[:, j])
+    if rotations:
+        # The adjustment terms of the last strip only; the shear of every strip.
+        expected += ["0      BENDING ADJUSTMENT"] + matrix(rr[:, 1])
+        expected += ["0      MEMBRANE-BENDING ADJUSTMENT COUPLING"] + matrix(dr[:, 1])
+        expected += ["0      BENDING-BENDING ADJUSTMENT COUPLING"] + matrix(br[:, 1])
+        for j in range(2):
+            s = ss[:, j]
+            expected += ["0      TRANSVERSE SHEAR", " " + E(s[0], 20) + E(s[1], 20),
+                         " " + E(s[1], 20) + E(s[2], 20), "", ""]
+    assert lines == expected
+
+
+# ----------------------------------------------------------------------------- node tables
+
+@pytest.mark.parametrize("mx, my", [(3, 2), (6, 3), (7, 2), (13, 4)])
+def test_node_table_layout(listing, mx, my):
+    panel(mx, my)
+    lines = listing()
+    groups = [list(range(j, min(j + 5, mx) + 1)) for j in range(1, mx + 1, 6)]
+    for title, tail in ((FIXED, (VARIABLE,)), (VARIABLE, ())):
+        block = section(lines, title, tail)
+        assert block[:4] == ["", "", "", title]
+        rest = block[4:]
+        for name in ("NX", "NXY", "NY"):
+            assert rest[:2] == ["", " " * 30 + name]
+            rest = rest[2:]
+            for group in groups:
+                assert rest[0] == ""
+                assert rest[1] == " " * 11 + "".join(" " * 10 + f"IX={ix:2d}" + " " * 4 for ix in group)
+                for iy in range(1, my + 1):
+                    row = rest[1 + iy]
+                    assert row.startswith(f"       IY={iy:2d}") and len(row) == 12 + 19 * len(group)
+                rest = rest[2 + my:]
+        assert rest == []
+
+
+# ----------------------------------------------------------------------------- refusals
+
+@pytest.mark.parametrize("change, reason", [
+    (dict(mx=1), "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 1  MY = 3"),
+    (dict(my=32), "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 3  MY = 32"),
+    (dict(knfun=0), "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 0"),
+    (dict(knfun=6), "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 6"),
+    (dict(numsup=251), "NUMBER OF SUPPRESSED FREEDOMS ABOVE 250:  NUMSUP = 251"),
+    (dict(leit=(2, 3, 962)), "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 2, IX = 3:  LEIT = 962"),
+    (dict(leit=(1, 1, 0)), "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 1, IX = 1:  LEIT = 0"),
+])
+def test_inadmissible_grid_is_refused(listing, capfd, change, reason):
+    panel(3, 3)
+    ina = _zeft.f07ina
+    if "mx" in change:
+        ina.mx = change["mx"]
+    if "my" in change:
+        ina.my = change["my"]
+    if "knfun" in change:
+        ina.knfun = change["knfun"]
+    if "numsup" in change:
+        _zeft.f07ind.numsup = change["numsup"]
+    if "leit" in change:
+        iy, ix, node = change["leit"]
+        table = leit_table(3, 3)
+        table[iy - 1, ix - 1] = node
+        ina.leit = table
+    block = ["", " MESSAGE FROM SUBROUTINE PRTOUT:", " " + reason, " INPUT ECHO NOT WRITTEN"]
+    assert listing() == block
+    assert "\n".join(block) in capfd.readouterr().out
+
+
+def test_too_few_element_columns_are_rejected(listing):
+    panel(3, 5)
+    short = [np.zeros((6 if k < 6 else 3, 3), np.float32, order="F") for k in range(7)]
+    with pytest.raises(_zeft.error):
+        P31.prtout(*short)
+
+
+# ----------------------------------------------------------------------------- whole run
+
+def test_run_echo_angles_and_stiffeners(tmp_path, monkeypatch):
+    """A driver run without buckling analysis writes the echo with the angles in degrees and
+    the stringer table; a later echo shows the angles converted to radians."""
+    monkeypatch.chdir(tmp_path)
+    _zeft._close_unit(9)
+    _zeft.antype.vibr = 0
+    panel(4, 3)
+    istx = np.zeros(29, np.int32)
+    istx[0] = 2
+    steifx = np.zeros((4, 29), np.float32, order="F")
+    steifx[:, 0] = (1.25e5, -2.5, 3.0e7, 0.0)
+    try:
+        P31.zeftmain("ECHO", "ANGLES", 0, 0, 4, 2, 1, 0, [1, 2, 3, 0, 0],
+                     np.full(30, 10.0, np.float32), np.full(30, 20.0, np.float32),
+                     [0] * 7, [0] * 7, [0] * 7, [0] * 7, 1e29, 1e29, 1e29,
+                     istx, np.zeros(29, np.int32), np.ones(30, np.int32), steifx,
+                     np.zeros((4, 29), np.float32, order="F"), 90.0, 0.0)
+    except _zeft.error as e:
+        pytest.skip(f"driver not available: {e}")
+    _zeft._close_unit(9)
+    lines = (tmp_path / "ECHO    .out").read_text().split("\n")
+    i = lines.index(" ANGLES OF OBLIQUENESS      X'-X:  90.0000")
+    assert lines[i + 1] == " " * 28 + "Y'-Y:   0.0000"
+    assert section(lines, LATER[0], LATER[1:]) == [
+        "", "", "", LATER[0], "", "",
+        "       NO OF      !" + " " * 34 + "STIFFNESSES:",
+        " SUBDIVISION LINE !         AXIAL             COUPLING           BENDING            TORSION",
+        " " + "-" * 17 + "+" + "-" * 75,
+        "         2        !" + "".join(E(v, 19) for v in steifx[:, 0]),
+    ]
+
+    # The conversion happened in place: 90 degrees became 1.5707964 radians.
+    _zeft.datran.nwrite = 9
+    panel(4, 3)
+    P31.prtout(*stiffness_arrays())
+    _zeft._close_unit(9)
+    again = (tmp_path / "fort.9").read_text().split("\n")
+    assert " ANGLES OF OBLIQUENESS      X'-X:   1.5708" in again
