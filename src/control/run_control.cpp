@@ -1,0 +1,197 @@
+// Buckling run control buvi.
+#include "control/run_control.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "assembly/keymatrix.hpp"
+#include "binding/registry.hpp"
+#include "control/analysis_type.hpp"
+#include "control/input_check.hpp"
+#include "io/units.hpp"
+#include "results/element_terms.hpp"
+#include "results/listing.hpp"
+#include "results/stringer_checks.hpp"
+#include "solver/buckling.hpp"
+#if __has_include("solver/profile.hpp")
+#include "solver/profile.hpp"
+#else
+namespace zeft { void mklvbd(int* lv, int& nn, int& ibd, int& ier); }
+#endif
+#include "state/errors.hpp"
+#include "state/records.hpp"
+
+namespace zeft {
+
+namespace {
+
+/// How an error block names the failing routine's code.
+enum class Code { value, none };
+
+/// The error block of buvi: the header and "ERROR REPORTED FROM SUBROUTINE" with the routine's
+/// name right-aligned in ten columns and its code (or nothing after "IER="), an optional
+/// extra record, written to the listing and, unless listing_only, again to standard output.
+void error_block(const char* routine, int e, Code code, const char* extra = nullptr,
+                 bool listing_only = false) {
+    std::string line = " ERROR REPORTED FROM SUBROUTINE " + fmt::A(10, routine) + "  IER=";
+    if (code == Code::value) line += fmt::I(3, e);
+    for (int unit : {datran.nwrite, io::stdout_unit}) {
+        if (listing_only && unit == io::stdout_unit) break;
+        io::write_record(unit, " MESSAGE FROM SUBROUTINE BUVI:");
+        io::write_record(unit, line);
+        if (extra != nullptr) io::write_record(unit, extra);
+    }
+}
+
+/// Inverts the 3x3 membrane stiffness S of the first element, read from the packed upper
+/// triangle of its 9x9 coefficient matrix c(45): S11 = c(1), S12 = c(2), S13 = c(3),
+/// S22 = c(10), S23 = c(11), S33 = c(18). S^-1 = adj(S) / det S with det S expanded along the
+/// first row, all in single precision. False when S is not safely invertible: its diagonal
+/// product is not above 1.0E-31, or |det S| is not above 1.0E-31 times that product.
+bool invert_membrane_stiffness(const float* c, F07aij& inv) {
+    const float s11 = c[0], s12 = c[1], s13 = c[2], s22 = c[9], s23 = c[10], s33 = c[17];
+    const float p = s11 * s22 * s33;
+    const float c11 = s22 * s33 - s23 * s23;
+    const float c12 = s23 * s13 - s12 * s33;
+    const float c13 = s12 * s23 - s22 * s13;
+    const float det = s11 * c11 + s12 * c12 + s13 * c13;
+    if (!(p > 1.0E-31f) || !(std::fabs(det) > 1.0E-31f * p)) return false;
+    const float c22 = s11 * s33 - s13 * s13;
+    const float c23 = s12 * s13 - s11 * s23;
+    const float c33 = s11 * s22 - s12 * s12;
+    const float r = 1.0f / det;
+    inv(1, 1) = c11 * r;
+    inv(1, 2) = inv(2, 1) = c12 * r;
+    inv(1, 3) = inv(3, 1) = c13 * r;
+    inv(2, 2) = c22 * r;
+    inv(2, 3) = inv(3, 2) = c23 * r;
+    inv(3, 3) = c33 * r;
+    return true;
+}
+
+}  // namespace
+
+template <class P>
+void buvi(int& ier) {
+    constexpr std::size_t ne = P::p_elmts;
+    const int nw = datran.nwrite;
+    auto& g = f07ina<P>();
+    auto& lv = comlv<P>();
+
+    // Element stiffness arrays of the run, one column per element.
+    std::vector<float> bb(6 * ne), dd(6 * ne), bd(6 * ne), rr(6 * ne), dr(6 * ne), br(6 * ne),
+        ss(3 * ne), c(45 * ne), ch(3 * ne);
+    float fstbub = 0.0f;
+    int e = 0;
+
+    io::write_record(nw, "");
+    io::write_record(nw, "");
+    io::write_record(nw, "");
+    io::write_record(nw, fmt::X(14) + "BUCKLING LOAD FACTORS AND MODES");
+    ier = 0;
+
+    rddata<P>(bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(), ss.data(), e);
+    if (e != 0) {
+        ier = e;
+        error_block("RDDATA", e, Code::value);
+        return;
+    }
+
+    if (static_cast<long long>(g.mx) * g.my > P::p_nodes) {
+        io::writef(nw, "(' MX*MY .GT. P_NODES. P_NODES=',I5,'  MX =',I5,' MY =',I5)",
+                   {P::p_nodes, g.mx, g.my});
+        ier = err::buvi::grid_too_large;
+        return;
+    }
+
+    // The echo also turns the angles of obliqueness into radians for every later step.
+    if (!antype.vibr) prtout<P>(bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(), ss.data());
+
+    setkey<P>(man.ix, man.iy);
+
+    if (man.iy != 0) {
+        mklvbd(lv.lva22, man.iy, g.ibdy, e);
+        if (e != 0) {
+            error_block("MKLVBD", e, Code::value, " for LVA22");
+            ier = e;
+            return;
+        }
+    }
+    mklvbd(lv.lvb, man.ix, g.ibdx, e);
+    if (e != 0) {
+        error_block("MKLVBD", e, Code::value, " for LVB");
+        ier = e;
+        return;
+    }
+
+    tfmstf<P>(c.data(), ch.data(), bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(),
+              ss.data(), e);
+    if (e != 0) {
+        error_block("TFMSTF", e, Code::value);
+        ier = e;
+        return;
+    }
+
+    // The stiffener forces follow from the membrane compliance of the skin.
+    if (f07dis<P>().nox != 0 || f07dis<P>().noy != 0) {
+        if (!invert_membrane_stiffness(c.data(), f07aij)) {
+            io::write_record(nw, " MESSAGE FROM SUBR. BUVI:");
+            io::write_record(nw, "MEMBR. STIFFN. INCORRECT");
+            ier = err::buvi::membrane_stiffness;
+            return;
+        }
+    }
+
+    f01kbf<P>(c.data(), ch.data());
+    redfkq<P>();
+    chneig();
+
+    if (antype.buck) {
+        incs2<P>(e);
+        if (e != 0) {
+            error_block("INCS2", e, Code::none);
+            ier = err::buvi::incs2;
+            return;
+        }
+        if (antype.cripan) {
+            // The crippling routines report their findings in the listing; their code is not
+            // a reason to stop the eigen analysis.
+            int ec = 0;
+            if (f07dis<P>().stype == 1) {
+                cripplingt(ec);
+            } else if (f07dis<P>().stype == 2) {
+                cripplingo(ec);
+            } else {
+                error_block("CRIPPLING", 0, Code::none, nullptr, true);
+                return;
+            }
+        }
+        incs3<P>(man.iy, bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(),
+                 ss.data(), e, fstbub);
+        if (e != 0) {
+            error_block("INCS3", e, Code::none);
+            ier = err::buvi::incs3;
+            return;
+        }
+    }
+
+    if (antype.vibr)
+        io::write_list(nw, "ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!");
+
+    if (antype.glban) {
+        glbuck<P>(bb.data(), dd.data(), bd.data(), e, fstbub);
+        if (e != 0) {
+            error_block("GLBUCK", e, Code::none, nullptr, true);
+            ier = err::buvi::glbuck;
+        }
+    }
+}
+
+#define ZEFT_INST_BUVI(P) template void buvi<P>(int&);
+ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUVI)
+#undef ZEFT_INST_BUVI
+
+ZEFT_EXPORT_ANALYSIS(buvi)
+
+}  // namespace zeft
