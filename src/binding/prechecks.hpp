@@ -100,9 +100,15 @@ template <class P>
 std::string check_tczinc(const CallView& c) {
     const long long ielm = c.ival("ielm"), k = c.ival("k"), ks = c.ival("ks");
     if (ielm < 1 || ielm > P::p_elmts) return "ielm is outside 1 .. p_elmts";
-    // The three rows written lie between positions k + ks + 1 and k + 3 ks + 6.
-    if (ks < 0 || k < -ks || k + 3 * ks + 6 > 45)
-        return "k and ks would write outside the 45 coefficients of the element";
+    // Rows written: a diagonal block k+ks+1..k+ks+3, k+2ks+4..k+2ks+5, k+3ks+6; an
+    // off-diagonal block k+1..k+3, k+ks+3..k+ks+5, k+2ks+4..k+2ks+6.
+    const bool diag = c.ival("d") != 0;
+    const long long first[3] = {diag ? k + ks + 1 : k + 1, diag ? k + 2 * ks + 4 : k + ks + 3,
+                                diag ? k + 3 * ks + 6 : k + 2 * ks + 4};
+    const long long last[3] = {first[0] + 2, first[1] + (diag ? 1 : 2), first[2] + (diag ? 0 : 2)};
+    for (int l = 0; l < 3; ++l)
+        if (first[l] < 1 || last[l] > 45)
+            return "k and ks would write outside the 45 coefficients of the element";
     return "";
 }
 

@@ -29,7 +29,7 @@ constexpr int jacob2_rotations = -1, jacob2_zero = -2;
 }
 namespace cmpmmt { constexpr int iuoriv = 2, mmtst_x = 3, mmtst_y = 4, zero_mass = 5; }
 namespace mmtst { constexpr int bad_direction = 1, kuorkv = 2; }
-namespace tfmstf { constexpr int degenerate = 1; }
+namespace tfmstf { constexpr int degenerate = 1, zero_radius = 2, bad_grid = 3; }
 namespace glbuck { constexpr int no_convergence = 11, bad_input = 12; }
 namespace crippling { constexpr int bad_input = 12; }
 namespace abdetc { constexpr int trnpsi_base = 20, bad_material = 10; }
