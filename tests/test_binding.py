@@ -77,11 +77,11 @@ def test_fresh_process_initial_contents():
     import sys
     code = ("import _zeft;"
             "print(int(_zeft.man.neigit), int(_zeft.man.neigrq), int(_zeft.man.mempri), int(_zeft.man.x2pri),"
-            " float(_zeft.f07inb.rx), float(_zeft.f07inb.ry), float(_zeft.f07inb.rxy),"
+            " _zeft.f07inb.rx == _zeft.f07inb.ry == _zeft.f07inb.rxy == __import__('numpy').float32(1e29),"
             " int(_zeft.plotin.mdsplt.sum()), int(_zeft.plotin.npx), float(_zeft.plotin.scal),"
-            " list(_zeft.f07ina.ku))")
+            " _zeft.f07ina.ku.tolist())")
     out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
-    assert out == "4 2 1 0 1e+29 1e+29 1e+29 50 50 1.0 [1, 0, 0, 0, 0]\n"
+    assert out == "4 2 1 0 True 50 50 1.0 [1, 0, 0, 0, 0]\n"
 
 
 def test_record_views_are_live_and_convert_on_assignment():
@@ -216,13 +216,18 @@ def test_error_code_written_back_into_one_element_array():
 def test_text_arguments_are_cut_or_padded(given, expect, tmp_path, monkeypatch):
     monkeypatch.chdir(tmp_path)
     saved = (int(_zeft.f07ina.mx), int(_zeft.f07ina.my), int(_zeft.datran.nwrite))
+    saved_leit = _zeft.f07ina.leit.copy()
     try:
         _zeft.f07ina.mx, _zeft.f07ina.my, _zeft.datran.nwrite = 3, 3, 9
+        leit = saved_leit.copy()
+        leit[:3, :3] = np.arange(1, 10).reshape(3, 3, order="F")
+        _zeft.f07ina.leit = leit
         ier = np.zeros(1, np.int32)
         _zeft.prtnds31.kuorkv(given, 1, 1, 1, np.zeros((2, 4), np.int32, order="F"), ier)
         assert ier[0] == expect
     finally:
         _zeft.f07ina.mx, _zeft.f07ina.my, _zeft.datran.nwrite = saved
+        _zeft.f07ina.leit = saved_leit
 
 
 def test_text_must_be_ascii():
