@@ -127,7 +127,7 @@ def test_start_of_echo_and_grid(listing, mx, my, a, b):
             lengths.append(" " * 41 + F(b[i], 15, 5))
     edges = sum(np.float32(v) for v in a), sum(np.float32(v) for v in b)
     # Without edge-wise conditions or suppressed freedoms the echo starts with the DOF codes.
-    assert lines[:16 + len(lengths)] == [
+    assert lines[:17 + len(lengths)] == [
         "", "", "", DOFS + "  1  2  3",
         "", "", "",
         " NUMBER OF SUBDIVISION LINES:   IN X-DIRECTION" + f"{mx:5d}",
@@ -139,8 +139,8 @@ def test_start_of_echo_and_grid(listing, mx, my, a, b):
         " EDGE LENGTHS        " + F(edges[0], 15, 5) + " " * 5 + F(edges[1], 15, 5),
         "", "", "",
     ]
-    assert lines[16 + len(lengths)].startswith(" ANGLES OF OBLIQUENESS      X'-X:")
-    assert lines[17 + len(lengths)].startswith(" " * 28 + "Y'-Y:")
+    assert lines[17 + len(lengths)].startswith(" ANGLES OF OBLIQUENESS      X'-X:")
+    assert lines[18 + len(lengths)].startswith(" " * 28 + "Y'-Y:")
 
 
 def test_value_too_wide_for_its_field_is_starred(listing):

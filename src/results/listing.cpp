@@ -101,8 +101,11 @@ void boundary_conditions(int unit, F07ind& ind, const int* ku, int knfun) {
     io::writef(unit, "(7X,'BOUNDARY !',5X,'W',5X,'U',5X,'V',3X,'BETA  GAMMA  W,X OR W,Y')");
     io::writef(unit, "(7X,A)", {std::string(9, '-') + "+" + std::string(44, '-')});
 
+    // The code table ki(7, 4), edges in the order y = 0, x = 0, y = ly, x = lx.
+    const int* ki[4] = {ind.bndy0, ind.bndx0, ind.bndyl, ind.bndxl};
     for (int j = 1; j <= 4; ++j) {
-        const int kind = ind.ki(1, j);
+        const int* codes = ki[j - 1];
+        const int kind = codes[0];
         if (kind < 0) {
             io::writef(unit, "(7X,1X,A8,'!',15X,'SYMMETRY')", {edge_name[j - 1]});
         } else if (kind > 0) {
@@ -111,7 +114,7 @@ void boundary_conditions(int unit, F07ind& ind, const int* ku, int knfun) {
             // Marks of W, U, V, BETA, GAMMA and the edge-normal slope of W.
             const char* mark[6] = {"-", "-", "-", "-", "-", "-"};
             for (int l = 2; l <= 7; ++l) {
-                const int k = ind.ki(l, j);
+                const int k = codes[l - 1];
                 if (k >= 1 && k <= 6) mark[k - 1] = "0";
             }
             // Functions not taking part are not specified, whatever the codes say.
