@@ -88,14 +88,14 @@ def listing(tmp_path, monkeypatch):
     return run
 
 
-def section(lines, title, ends=()):
-    """The records from three lines before `title` up to three lines before the first of
+def section(lines, title, ends=(), before=3):
+    """The records from `before` lines before `title` up to three lines before the first of
     `ends` that follows (or to the end)."""
-    start = lines.index(title) - 3
+    start = lines.index(title) - before
     stop = len(lines)
     for end in ends:
-        if end in lines[start + 4:]:
-            stop = min(stop, lines.index(end, start + 4) - 3)
+        if end in lines[start + before + 1:]:
+            stop = min(stop, lines.index(end, start + before + 1) - 3)
     return lines[start:stop]
 
 
@@ -235,7 +235,7 @@ def matrix(e):
 def test_stiffness_coefficients(listing, ku, rotations):
     panel(my=3, ku=ku)
     bb, dd, bd, rr, dr, br, ss = arrays = stiffness_arrays()
-    lines = section(listing(arrays), STIFF, LATER)
+    lines = section(listing(arrays), STIFF, LATER, before=4)
     strip = ["0      ELEMENT STRIP :  1", "0      ELEMENT STRIP :  2"]
     expected = ["", "", "", "", STIFF, "", "       MEMBRANE"]
     for j in range(2):
@@ -281,31 +281,25 @@ def test_node_table_layout(listing, mx, my):
 
 # ----------------------------------------------------------------------------- refusals
 
-@pytest.mark.parametrize("change, reason", [
-    (dict(mx=1), "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 1  MY = 3"),
-    (dict(my=32), "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 3  MY = 32"),
-    (dict(knfun=0), "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 0"),
-    (dict(knfun=6), "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 6"),
-    (dict(numsup=251), "NUMBER OF SUPPRESSED FREEDOMS ABOVE 250:  NUMSUP = 251"),
-    (dict(leit=(2, 3, 962)), "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 2, IX = 3:  LEIT = 962"),
-    (dict(leit=(1, 1, 0)), "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 1, IX = 1:  LEIT = 0"),
+def bad_node(iy, ix, node):
+    table = leit_table(3, 3)
+    table[iy - 1, ix - 1] = node
+    return table
+
+
+@pytest.mark.parametrize("record, field, value, reason", [
+    ("f07ina", "mx", 1, "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 1  MY = 3"),
+    ("f07ina", "my", 32, "NUMBER OF SUBDIVISION LINES OUTSIDE 2 .. 31:  MX = 3  MY = 32"),
+    ("f07ina", "knfun", 0, "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 0"),
+    ("f07ina", "knfun", 6, "NUMBER OF FUNCTIONAL DOFS OUTSIDE 1 .. 5:  KNFUN = 6"),
+    ("f07ind", "numsup", 251, "NUMBER OF SUPPRESSED FREEDOMS ABOVE 250:  NUMSUP = 251"),
+    ("f07ina", "leit", bad_node(2, 3, 962),
+     "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 2, IX = 3:  LEIT = 962"),
+    ("f07ina", "leit", bad_node(1, 1, 0), "NODE NUMBER OUTSIDE 1 .. 961 AT IY = 1, IX = 1:  LEIT = 0"),
 ])
-def test_inadmissible_grid_is_refused(listing, capfd, change, reason):
+def test_inadmissible_grid_is_refused(listing, capfd, record, field, value, reason):
     panel(3, 3)
-    ina = _zeft.f07ina
-    if "mx" in change:
-        ina.mx = change["mx"]
-    if "my" in change:
-        ina.my = change["my"]
-    if "knfun" in change:
-        ina.knfun = change["knfun"]
-    if "numsup" in change:
-        _zeft.f07ind.numsup = change["numsup"]
-    if "leit" in change:
-        iy, ix, node = change["leit"]
-        table = leit_table(3, 3)
-        table[iy - 1, ix - 1] = node
-        ina.leit = table
+    setattr(getattr(_zeft, record), field, value)
     block = ["", " MESSAGE FROM SUBROUTINE PRTOUT:", " " + reason, " INPUT ECHO NOT WRITTEN"]
     assert listing() == block
     assert "\n".join(block) in capfd.readouterr().out
