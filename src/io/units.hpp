@@ -33,7 +33,8 @@ void close(int n, bool remove = false);
 /// True when unit n is connected.
 bool is_open(int n);
 
-/// Repositions unit n at its start (connecting it to fort.n first if unconnected).
+/// Repositions unit n at its start (connecting it to fort.n first if unconnected and that
+/// file exists; an unused unit creates no file).
 void rewind(int n);
 
 /// Flushes every connected unit (and standard output).
