@@ -1,0 +1,104 @@
+"""Analysis type handling: namelist title and flags, flag check, title page, eigenvalue counts."""
+import numpy as np
+import pytest
+
+import _zeft
+
+u = _zeft.zeftutils
+FLAGS = ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban")
+
+
+@pytest.fixture
+def lst(tmp_path, monkeypatch):
+    """Input unit 8 and listing unit 9 unconnected: fort.8 / fort.9 in tmp_path. Returns a
+    reader of the listing; the records touched are restored afterwards."""
+    monkeypatch.chdir(tmp_path)
+    saved = [(r, f, np.array(getattr(r, f))) for r in (_zeft.antype, _zeft.man, _zeft.title)
+             for f in (FLAGS if r is _zeft.antype else ("ix", "neigit", "neigrq") if r is _zeft.man else ("tit",))]
+    _zeft.datran.nread, _zeft.datran.nwrite = 8, 9
+    for f in FLAGS:
+        setattr(_zeft.antype, f, 0)
+    for n in (8, 9):
+        _zeft._close_unit(n)
+
+    def read():
+        _zeft._close_unit(9)
+        p = tmp_path / "fort.9"
+        return p.read_text().splitlines() if p.exists() else []
+
+    yield read
+    for n in (8, 9):
+        _zeft._close_unit(n)
+    for r, f, v in saved:
+        setattr(r, f, v[()] if v.dtype.kind == "S" else v)
+
+
+def call(routine):
+    ier = np.full(1, -7, np.int32)
+    routine(ier)
+    return int(ier[0])
+
+
+HEAD = ["", " MESSAGE FROM SUBROUTINE RDTYPE:"]
+
+
+@pytest.mark.parametrize("text, ier, listing, tit, buck", [
+    ("text\n &title tit = 'PANEL 7, CURVED' /\n &other x=1 /\n &ANTYPE BUCK = T, cripan=.true.\n glban=F /\n",
+     0, [], "PANEL 7, CURVED", 1),
+    (" &antype buck = T /\n", 1, HEAD + [" INPUT ERROR WHEN TRYING TO READ TITLE LINE"], "", 0),
+    (" &title tit = 'ONLY TITLE' /\n", 2, HEAD + [" INPUT ERROR. NAMELIST ANTYPE NOT FOUND"], "ONLY TITLE", 0),
+    (" &title tit = 'T' /\n &antype buck = T, vibr = perhaps /\n", 3,
+     HEAD + [" INPUT ERROR. NAMELIST ANTYPE CANNOT BE READ:"], "T", None),
+])
+def test_rdtype(lst, capfd, tmp_path, text, ier, listing, tit, buck):
+    (tmp_path / "fort.8").write_text(text)
+    _zeft.title.tit, _zeft.antype.strs = "", 1  # omitted items keep their values
+    capfd.readouterr()
+    assert call(u.rdtype) == ier
+    assert bytes(_zeft.title.tit[()]) == tit.ljust(80).encode() and _zeft.antype.strs == 1
+    if buck is not None:
+        assert _zeft.antype.buck == buck and _zeft.antype.cripan == buck and _zeft.antype.glban == 0
+    out = lst()
+    assert out[:len(listing)] == listing and capfd.readouterr().out.splitlines() == out
+    if ier == 3:  # the reader's diagnosis names the item and the text
+        assert len(out) == 4 and "VIBR" in out[3].upper() and "perhaps" in out[3]
+
+
+@pytest.mark.parametrize("buck, vibr, ier, lines", [
+    (0, 0, 0, [" STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"]),
+    (1, 1, 2, ["    BUCKLING AND VIBRATION ANALYSIS HAVE TO BE DONE IN SEPARATE JOBS"]),
+    (1, 0, 0, []), (0, 1, 0, []),
+])
+def test_cktype(lst, capfd, buck, vibr, ier, lines):
+    _zeft.antype.buck, _zeft.antype.vibr = buck, vibr
+    capfd.readouterr()
+    assert call(u.cktype) == ier
+    assert lst() == lines and capfd.readouterr().out.splitlines() == lines
+
+
+TEXTS = {"temp": "TEMPERATURE DISTRIBUTION", "strs": "LINEAR DISPLACEMENTS, FORCES AND MOMENTS",
+         "buck": "BUCKLING LOAD FACTORS AND CORRESPONDING MODES",
+         "vibr": "NATURAL FREQUENCIES AND CORRESPONDING MODES", "inpb": "INITIAL POSTBUCKLING BEHAVIOR"}
+
+
+@pytest.mark.parametrize("on", [("strs", "buck"), FLAGS, ()])
+def test_prtype(lst, on):
+    _zeft.title.tit = "STIFFENED PANEL, RUN 3"
+    for f in on:
+        setattr(_zeft.antype, f, 1)
+    u.prtype()
+    assert lst() == ["1", "", "", "", " " * 8 + "STIFFENED PANEL, RUN 3".ljust(80), "", "",
+                     "    REQUESTED ANALYSIS TYPE(S):"] + [" " * 25 + TEXTS[f] for f in TEXTS if f in on]
+
+
+@pytest.mark.parametrize("neigit, neigrq, after, out", [
+    (20, 15, (12, 11), [" VALUE OF NEIGIT REDUCED TO 12 = NUMBER OF W-DOFS", " VALUE OF NEIGRQ REDUCED TO 11 = NEIGIT-1"]),
+    (8, 8, (8, 7), [" VALUE OF NEIGRQ REDUCED TO  7 = NEIGIT-1"]),
+    (8, 7, (8, 7), []),
+])
+def test_chneig(lst, capfd, neigit, neigrq, after, out):
+    _zeft.man.ix, _zeft.man.neigit, _zeft.man.neigrq = 12, neigit, neigrq
+    capfd.readouterr()
+    u.chneig()
+    assert (_zeft.man.neigit, _zeft.man.neigrq) == after
+    assert capfd.readouterr().out.splitlines() == out and lst() == []
