@@ -2,7 +2,10 @@
 #include "control/analysis_type.hpp"
 
 #include <array>
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "binding/registry.hpp"
 #include "io/format.hpp"
@@ -27,9 +30,10 @@ void rdtype_message(std::initializer_list<std::string> reason) {
     }
 }
 
-/// Reads one group; on failure writes the message block and returns the error code.
-int read_group(std::string_view group, std::span<const io::NamelistItem> items, const char* missing,
-               int missing_code) {
+/// Reads one group (named NAME in the messages); on failure writes the message block and
+/// returns the error code.
+int read_group(std::string_view group, const char* name, std::span<const io::NamelistItem> items,
+               const char* missing, int missing_code) {
     std::string why;
     switch (io::read_namelist(datran.nread, group, items, &why)) {
         case io::NamelistStatus::ok:
@@ -40,10 +44,7 @@ int read_group(std::string_view group, std::span<const io::NamelistItem> items, 
         case io::NamelistStatus::syntax_error:
             break;
     }
-    std::string head = "INPUT ERROR. NAMELIST ";
-    for (char ch : group) head += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
-    head += " CANNOT BE READ:";
-    rdtype_message({head, why});
+    rdtype_message({std::string("INPUT ERROR. NAMELIST ") + name + " CANNOT BE READ:", why});
     return err::rdtype::syntax;
 }
 
@@ -51,10 +52,8 @@ int read_group(std::string_view group, std::span<const io::NamelistItem> items, 
 
 void rdtype(int& ier) {
     using T = io::NamelistItem::Type;
-    ier = err::ok;
-
     const std::array<io::NamelistItem, 1> title_items{{{T::text, "tit", title.tit, 1, 80}}};
-    ier = read_group("title", title_items, "INPUT ERROR WHEN TRYING TO READ TITLE LINE", err::rdtype::no_title);
+    ier = read_group("title", "TITLE", title_items, "INPUT ERROR WHEN TRYING TO READ TITLE LINE", err::rdtype::no_title);
     if (ier != err::ok) return;
 
     const std::array<io::NamelistItem, 7> flag_items{{
@@ -66,7 +65,7 @@ void rdtype(int& ier) {
         {T::logical, "cripan", &antype.cripan},
         {T::logical, "glban", &antype.glban},
     }};
-    ier = read_group("antype", flag_items, "INPUT ERROR. NAMELIST ANTYPE NOT FOUND", err::rdtype::no_antype);
+    ier = read_group("antype", "ANTYPE", flag_items, "INPUT ERROR. NAMELIST ANTYPE NOT FOUND", err::rdtype::no_antype);
 }
 
 void cktype(int& ier) {
