@@ -1,0 +1,423 @@
+// Profile storage: pointer vectors, Cholesky factorisation, forward and back substitution,
+// and products of a profile matrix with blocks of vectors.
+//
+// chodec follows the dot-product (left-looking) scheme: L(k, i) = (A(k, i) - sum over m of
+// L(k, m) L(i, m)) / L(i, i) with the sum over the band columns m < i shared by rows k and
+// i, and L(k, k) = sqrt(A(k, k) - sum of L(k, m)^2). Rows are contiguous in storage, so each
+// of these sums runs over two contiguous row segments. The work is organised in panels of
+// rows: the part of a panel's rows that lies left of the panel depends only on earlier,
+// final rows, is independent from row to row and is computed in blocks of four columns (two
+// rows at a time when possible) on up to two threads; the part inside the panel follows in
+// row order, pivot by pivot. Every sum is formed in the one fixed order described in
+// profile.hpp, so neither the blocking nor the threads change a single bit of the factor.
+#include "solver/profile.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <thread>
+#include <vector>
+
+#include "binding/registry.hpp"
+#include "state/errors.hpp"
+
+namespace zeft {
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+/// Pivots at or below this value end the factorisation.
+constexpr double pivot_tolerance = 1.0e-20;
+
+/// Rows per panel of the factorisation: a thread's share of a panel stays in its cache.
+constexpr idx panel_rows = 64;
+
+/// Multiply-adds below which a second thread does not pay for its start.
+constexpr double thread_work = 4.0e5;
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && !defined(__AVX2__)
+#define ZEFT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ZEFT_VECTOR_CLONES
+#endif
+
+/// Four doubles processed together (one AVX register, or two SSE2 registers).
+typedef double v4d __attribute__((vector_size(4 * sizeof(double))));
+
+/// Partial sum that receives the term of index m (indices count from 1).
+inline int lane(idx m) { return static_cast<int>((m - 1) & 3); }
+
+/// Smallest index >= m whose term goes to partial sum 0.
+inline idx lane_start(idx m) { return ((m + 2) & ~idx(3)) + 1; }
+
+/// First column of the block of four (1 .. 4, 5 .. 8, ...) that holds column m.
+inline idx block_of(idx m) { return ((m - 1) & ~idx(3)) + 1; }
+
+/// The four partial sums of one inner product.
+struct Partial {
+    double s[4] = {0.0, 0.0, 0.0, 0.0};
+    double total() const { return (s[0] + s[1]) + (s[2] + s[3]); }
+};
+
+/// Adds the terms x(m) y(m), m = lo .. hi-1, of R inner products with the same x-row range
+/// but possibly different starts, against C columns: term m of row r is xb[xo[r] + m], of
+/// column c yb[yo[c] + m]; row r starts at lo[r]. sums[r * C + c] receives the terms.
+template <int R, int C>
+inline __attribute__((always_inline)) void block_sums(const double* xb, const idx* xo, const idx* lo,
+                                                      const double* yb, const idx* yo, idx hi,
+                                                      Partial* sums) {
+    idx first = lo[0];
+    for (int r = 1; r < R; ++r) first = std::max(first, lo[r]);
+    const idx body = std::min(lane_start(first), hi);
+    // Leading terms of each row up to the first index of partial sum 0.
+    for (int r = 0; r < R; ++r)
+        for (idx m = lo[r]; m < body; ++m) {
+            const double xm = xb[xo[r] + m];
+            for (int c = 0; c < C; ++c) sums[r * C + c].s[lane(m)] += xm * yb[yo[c] + m];
+        }
+    idx m = body;
+    if (hi - m >= 4) {
+        v4d acc[R][C];
+        for (int r = 0; r < R; ++r)
+            for (int c = 0; c < C; ++c) std::memcpy(&acc[r][c], sums[r * C + c].s, sizeof(v4d));
+        for (; m + 4 <= hi; m += 4) {
+            v4d xv[R];
+            for (int r = 0; r < R; ++r) std::memcpy(&xv[r], xb + xo[r] + m, sizeof(v4d));
+            for (int c = 0; c < C; ++c) {
+                v4d yv;
+                std::memcpy(&yv, yb + yo[c] + m, sizeof(v4d));
+                for (int r = 0; r < R; ++r) acc[r][c] += xv[r] * yv;
+            }
+        }
+        for (int r = 0; r < R; ++r)
+            for (int c = 0; c < C; ++c) std::memcpy(sums[r * C + c].s, &acc[r][c], sizeof(v4d));
+    }
+    for (; m < hi; ++m)
+        for (int r = 0; r < R; ++r) {
+            const double xm = xb[xo[r] + m];
+            for (int c = 0; c < C; ++c) sums[r * C + c].s[lane(m)] += xm * yb[yo[c] + m];
+        }
+}
+
+/// block_sums for R = 1 or 2 rows and C = 1 .. 4 columns chosen at run time; built for
+/// plain x86-64 and for AVX2 (chosen at load time; the same operations, hence the same bits).
+ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb, const idx* yo,
+          idx hi, Partial* out) {
+    if (R == 2) {
+        switch (C) {
+            case 1: return block_sums<2, 1>(xb, xo, lo, yb, yo, hi, out);
+            case 2: return block_sums<2, 2>(xb, xo, lo, yb, yo, hi, out);
+            case 3: return block_sums<2, 3>(xb, xo, lo, yb, yo, hi, out);
+            default: return block_sums<2, 4>(xb, xo, lo, yb, yo, hi, out);
+        }
+    }
+    switch (C) {
+        case 1: return block_sums<1, 1>(xb, xo, lo, yb, yo, hi, out);
+        case 2: return block_sums<1, 2>(xb, xo, lo, yb, yo, hi, out);
+        case 3: return block_sums<1, 3>(xb, xo, lo, yb, yo, hi, out);
+        default: return block_sums<1, 4>(xb, xo, lo, yb, yo, hi, out);
+    }
+}
+
+/// A matrix in profile storage, addressed with one-based row and column numbers.
+struct Profile {
+    double* a;
+    const int* lv;
+    idx n, ibd;
+
+    /// a[off(r) + m] is entry (r, m) of the lower triangle.
+    idx off(idx r) const { return static_cast<idx>(lv[r - 1]) - 1; }
+    /// First stored column of row r.
+    idx ja(idx r) const { return std::max<idx>(1, r - ibd + 1); }
+    double& at(idx r, idx m) const { return a[off(r) + m]; }
+
+    /// True when every row starts behind the end of the row before it, so that rows may
+    /// be written concurrently.
+    bool rows_disjoint() const {
+        for (idx r = 2; r <= n; ++r)
+            if (off(r) + ja(r) <= off(r - 1) + (r - 1)) return false;
+        return true;
+    }
+};
+
+/// Computes the entries of rows k[0 .. R-1] in the column block i0 .. i0+3 (i0 = 1 mod 4):
+/// the band columns of the block up to the diagonal, the diagonal included when it falls in
+/// the block. Entries of these rows left of i0 and all rows above the block's columns must
+/// be final. Returns the row whose pivot failed, or 0.
+idx factor_block(const Profile& f, int R, const idx* k, idx i0) {
+    idx lo[2], first[2], last[2];
+    for (int r = 0; r < R; ++r) {
+        lo[r] = f.ja(k[r]);
+        first[r] = std::max(i0, lo[r]);
+        last[r] = std::min(i0 + 3, k[r]);
+    }
+    Partial pre[2][4];
+    // Sums over the columns left of the block: two rows against four full columns share
+    // their loads; otherwise each row against its own valid columns.
+    const bool paired = R == 2 && first[0] == i0 && first[1] == i0 && last[0] == i0 + 3 &&
+                        last[1] == i0 + 3 && k[0] > i0 + 3 && k[1] > i0 + 3;
+    if (paired) {
+        const idx xo[2] = {f.off(k[0]), f.off(k[1])};
+        const idx yo[4] = {f.off(i0), f.off(i0 + 1), f.off(i0 + 2), f.off(i0 + 3)};
+        sums(2, 4, f.a, xo, lo, f.a, yo, i0, &pre[0][0]);
+    } else {
+        for (int r = 0; r < R; ++r) {
+            if (first[r] > last[r] || lo[r] >= i0) continue;
+            const idx xo[1] = {f.off(k[r])};
+            idx yo[4];
+            const int C = static_cast<int>(last[r] - first[r] + 1);
+            for (int c = 0; c < C; ++c) yo[c] = f.off(first[r] + c);
+            sums(1, C, f.a, xo, &lo[r], f.a, yo, i0, &pre[r][first[r] - i0]);
+        }
+    }
+    // Terms inside the block, then the entries in column order.
+    for (int r = 0; r < R; ++r) {
+        const idx kr = k[r];
+        for (idx i = first[r]; i <= last[r]; ++i) {
+            Partial p = pre[r][i - i0];
+            for (idx m = std::max(i0, lo[r]); m < i; ++m) p.s[lane(m)] += f.at(kr, m) * f.at(i, m);
+            const double s = p.total();
+            if (i < kr) {
+                f.at(kr, i) = (f.at(kr, i) - s) / f.at(i, i);
+            } else {
+                const double h = f.at(kr, kr) - s;
+                if (!(h > pivot_tolerance)) return kr;
+                f.at(kr, kr) = std::sqrt(h);
+            }
+        }
+    }
+    return 0;
+}
+
+/// Entries of rows r0 .. r1-1 in the columns left of bound (bound = 1 mod 4, below every
+/// one of these rows): they depend on final rows only.
+void factor_left(const Profile& f, idx r0, idx r1, idx bound) {
+    if (r0 >= r1) return;
+    for (idx i0 = block_of(f.ja(r0)); i0 + 3 < bound; i0 += 4) {
+        for (idx k = r0; k < r1; k += 2) {
+            const idx rows[2] = {k, k + 1};
+            const int R = k + 1 < r1 ? 2 : 1;
+            factor_block(f, R, rows, i0);
+        }
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------- helpers
+
+namespace linalg {
+
+double dot(const double* x, const double* y, std::ptrdiff_t len) {
+    Partial p;
+    const idx xo[1] = {-1}, lo[1] = {1}, yo[1] = {-1};
+    block_sums<1, 1>(x, xo, lo, y, yo, len + 1, &p);
+    return p.total();
+}
+
+void split_work(std::ptrdiff_t count, double work, const std::function<double(std::ptrdiff_t)>& weight,
+                const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& part) {
+    if (count <= 0) return;
+    static const unsigned cores = std::thread::hardware_concurrency();
+    if (count < 2 || cores < 2 || work < thread_work) {
+        part(0, count);
+        return;
+    }
+    double total = 0.0;
+    for (idx i = 0; i < count; ++i) total += weight(i);
+    idx mid = 0;
+    for (double acc = 0.0; mid < count - 1 && acc + 0.5 * weight(mid) < 0.5 * total; ++mid) acc += weight(mid);
+    if (mid == 0) mid = 1;
+    std::exception_ptr failure;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            try {
+                part(mid, count);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        part(0, count);  // no thread available: do it all here
+        return;
+    }
+    try {
+        part(0, mid);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace linalg
+
+// ----------------------------------------------------------------------------- mklvbd
+
+void mklvbd(int* lv, int& nn, int& ibd, int& ier) {
+    if (nn < ibd || nn < 2 || ibd < 1) {
+        ier = err::mklvbd::bad_order;
+        return;
+    }
+    ier = 0;
+    lv[0] = 0;
+    for (int i = 2; i <= ibd; ++i) lv[i - 1] = lv[i - 2] + i - 1;
+    for (int i = ibd + 1; i <= nn; ++i) lv[i - 1] = lv[i - 2] + ibd - 1;
+}
+
+// ----------------------------------------------------------------------------- chodec
+
+void chodec(double* a, int& n, int& ibd, int* lv, int& ier) {
+    if (n < 1 || ibd < 1) {
+        ier = 1;
+        return;
+    }
+    ier = 0;
+    const Profile f{a, lv, n, std::min(ibd, n)};
+    if (!(f.at(1, 1) > pivot_tolerance)) {
+        ier = 1;
+        return;
+    }
+    f.at(1, 1) = std::sqrt(f.at(1, 1));
+    if (n == 1) {
+        ier = 1;  // order 1 is refused, its root is in place
+        return;
+    }
+    const bool threads_safe = f.rows_disjoint();
+    for (idx k0 = 2; k0 <= f.n; k0 += panel_rows) {
+        const idx k1 = std::min<idx>(k0 + panel_rows, f.n + 1);
+        // Columns left of the panel's first full block: rows independent of each other.
+        const idx bound = block_of(k0);
+        auto left_terms = [&](idx k) {
+            const double w = static_cast<double>(std::max<idx>(0, bound - f.ja(k)));
+            return w * w;
+        };
+        double work = 0.0;
+        for (idx k = k0; k < k1; ++k) work += left_terms(k);
+        if (!threads_safe) work = 0.0;
+        linalg::split_work(
+            k1 - k0, 0.5 * work, [&](idx t) { return left_terms(k0 + t); },
+            [&](idx t0, idx t1) { factor_left(f, k0 + t0, k0 + t1, bound); });
+        // The rest of each row in order; pivots are taken here.
+        for (idx k = k0; k < k1; ++k) {
+            for (idx i0 = std::max(bound, block_of(f.ja(k))); i0 <= k; i0 += 4) {
+                const idx row[1] = {k};
+                if (const idx bad = factor_block(f, 1, row, i0)) {
+                    ier = static_cast<int>(bad);
+                    return;
+                }
+            }
+        }
+    }
+}
+
+// ----------------------------------------------------------------------------- chosol
+
+namespace {
+
+/// Columns c0 .. c0+count-1 (0-based) of an n-row matrix, in groups of up to four whose
+/// inner products are formed together. yo[c] + i addresses row i of the group's column c.
+struct ColumnGroups {
+    idx c0, count, ld;
+    idx groups() const { return (count + 3) / 4; }
+    int width(idx g) const { return static_cast<int>(std::min<idx>(4, count - 4 * g)); }
+    void offsets(idx g, idx* yo) const {
+        for (int c = 0; c < width(g); ++c) yo[c] = (c0 + 4 * g + c) * ld - 1;
+    }
+};
+
+/// Splits the groups of cols over the threads; each part runs body(first group, end group).
+void over_groups(const ColumnGroups& cols, double work, const std::function<void(idx, idx)>& body) {
+    linalg::split_work(
+        cols.groups(), work, [&](idx g) { return static_cast<double>(cols.width(g)) + 1.0; }, body);
+}
+
+}  // namespace
+
+void chosol(double* a, int& n, int& ibd, int* lv, double* x, int& m, double* y) {
+    if (m < 1 || n < 1 || ibd < 1) return;
+    const Profile f{a, lv, n, std::min(ibd, n)};
+    const double rlast = 1.0 / f.at(n, n);
+    const ColumnGroups cols{0, m, n};
+
+    // Row by row for all columns of a part: each row of L, and each gathered column of L,
+    // is read once for all of them.
+    auto solve = [&](idx g0, idx g1) {
+        std::vector<double> col(static_cast<std::size_t>(f.n) + 1);
+        idx yo[4];
+        Partial p[4];
+        for (idx i = 1; i <= f.n; ++i) {
+            const idx xo[1] = {f.off(i)}, lo[1] = {f.ja(i)};
+            const double d = f.at(i, i);
+            for (idx g = g0; g < g1; ++g) {
+                const int C = cols.width(g);
+                cols.offsets(g, yo);
+                for (int c = 0; c < C; ++c) p[c] = Partial{};
+                sums(1, C, f.a, xo, lo, x, yo, i, p);
+                for (int c = 0; c < C; ++c) x[yo[c] + i] = (x[yo[c] + i] - p[c].total()) / d;
+            }
+        }
+        for (idx g = g0; g < g1; ++g) {
+            cols.offsets(g, yo);
+            for (int c = 0; c < cols.width(g); ++c) x[yo[c] + f.n] *= rlast;
+        }
+        for (idx i = f.n - 1; i >= 1; --i) {
+            const idx kend = std::min(i + f.ibd - 1, f.n);
+            for (idx k = i + 1; k <= kend; ++k) col[k] = f.at(k, i);
+            const idx xo[1] = {0}, lo[1] = {i + 1};
+            const double d = f.at(i, i);
+            for (idx g = g0; g < g1; ++g) {
+                const int C = cols.width(g);
+                cols.offsets(g, yo);
+                for (int c = 0; c < C; ++c) p[c] = Partial{};
+                sums(1, C, col.data(), xo, lo, x, yo, kend + 1, p);
+                for (int c = 0; c < C; ++c) x[yo[c] + i] = (x[yo[c] + i] - p[c].total()) / d;
+            }
+        }
+    };
+    over_groups(cols, 2.0 * static_cast<double>(f.n) * static_cast<double>(f.ibd) * m, solve);
+    std::memcpy(y, x + static_cast<idx>(m - 1) * f.n, sizeof(double) * static_cast<std::size_t>(n));
+}
+
+// ----------------------------------------------------------------------------- probtm
+
+void probtm(double* a, int& n, int& ibd, int* lv, double* b, int& m1, int& m, double* c) {
+    const idx j0 = std::max(m1, 1);
+    if (n < 1 || ibd < 1 || m < j0) return;
+    const Profile f{a, lv, n, std::min(ibd, n)};
+    const ColumnGroups cols{j0 - 1, m - j0 + 1, n};
+
+    // Row i of A is assembled once in a work vector, its stored part copied and the part
+    // right of the diagonal gathered from the rows below; c(i, j) is then one inner product
+    // over the band columns, shared by all columns of the part.
+    auto multiply = [&](idx g0, idx g1) {
+        std::vector<double> row(static_cast<std::size_t>(f.n) + 1);
+        idx yo[4];
+        Partial p[4];
+        for (idx i = 1; i <= f.n; ++i) {
+            const idx lo = f.ja(i), hi = std::min(i + f.ibd - 1, f.n);
+            std::copy_n(f.a + (f.off(i) + lo), i - lo + 1, row.data() + lo);
+            for (idx k = i + 1; k <= hi; ++k) row[k] = f.at(k, i);
+            const idx xo[1] = {0}, los[1] = {lo};
+            for (idx g = g0; g < g1; ++g) {
+                const int C = cols.width(g);
+                cols.offsets(g, yo);
+                for (int q = 0; q < C; ++q) p[q] = Partial{};
+                sums(1, C, row.data(), xo, los, b, yo, hi + 1, p);
+                for (int q = 0; q < C; ++q) c[yo[q] + i] = p[q].total();
+            }
+        }
+    };
+    over_groups(cols, 2.0 * static_cast<double>(f.n) * static_cast<double>(f.ibd) * cols.count, multiply);
+}
+
+}  // namespace zeft
+
+ZEFT_EXPORT_UTIL(mklvbd)
+ZEFT_EXPORT_UTIL(chodec)
+ZEFT_EXPORT_UTIL(chosol)
+ZEFT_EXPORT_UTIL(probtm)

@@ -1,0 +1,401 @@
+// Simultaneous (subspace) inverse iteration, the largest-element Jacobi method for its
+// projected problems, and the eigenvector listing.
+//
+// One cycle of simvit: m inverse steps X <- A^-1 B X on the unconverged vectors, a fresh
+// random vector appended, A-orthonormalisation of the block by classical Gram-Schmidt with
+// the A-products at hand, the projected matrix S = X^T B X (a standard problem with
+// eigenvalues 1/lambda, because X^T A X = I), its Jacobi solution, and locking of the
+// leading Ritz vectors whose projected eigenvectors have all off-diagonal components within
+// eps. The B-products are rotated along with the Ritz vectors, so the next cycle's first
+// solve needs no product with B. eps is relaxed by 3 % per inverse step, so every vector
+// passes the test in the end.
+#include "solver/simvit.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/registry.hpp"
+#include "io/units.hpp"
+#include "solver/profile.hpp"
+#include "state/array.hpp"
+#include "state/errors.hpp"
+#include "state/records.hpp"
+
+namespace zeft {
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+/// Subspace cycles after which the iteration is stopped as not converging. With a positive
+/// tolerance the relaxation lets every vector pass long before (about 620 inverse steps
+/// take 1.0E-8 beyond 1).
+constexpr int max_cycles = 10000;
+
+/// Uniform numbers on [0, 1) from xoshiro256**, whose four state words are the splitmix64
+/// mixes of the seed words (all 5): every generator starts the same sequence.
+class Uniform {
+public:
+    Uniform() {
+        constexpr std::uint64_t seed_word = 5, golden = 0x9E3779B97F4A7C15ULL;
+        for (int w = 0; w < 4; ++w) s_[w] = mix(seed_word + static_cast<std::uint64_t>(w + 1) * golden);
+    }
+    /// Next number: the leading 53 bits of the next state output, scaled to [0, 1).
+    double next() { return static_cast<double>(bits() >> 11) * 0x1.0p-53; }
+    /// Fills v(1..n) with fresh numbers in order.
+    void fill(double* v, idx n) {
+        for (idx i = 0; i < n; ++i) v[i] = next();
+    }
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    static std::uint64_t mix(std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t bits() {
+        const std::uint64_t result = rotl(s_[1] * 5, 7) * 9, t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
+        return result;
+    }
+    std::uint64_t s_[4];
+};
+
+/// Number of stored values a profile with pointers lv(1..n) reaches: max over i of lv(i) + i.
+idx profile_extent(const int* lv, idx n) {
+    idx e = 0;
+    for (idx i = 1; i <= n; ++i) e = std::max(e, static_cast<idx>(lv[i - 1]) + i);
+    return e;
+}
+
+/// Writes one record to standard output and to the analysis listing.
+void both(std::string_view spec, std::initializer_list<fmt::Item> items) {
+    io::writef(io::stdout_unit, spec, items);
+    io::writef(datran.nwrite, spec, items);
+}
+
+/// Columns first .. first+cols-1 of the n x * matrix v are replaced by V(:, from .. from+nq-1) times
+/// the columns pick(1..cols) of the nq x nq matrix q: new v(:, first+k-1) = sum over l of
+/// v(:, from+l-1) q(l, pick(k)), summed in increasing l. The source columns are read in
+/// chunks of rows before any of them is overwritten.
+void rotate_columns(double* v, idx n, idx from, idx nq, const double* q, const std::vector<idx>& pick, idx cols,
+                    idx first) {
+    constexpr idx chunk = 256;
+    std::vector<double> old(static_cast<std::size_t>(chunk * nq)), acc(chunk);
+    Mat<double> V{v, n};
+    Mat<const double> Q{q, nq};
+    for (idx r0 = 1; r0 <= n; r0 += chunk) {
+        const idx len = std::min(chunk, n - r0 + 1);
+        for (idx l = 1; l <= nq; ++l) std::copy_n(V.col(from + l - 1) + (r0 - 1), len, old.data() + (l - 1) * chunk);
+        for (idx k = 1; k <= cols; ++k) {
+            std::fill_n(acc.data(), len, 0.0);
+            for (idx l = 1; l <= nq; ++l) {
+                const double w = Q(l, pick[k - 1]);
+                const double* o = old.data() + (l - 1) * chunk;
+                for (idx t = 0; t < len; ++t) acc[t] += o[t] * w;
+            }
+            std::copy_n(acc.data(), len, V.col(first + k - 1) + (r0 - 1));
+        }
+    }
+}
+
+}  // namespace
+
+// ----------------------------------------------------------------------------- simvit
+
+void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, int& ibdb, int* lvbnda,
+            int* lvbndb, double& eps, double* elam, double* x, int& jac, int& ip, int* lvtri, int& ier) {
+    jac = 0;
+    ip = 0;
+    // At most neigit - 1 vectors can converge (the last one is fresh in every cycle); other
+    // counts would never end the iteration or would address outside the block.
+    if (neigit < 2 || neigit > n || neigrq >= neigit) {
+        both("(' SIMVIT: NEIGRQ=',I6,', NEIGIT=',I6,', N=',I8,' - NEED 2 <= NEIGIT <= N AND NEIGRQ < NEIGIT."
+             " NO ITERATION.')",
+             {neigrq, neigit, n});
+        ier = err::simvit::bad_counts;
+        return;
+    }
+    ier = 0;
+    const idx nn = n, nit = neigit;
+    Uniform random;
+    constexpr double subspace_tolerance = 1.0e-8;
+    int msteps = 3;
+    idx kanf = 1;
+
+    Mat<double> X{x, nn};
+    Vec<double> lam{elam};
+    auto diag = [](const double* m, const int* lv, idx i) { return m[lv[i - 1] + i - 1]; };
+
+    // Start positions: the freedoms of largest |b_ii| / |a_ii| (ties to the later one).
+    std::vector<idx> perm(static_cast<std::size_t>(nn) + 1);
+    {
+        std::vector<double> ratio(static_cast<std::size_t>(nn) + 1);
+        for (idx i = 1; i <= nn; ++i) {
+            const double aii = std::abs(diag(a, lvbnda, i)), bii = std::abs(diag(b, lvbndb, i));
+            ratio[i] = (aii < 1.0e-20 || bii * 1.0e-20 > aii) ? 1.0e20 : bii / aii;
+            perm[i] = i;
+        }
+        for (idx pos = 1; pos <= nit - 1; ++pos) {
+            idx best = pos;
+            for (idx i = pos + 1; i <= nn; ++i)
+                if (ratio[i] >= ratio[best]) best = i;
+            std::swap(ratio[pos], ratio[best]);
+            std::swap(perm[pos], perm[best]);
+        }
+    }
+    for (idx j = 1; j <= nit - 1; ++j) {
+        random.fill(X.col(j), nn);
+        X(perm[j], j) = 2.0;
+    }
+
+    // Factor of A in a copy; A itself stays for the A-products.
+    std::vector<double> fa(a, a + profile_extent(lvbnda, nn));
+    {
+        int ierc = 0;
+        chodec(fa.data(), n, ibda, lvbnda, ierc);
+        if (ierc != 0) {
+            both("(' SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=',I4)", {ierc});
+            ier = err::simvit::cholesky;
+            return;
+        }
+    }
+
+    std::vector<double> ystore(static_cast<std::size_t>(nn * nit), 0.0);
+    Mat<double> Y{ystore.data(), nn};
+    std::vector<double> sstore(static_cast<std::size_t>(profile_extent(lvtri, nit)));
+    std::vector<double> qstore(static_cast<std::size_t>(nit * nit));
+    std::vector<double> proj(static_cast<std::size_t>(nit));
+    std::vector<idx> pick(static_cast<std::size_t>(nit));
+    double* S = sstore.data();
+    auto Sat = [&](idx i, idx k) -> double& { return S[lvtri[i - 1] + k - 1]; };
+
+    // B-products of A x and B x, one column range at a time.
+    auto times_b = [&](idx c0, idx c1) {
+        int m1 = static_cast<int>(c0), m2 = static_cast<int>(c1);
+        probtm(b, n, ibdb, lvbndb, x, m1, m2, ystore.data());
+    };
+    auto times_a = [&](idx c) {
+        int m1 = static_cast<int>(c);
+        probtm(a, n, ibda, lvbnda, x, m1, m1, ystore.data());
+    };
+    auto scale = [nn](double* v, double f) {
+        for (idx r = 0; r < nn; ++r) v[r] *= f;
+    };
+
+    times_b(1, nit - 1);
+    for (;;) {
+        // Inverse iteration of the unconverged vectors; column neigit serves as work vector.
+        int nact = static_cast<int>(nit - kanf);
+        for (int step = 1; step <= msteps; ++step) {
+            if (step > 1) times_b(kanf, nit - 1);
+            std::copy_n(Y.col(kanf), nn * nact, X.col(kanf));
+            chosol(fa.data(), n, ibda, lvbnda, X.col(kanf), nact, X.col(nit));
+            eps *= 1.03;
+            ++ip;
+        }
+        // A fresh random vector, and Y = A X for the whole block.
+        random.fill(X.col(nit), nn);
+        times_a(nit);
+
+        idx j0 = kanf;
+        if (kanf == 1) {
+            const double f = 1.0 / std::sqrt(linalg::dot(X.col(1), Y.col(1), nn));
+            scale(X.col(1), f);
+            scale(Y.col(1), f);
+            j0 = 2;
+        }
+        // Classical Gram-Schmidt in the A inner product: every coefficient of column j uses
+        // the A-product of the column as it came from the inverse iteration.
+        for (idx j = j0; j <= nit; ++j) {
+            for (idx i = 1; i < j; ++i) proj[i - 1] = linalg::dot(X.col(i), Y.col(j), nn);
+            double* xj = X.col(j);
+            for (idx i = 1; i < j; ++i) {
+                const double s = proj[i - 1];
+                const double* xi = X.col(i);
+                for (idx r = 0; r < nn; ++r) xj[r] -= s * xi[r];
+            }
+            times_a(j);
+            scale(xj, 1.0 / std::sqrt(linalg::dot(xj, Y.col(j), nn)));
+        }
+
+        ++jac;
+        const idx nq = nit - kanf + 1;
+        times_b(kanf, nit);
+        bool finite = true;
+        for (idx i = 1; i <= nq; ++i)
+            for (idx k = 1; k <= i; ++k) {
+                Sat(i, k) = linalg::dot(X.col(kanf + i - 1), Y.col(kanf + k - 1), nn);
+                finite = finite && std::isfinite(Sat(i, k));
+            }
+        if (!finite) {
+            both("(' SIMVIT: NON-FINITE VALUES IN THE PROJECTED MATRIX AT JAC=',I6,'. ITERATION STOPPED.')",
+                 {jac});
+            ier = err::simvit::no_convergence;
+            return;
+        }
+        int nqi = static_cast<int>(nq), ierj = 0;
+        double tol = subspace_tolerance;
+        jacob2(S, nqi, lvtri, tol, qstore.data(), ierj);
+        if (ierj != 0) {
+            io::writef(io::stdout_unit, "(' SIMVIT: EIGENVALUE PROBLEM IN SUBSPACE JAC=',I4)", {jac});
+            io::writef(io::stdout_unit, "(' COULD NOT BE SOLVED.JACOB2 ERROR CODE IS IER=',I4)", {ierj});
+        }
+        ier = ierj;
+        Mat<const double> Q{qstore.data(), nq};
+
+        // Eigenvalues by increasing |lambda| (equal magnitudes keep their order).
+        for (idx i = 1; i <= nq; ++i) lam(kanf - 1 + i) = 1.0 / Sat(i, i);
+        for (idx i = kanf; i <= nit; ++i) perm[i] = i;
+        for (idx pos = kanf; pos <= nit - 1; ++pos) {
+            idx low = pos;
+            for (idx t = pos + 1; t <= nit; ++t)
+                if (std::abs(lam(t)) < std::abs(lam(low))) low = t;
+            std::swap(lam(pos), lam(low));
+            std::swap(perm[pos], perm[low]);
+        }
+        for (idx k = 1; k <= nq - 1; ++k) pick[k - 1] = perm[kanf + k - 1] - kanf + 1;
+
+        // Leading Ritz vectors whose projected eigenvector is within eps of a unit vector.
+        idx nc = 0;
+        for (idx k = 1; kanf + k - 1 <= nit - 1; ++k) {
+            const idx col = pick[k - 1];
+            bool converged = true;
+            for (idx r = 1; r <= nq && converged; ++r)
+                if (r != col && !(std::abs(Q(r, col)) <= eps)) converged = false;
+            if (!converged) break;
+            ++nc;
+        }
+        rotate_columns(ystore.data(), nn, kanf, nq, qstore.data(), pick, nq - 1, kanf);
+        if (nc > 0) {
+            rotate_columns(x, nn, kanf, nq, qstore.data(), pick, nc, kanf);
+            kanf += nc;
+        }
+        if (kanf > neigrq) return;
+        if (jac >= max_cycles) {
+            both("(' SIMVIT: NO CONVERGENCE AFTER',I6,' SUBSPACE CYCLES, EPS=',E12.4,'. ITERATION STOPPED.')",
+                 {jac, eps});
+            ier = err::simvit::no_convergence;
+            return;
+        }
+
+        // Inverse steps per cycle from the spread of the wanted eigenvalues, within 1 .. 5.
+        const double pa = std::pow(std::abs(lam(1)), msteps);
+        const double pb = 1.0 / std::pow(std::abs(lam(neigrq)), msteps);
+        if (msteps <= 4 && pa > 1.0e-10 && pb > 1.0e-10 && pa * pb > 1.0e-4) ++msteps;
+        if (msteps > 1 && pa * pb < 1.0e-8) --msteps;
+    }
+}
+
+// ----------------------------------------------------------------------------- jacob2
+
+void jacob2(double* a, int& n, int* lvtri, double& eps, double* ys, int& ier) {
+    ier = 0;
+    const idx nn = n;
+    // Entry (i, j) of the symmetric matrix, read from the lower triangle.
+    auto A = [&](idx i, idx j) -> double& { return i >= j ? a[lvtri[i - 1] + j - 1] : a[lvtri[j - 1] + i - 1]; };
+    Mat<double> Y{ys, nn};
+    double snorm = 0.0;
+    for (idx j = 1; j <= nn; ++j) {
+        for (idx k = 1; k <= nn; ++k) Y(k, j) = k == j ? 1.0 : 0.0;
+        double s = std::abs(A(j, j));
+        for (idx k = 1; k <= nn; ++k)
+            if (k != j) s += std::abs(A(j, k));
+        snorm = std::max(snorm, s);
+    }
+    if (1.0e-10 * eps > snorm) {
+        ier = err::simvit::jacob2_zero;
+        return;
+    }
+    if (nn <= 1) return;
+    const double th = eps * snorm / static_cast<double>(nn);
+    const long long max_rotations = 2LL * nn * nn + 1;
+    for (long long nbr = 0;; ++nbr) {
+        // Pivot: the first off-diagonal entry of largest magnitude, row by row.
+        idx pi = 1, pj = 2;
+        double big = std::abs(A(2, 1));
+        for (idx j = 2; j <= nn; ++j) {
+            const idx row = lvtri[j - 1] - 1;  // a[row + i] is entry (j, i)
+            for (idx i = 1; i < j; ++i)
+                if (std::abs(a[row + i]) > big) {
+                    big = std::abs(a[row + i]);
+                    pi = i;
+                    pj = j;
+                }
+        }
+        // A zero pivot means a diagonal matrix also when eps <= 0 makes the threshold zero.
+        if (big < th || big == 0.0) return;
+        if (nbr == max_rotations) {
+            ier = err::simvit::jacob2_rotations;
+            return;
+        }
+        const idx i = pi, j = pj;
+        const double aij = A(j, i), aii = A(i, i), ajj = A(j, j);
+        const double xr = (ajj - aii) * 0.5 / aij;
+        double c, s, c2, s2, cross;
+        if (std::abs(xr) < 1.0e-30) {
+            c = s = 0.7071067811865476;
+            c2 = s2 = 0.5;
+            cross = aij;
+        } else {
+            const double t = 1.0 / (xr + std::copysign(std::sqrt(xr * xr + 1.0), xr));
+            c2 = 1.0 / (1.0 + t * t);
+            c = std::sqrt(c2);
+            s = t * c;
+            s2 = t * t * c2;
+            const double cs = t * c2;
+            cross = 2.0 * cs * aij;
+        }
+        A(j, i) = 0.0;
+        A(i, i) = c2 * aii - cross + s2 * ajj;
+        A(j, j) = s2 * aii + cross + c2 * ajj;
+        for (idx k = 1; k <= nn; ++k) {
+            if (k == i || k == j) continue;
+            const double aik = A(i, k), ajk = A(j, k);
+            A(i, k) = c * aik - s * ajk;
+            A(j, k) = s * aik + c * ajk;
+        }
+        double* yi = Y.col(i);
+        double* yj = Y.col(j);
+        for (idx k = 0; k < nn; ++k) {
+            const double u = yi[k], v = yj[k];
+            yi[k] = c * u - s * v;
+            yj[k] = s * u + c * v;
+        }
+    }
+}
+
+// ----------------------------------------------------------------------------- eigvpr
+
+void eigvpr(int& unit, double* x, int& m, int& neiga) {
+    Mat<const double> X{x, std::max(m, 1)};
+    for (int first = 1; first <= neiga; first += 6) {
+        const int last = std::min(first + 5, neiga), k = last - first + 1;
+        std::vector<fmt::Item> items;
+        for (int v = first; v <= last; ++v) items.emplace_back(v);
+        io::writef(unit, "('0',4X,'DOF',7X," + std::to_string(k) + "('EIGENMODE ',I2,5X))", items);
+        const std::string row =
+            "(' ',I6,E21.7" + (k > 1 ? "," + std::to_string(k - 1) + "E17.7)" : std::string(")"));
+        for (int i = 1; i <= m; ++i) {
+            items.clear();
+            items.emplace_back(i);
+            for (int v = first; v <= last; ++v) items.emplace_back(X(i, v));
+            io::writef(unit, row, items);
+        }
+    }
+}
+
+}  // namespace zeft
+
+ZEFT_EXPORT_UTIL(simvit)
+ZEFT_EXPORT_UTIL(jacob2)
+ZEFT_EXPORT_UTIL(eigvpr)
