@@ -286,8 +286,9 @@ private:
                 } else v.i = static_cast<int>(x);
             }
         }
+        const bool is_text = PyUnicode_Check(item) || PyBytes_Check(item);
         Py_XDECREF(owned);
-        if (!ok || (PyUnicode_Check(item) || PyBytes_Check(item))) {
+        if (!ok || is_text) {
             if (ok) PyErr_SetString(PyExc_TypeError, "a text is not a number");
             raise_chained(label + " can't be converted to " + scalar_kind_name(type));
             return false;
