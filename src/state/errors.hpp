@@ -15,12 +15,12 @@ constexpr int grid_too_large = 1, incs2 = 2, incs3 = 3, glbuck = 4, membrane_sti
 namespace mklvbd { constexpr int bad_order = 1; }
 namespace iuoriv { constexpr int out_of_range = 1, inadmissible_function = 2, bad_grid = 3; }
 namespace kuorkv { constexpr int bad_direction = 1, bad_node = 2, bad_function = 3, bad_grid = 4; }
-namespace cmpa11 { constexpr int iuoriv = 2, a11xst = 3, cmpbmt = 3, a11yst = 4; }
-namespace stiffener { constexpr int no_uv = 1, kuorkv = 2, kuorkv_along = 3, bad_direction = 3; }
-namespace cmpa21 { constexpr int rows = 1, iuoriv = 2, a21ast_x = 3, a21ast_y = 4; }
-namespace cmpa22 { constexpr int iuoriv_first = 1, iuoriv_second = 2, a22ast_x = 3, a22ast_y = 4; }
-namespace cmpbmt { constexpr int iuoriv = 1, bmatst_x = 2, bmatst_y = 3; }
-namespace bmatst { constexpr int bad_direction = 1, kuorkv = 2; }
+namespace cmpa11 { constexpr int iuoriv = 2, a11xst = 3, cmpbmt = 3, a11yst = 4, bad_data = 5; }
+namespace stiffener { constexpr int no_uv = 1, kuorkv = 2, kuorkv_along = 3, bad_direction = 3, bad_data = 4; }
+namespace cmpa21 { constexpr int rows = 1, iuoriv = 2, a21ast_x = 3, a21ast_y = 4, bad_data = 5; }
+namespace cmpa22 { constexpr int iuoriv_first = 1, iuoriv_second = 2, a22ast_x = 3, a22ast_y = 4, bad_data = 5; }
+namespace cmpbmt { constexpr int iuoriv = 1, bmatst_x = 2, bmatst_y = 3, bad_data = 4; }
+namespace bmatst { constexpr int bad_direction = 1, kuorkv = 2, bad_data = 3; }
 namespace incs2 { constexpr int a22 = 22, a21 = 21, a11 = 11, b11 = 33; }
 namespace incs3 { constexpr int chodec_a22 = 1, simvit = 2; }
 namespace simvit {

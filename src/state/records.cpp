@@ -21,6 +21,7 @@ Valus valus;
 Pythres pythres;
 Test test;
 F07aij f07aij;
+F07aijs f07aijs;
 F07pd f07pd;
 F01eps f01eps;
 F07in1 f07in1;

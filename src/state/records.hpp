@@ -124,6 +124,14 @@ struct F07aij {
     float& operator()(int i, int j) { return aij[(i - 1) + 3 * (j - 1)]; }
 };
 
+/// Inverse membrane stiffness of each stiffness data set (the first element of a strip of
+/// that set), for the stiffener forces of the nodes that carry the set's loads. Filled by the
+/// buckling run control with aij; valid(k) = 0 when set k is on no strip of the grid.
+struct F07aijs {
+    float aij[2][9];  ///< aij(3, 3) of set 1 and of set 2, column-major
+    int valid[2];
+};
+
 /// Element working values of the assembly: slope scales, skew factor, scale table.
 struct F07pd {
     float sa, sb, fa;
@@ -291,6 +299,7 @@ extern Valus valus;
 extern Pythres pythres;
 extern Test test;
 extern F07aij f07aij;
+extern F07aijs f07aijs;
 extern F07pd f07pd;
 extern F01eps f01eps;
 extern F07in1 f07in1;
