@@ -1,6 +1,7 @@
 // Buckling run control buvi.
 #include "control/run_control.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -68,6 +69,29 @@ bool invert_membrane_stiffness(const float* c, F07aij& inv) {
     inv(2, 3) = inv(3, 2) = c23 * r;
     inv(3, 3) = c33 * r;
     return true;
+}
+
+/// Membrane compliance of each stiffness data set, for the stiffener forces: the inverse
+/// membrane stiffness of the first element of the first strip of each set (same formula and
+/// test as aij). A stringer or frame node on a strip of set k carries that set's loads, so its
+/// strain follows from set k's compliance. A set on no strip, or without an inverse, stays
+/// invalid and the stiffener forces fall back to aij.
+template <class P>
+void compliance_per_set(const float* c) {
+    f07aijs.valid[0] = f07aijs.valid[1] = 0;
+    if (f07dis<P>().nox == 0 && f07dis<P>().noy == 0) return;
+    bool tried[2] = {false, false};
+    const int strips = std::min(f07ina<P>().my, P::p_rtnds) - 1;
+    for (int strip = 1; strip <= strips; ++strip) {
+        const int k = stiffcom<P>().elmstf[strip - 1];
+        if ((k != 1 && k != 2) || tried[k - 1]) continue;
+        tried[k - 1] = true;
+        F07aij inv{};
+        if (invert_membrane_stiffness(c + 45 * (strip - 1), inv)) {
+            std::copy_n(inv.aij, 9, f07aijs.aij[k - 1]);
+            f07aijs.valid[k - 1] = 1;
+        }
+    }
 }
 
 }  // namespace
@@ -142,6 +166,7 @@ void buvi(int& ier) {
             return;
         }
     }
+    compliance_per_set<P>(c.data());
 
     f01kbf<P>(c.data(), ch.data());
     redfkq<P>();
