@@ -3,9 +3,13 @@
 // call may proceed, else the reason (raised as _zeft.error).
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "binding/signatures.hpp"
+#include "control/front_end.hpp"
 #include "state/records.hpp"
 
 namespace zeft::binding {
@@ -112,14 +116,86 @@ std::string check_tczinc(const CallView& c) {
     return "";
 }
 
-/// callzeft: inputs that would divide by zero or overflow the grid are refused up front.
+/// callzeft: inputs that would divide by zero, overflow the grid or feed non-finite numbers
+/// into the layout are refused before anything is cleared or written.
 template <class P>
 std::string check_callzeft(const CallView& c) {
-    const long long neigrq = c.ival("neigrq");
+    using std::to_string;
+    const auto real = [&c](const char* n) { return *static_cast<const float*>(c[n].data); };
+    const auto reals = [&c](const char* n) { return static_cast<const float*>(c[n].data); };
+    constexpr int nr = P::p_rtnds - 1;
+
+    const long long neigrq = c.ival("neigrq"), neigit = c.ival("neigit");
     if (neigrq < 0 || neigrq > P::p_ngrq)
-        return "neigrq = " + std::to_string(neigrq) + " is outside 0 .. p_ngrq = " + std::to_string(P::p_ngrq);
-    for (const char* n : {"anzelzwframes", "anzelprohalbfoot", "anzelzwstr"})
-        if (c.ival(n) <= 0) return std::string(n) + " must be a positive element count";
+        return "neigrq = " + to_string(neigrq) + " is outside 0 .. p_ngrq = " + to_string(P::p_ngrq);
+    if (neigit < 2 || neigit > P::p_ngit)
+        return "neigit = " + to_string(neigit) + " is outside 2 .. p_ngit = " + to_string(P::p_ngit);
+    for (const char* n : {"framepitch", "stringerpitch"})
+        if (!(std::isfinite(real(n)) && real(n) > 0.0f))
+            return std::string(n) + " = " + to_string(real(n)) + " must be a positive finite length";
+    for (const char* n : {"loadvxp", "loadvyp", "loadvxyp", "fnxp", "fnxyp", "fnyp"})
+        if (!std::isfinite(real(n))) return std::string(n) + " is not a finite load";
+    for (const auto& [n, count] : {std::pair<const char*, int>{"matabdf", 36}, {"steifxf", 4}, {"steifyf", 4}})
+        for (int i = 0; i < count; ++i)
+            if (!std::isfinite(reals(n)[i]))
+                return std::string(n) + " holds a stiffness that is not finite (entry " + to_string(i + 1) + ")";
+
+    // Lengths in x.
+    const long long anzelzwframes = c.ival("anzelzwframes");
+    if (anzelzwframes < 1)
+        return "anzelzwframes = " + to_string(anzelzwframes) + ": the frame pitch needs at least 1 element";
+    const int stypep = static_cast<int>(c.ival("stypep"));
+    const int* isty = c.iarr("isty");
+    const int nf = leading_count(isty, P::p_stf);
+    const long long nsub = x_subdivisions(stypep, nf, static_cast<int>(anzelzwframes), isty[0]);
+    if (nsub < 1 || nsub > nr)
+        return "anzelzwframes = " + to_string(anzelzwframes) + " with " + to_string(nf) + " frames from isty(1) = " +
+               to_string(isty[0]) + " gives " + to_string(nsub) + " subdivisions in x, outside 1 .. p_rtnds-1 = " +
+               to_string(nr);
+
+    // Lengths in y: the element counts of the strips that are laid out.
+    const StripSection s{stypep, real("stringerpitch"), real("chordwdth"), real("sfootwdth"), real("alpha"),
+                         real("height"), static_cast<int>(c.ival("anzelprohalbfoot")),
+                         static_cast<int>(c.ival("anzelzwstr")), static_cast<int>(c.ival("anzelbelowstr"))};
+    const int* elmstf = c.iarr("elmstf");
+    if (stypep >= 1 && stypep <= 3) {
+        const bool feet = std::find(elmstf, elmstf + nr, 2) != elmstf + nr;
+        if (feet) {
+            if (s.anzelprohalbfoot < 1)
+                return "anzelprohalbfoot = " + to_string(s.anzelprohalbfoot) +
+                       ": the stringer-foot strips (elmstf = 2) need at least 1 element per foot";
+            // The foot strips take their loads in the ratio of the foot to the skin stiffness.
+            const float* m = reals("matabdf");
+            if (m[2] == 0.0f || m[20] == 0.0f)
+                return "matabdf(3,1) and matabdf(3,2) must be nonzero: the foot-strip load ratio divides by them";
+            if (m[0] - m[1] * m[1] / m[2] == 0.0f)
+                return "matabdf set 1 gives A11 - A12**2/A22 = 0, the denominator of the foot-strip load ratio";
+            if (m[5] == 0.0f) return "matabdf(6,1) must be nonzero: the foot-strip shear load ratio divides by it";
+            float factx = 0.0f, factxy = 0.0f;
+            foot_ratios(m, factx, factxy);
+            for (float v : {factx, factxy, real("loadvxp") * factx, real("fnxp") * factx,
+                            real("loadvxyp") * factxy, real("fnxyp") * factxy})
+                if (!std::isfinite(v)) return "matabdf: the loads of the foot strips, scaled by the stiffness ratio, overflow";
+        }
+        int hatc = 1;
+        for (int j = 1; j <= nr; ++j) {
+            if (elmstf[j - 1] == 2 && stypep == 2) hatc = hatc == 2 * s.anzelprohalbfoot ? 1 : hatc + 1;
+            if (elmstf[j - 1] != 1) continue;
+            if ((stypep != 2 || hatc == 1) && s.anzelzwstr < 1)
+                return "anzelzwstr = " + to_string(s.anzelzwstr) +
+                       ": the skin strips between stringers (elmstf = 1) need at least 1 element";
+            if (stypep == 2 && hatc != 1 && s.anzelbelowstr < 1)
+                return "anzelbelowstr = " + to_string(s.anzelbelowstr) +
+                       ": the skin strips under a hat stringer need at least 1 element";
+        }
+    }
+    float bp[nr];
+    StripLoad load[nr];
+    lay_out_strips(s, elmstf, nr, bp, load);
+    for (int j = 1; j <= nr; ++j)
+        if (!std::isfinite(bp[j - 1]))
+            return "element strip " + to_string(j) + " gets a width that is not finite; check stringerpitch, " +
+                   "sfootwdth, chordwdth, alpha and height";
     return "";
 }
 

@@ -1,4 +1,4 @@
-// Stand-ins for the eigen analysis, the global buckling check and the mode-shape output
+// Stand-ins for the eigen analysis and the mode-shape output
 // until those routines are part of the build: each says so in the listing and on standard
 // output and reports failure, so a run never pretends to have results it did not compute.
 #include <string>
@@ -33,12 +33,6 @@ void incs3(int&, float*, float*, float*, float*, float*, float*, float*, int& ie
 }
 
 template <class P>
-void glbuck(float*, float*, float*, int& ier, float&) {
-    not_available("GLBUCK");
-    ier = 1;
-}
-
-template <class P>
 void pltmsh() {
     not_available("PLTMSH");
 }
@@ -58,7 +52,6 @@ void modes(int& ier) {
     template void incs2<P>(int&);                                                             \
     template void incs3<P>(int&, float*, float*, float*, float*, float*, float*, float*, int&, \
                            float&);                                                           \
-    template void glbuck<P>(float*, float*, float*, int&, float&);                            \
     template void pltmsh<P>();                                                                \
     template void cntour<P>();                                                                \
     template void modes<P>(int&);

@@ -1,6 +1,7 @@
-// Stringer crippling (open and hat stringers).
+// Stringer crippling (open and hat stringers) and global buckling of the stiffened panel.
 #include "results/stringer_checks.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "binding/registry.hpp"
@@ -103,5 +104,107 @@ ZEFT_EXPORT_UTIL(cripplingt)
 ZEFT_EXPORT_UTIL(cripplingo)
 
 // ---------------------------------------------------------------- global buckling
+
+namespace {
+
+/// Sum of the leading subdivision lengths up to the first zero entry, at most n of them.
+float panel_length(const float* len, int n) {
+    float sum = 0.0f;
+    for (int k = 1; k <= n && len[k - 1] != 0.0f; ++k) sum += len[k - 1];
+    return sum;
+}
+
+}  // namespace
+
+template <class P>
+void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
+    constexpr const char* header = "(1X,'MESSAGE FROM SUBROUTINE GLBUCK:')";
+    constexpr float pi2 = 9.869605f;       // pi^2
+    constexpr float four_pi2 = 39.47842f;  // 4 pi^2
+    const Stringercom& s = stringercom;
+    const float t = glbuckcom.skinth, pitch = glbuckcom.stpitch, ry = f07inb.ry;
+    const float sigc = test.sigmweb;
+    auto& g = f07ina<P>();
+    ier = err::ok;
+
+    // Stringer cross-section: foot on the skin, web on the foot.
+    const float afoot = s.footth * s.footwidth;
+    const float aweb = s.webth * s.webheight;
+    const float astr = afoot + aweb;
+
+    // Panel length along the stringers and width across them; the grid ends at the first zero
+    // length, or after mx-1 (my-1) lengths when every entry is in use.
+    const float length = panel_length(g.a, std::min(g.mx - 1, P::p_rtnds - 1));
+    const float width = panel_length(g.b, std::min(g.my - 1, P::p_rtnds - 1));
+
+    if (!(t > 0.0f)) return refuse(header, "SKIN THICKNESS SKINTH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    if (!(pitch > 0.0f))
+        return refuse(header, "STRINGER PITCH STPITCH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    if (!(ry > 0.0f))
+        return refuse(header, "RADIUS OF CURVATURE RY IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    if (!(sigc > 0.0f))
+        return refuse(header, "CRIPPLING STRESS SIGMWEB IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    if (!(astr > 0.0f))
+        return refuse(header, "STRINGER CROSS-SECTION AREA IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    if (f07aij(1, 1) == 0.0f || f07aij(2, 2) == 0.0f)
+        return refuse(header, "MEMBRANE COMPLIANCE AIJ(1,1) OR AIJ(2,2) IS ZERO, NO GLOBAL BUCKLING LOAD COMPUTED",
+                      ier);
+
+    // Poisson ratios of the skin from its membrane compliance.
+    const float nuxy = f07aij(2, 1) / f07aij(1, 1);
+    const float nuyx = f07aij(1, 2) / f07aij(2, 2);
+    const float q = 1.0f - nuxy * nuyx;
+    const float ex = q * bb[0] / t;  // skin modulus in x
+    if (!(q > 0.0f) || !(ex > 0.0f))
+        return refuse(header, "SKIN MODULUS EX = Q*BB(1,1)/SKINTH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED",
+                      ier);
+
+    // Buckling coefficient of a curved skin bay, curvature parameter omega (flat: omega = 0,
+    // kk = 4; both branches meet at kk = 8 for omega = 2).
+    const float omega = (pitch / std::sqrt(t * ry)) * std::pow(12.0f * q, 0.25f) / pi;
+    const float omega2 = omega * omega;
+    const float kk = omega > 2.0f ? 2.0f * omega2 : 0.25f * (omega2 * omega2) + 4.0f;
+    const float kstar = kk * pi2 / (12.0f * q);
+
+    // Centroids measured from the outer face of the skin; own second moments of the walls.
+    const float zf = t + 0.5f * s.footth;
+    const float zw = t + s.footth + 0.5f * s.webheight;
+    const float first_moment = afoot * zf + aweb * zw;
+    const float ifoot = s.footth * s.footth * s.footth * s.footwidth / 12.0f;
+    const float iweb = s.webheight * s.webheight * s.webheight * s.webth / 12.0f;
+
+    // Fixed point of effective width and column stress.
+    float weff = 0.0f, sigma = 0.0f, sigma_prev = 0.0f;
+    for (int pass = 1;; ++pass) {
+        const float aeff = t * weff;
+        const float atot = astr + aeff;
+        const float cg = (0.5f * t * aeff + first_moment) / atot;
+        const float dw = zw - cg, df = zf - cg, ds = 0.5f * t - cg;
+        const float ieff = aweb * (dw * dw) + (afoot * (df * df) + ifoot + iweb) + t * t * t * weff / 12.0f +
+                           aeff * (ds * ds);
+        const float rho = std::sqrt(ieff / atot);
+        const float slender = length / rho;
+        sigma = sigc - slender * slender * (sigc * sigc) / (four_pi2 * ex);
+        const float check = (sigma_prev / sigma) * 100.0f - 100.0f;
+        if (check > 0.0f && check < 1.0f) break;
+        if (pass == 100) {
+            ier = err::glbuck::no_convergence;
+            break;
+        }
+        weff = t * std::sqrt(kstar * ex / sigma);
+        sigma_prev = sigma;
+    }
+
+    // One stringer bay: stringer with its effective skin at sigma, the rest of the skin at its
+    // own buckling load; times the number of bays across the panel.
+    const float fg = (sigma * (astr + t * weff) + (pitch - weff) * fstbug) * (width / pitch);
+    io::writef(datran.nwrite, "(//1X,' GLOBAL BUCKLING LOAD:'/E20.5)", {fg});
+}
+
+#define ZEFT_INST_GLBUCK(P) template void glbuck<P>(float*, float*, float*, int&, float&);
+ZEFT_FOR_EACH_PRESET(ZEFT_INST_GLBUCK)
+#undef ZEFT_INST_GLBUCK
+
+ZEFT_EXPORT_ANALYSIS(glbuck)
 
 }  // namespace zeft
