@@ -12,11 +12,7 @@
 #include "control/run_control.hpp"
 #include "io/units.hpp"
 #include "results/mode_shapes.hpp"
-#if __has_include("solver/profile.hpp")
 #include "solver/profile.hpp"
-#else
-namespace zeft { void mklvbd(int* lv, int& nn, int& ibd, int& ier); }
-#endif
 #include "state/records.hpp"
 
 namespace zeft {

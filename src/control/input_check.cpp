@@ -44,11 +44,11 @@ std::array<const int*, 4> edge_codes(const F07ind& ind) {
     return {ind.bndy0, ind.bndx0, ind.bndyl, ind.bndxl};
 }
 
-/// A real value in 14 columns: E14.7, or its kind when it is not a finite number.
-std::string value14(float v) {
-    if (std::isnan(v)) return fmt::A(14, "NAN");
-    if (std::isinf(v)) return fmt::A(14, v > 0 ? "+INFINITY" : "-INFINITY");
-    return fmt::E(14, 7, v);
+/// A real value in 15 columns: E15.7, or its kind when it is not a finite number.
+std::string value15(float v) {
+    if (std::isnan(v)) return fmt::A(15, "NAN");
+    if (std::isinf(v)) return fmt::A(15, v > 0 ? "+INFINITY" : "-INFINITY");
+    return fmt::E(15, 7, v);
 }
 
 /// Collects the inconsistencies of the panel description, one message block each.
@@ -77,7 +77,7 @@ void finite(Findings& f, const std::string& what, const char* name, const float*
             const float x = v[(i - 1) + static_cast<std::ptrdiff_t>(ld) * (k - 1)];
             if (std::isfinite(x)) continue;
             f.add(" " + what + " " + name + "(" + std::to_string(i) + "," + std::to_string(k) +
-                  ") =" + value14(x) + " IS NOT A FINITE NUMBER");
+                  ") =" + value15(x) + " IS NOT A FINITE NUMBER");
             return;
         }
 }
@@ -126,7 +126,7 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
         for (int i = 1; i <= n; ++i)
             if (!(std::isfinite(v[i - 1]) && v[i - 1] > 0.0f)) {
                 f.add(" SUBDIVISION LENGTH " + std::string(name) + "(" + std::to_string(i) +
-                      ") =" + value14(v[i - 1]) + " IS NOT A POSITIVE NUMBER");
+                      ") =" + value15(v[i - 1]) + " IS NOT A POSITIVE NUMBER");
                 return;
             }
     };

@@ -15,11 +15,7 @@
 #include "results/listing.hpp"
 #include "results/stringer_checks.hpp"
 #include "solver/buckling.hpp"
-#if __has_include("solver/profile.hpp")
 #include "solver/profile.hpp"
-#else
-namespace zeft { void mklvbd(int* lv, int& nn, int& ibd, int& ier); }
-#endif
 #include "state/errors.hpp"
 #include "state/records.hpp"
 

@@ -1,0 +1,267 @@
+"""Analysis driver zeftmain and buckling run control buvi: normalisation of the function
+codes and the radii rule, the files of a run, the stop block and its order, the error blocks
+of buvi, the run without eigen analysis, and one complete listing of a stiffened, curved,
+oblique panel compared line by line with a reference listing, through every size preset."""
+import resource
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+from test_input_check import Hidden, isotropic
+
+_zeft = pytest.importorskip("_zeft")
+MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
+GOLDEN = Path(__file__).parent / "data" / "golden_panel.out"
+
+STOP = "    MAIN PROGRAM:   EXECUTION STOPPED."
+FINISHED = " Buckling/Vibration analysis finished"
+STARTED = " Analysis started"
+
+
+# ----------------------------------------------------------------------------- helpers
+
+def arguments(n, **changes):
+    """zeftmain arguments of a plain 4 x 3 skin panel for the module of preset n."""
+    r, s = n - 1, n - 2
+    args = dict(
+        proj="PANEL", titp="DRIVER TEST", buckp=0, itabp=0, neigitp=4, neigrqp=2, memprip=1,
+        indpltp=0, kup=[1, 2, 3, 0, 0],
+        ap=np.r_[np.full(3, 100.0), np.zeros(r - 3)], bp=np.r_[np.full(2, 50.0), np.zeros(r - 2)],
+        bndx0p=np.zeros(7), bndxlp=np.zeros(7), bndy0p=np.zeros(7), bndylp=np.zeros(7),
+        rxp=1e29, ryp=1e29, rxyp=1e29, istxp=np.zeros(s), istyp=np.zeros(s),
+        elmstfp=np.ones(r), steifxp=np.zeros((4, s)), steifyp=np.zeros((4, s)),
+        alfaxp=0.0, alfayp=0.0)
+    args.update(changes)
+    return args
+
+
+def prepare(n, mx=4, my=3):
+    """Grid size, analysis flags and the unpublished data sets and loads of a fresh run."""
+    _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
+    for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
+        setattr(_zeft.antype, flag, 0)
+    h = Hidden(n)
+    h.matabd[:, 0], h.matabd[:, 1] = isotropic(2.0), isotropic(3.0)
+    h.matsw[:] = 0
+    h.pfest[:] = 0
+    h.pvar[:] = 0
+    h.stype[0] = 0
+    return h
+
+
+def read(name):
+    with open(name) as f:
+        return f.read().splitlines()
+
+
+@pytest.fixture
+def folder(tmp_path, monkeypatch):
+    """A fresh working folder. Files written meanwhile are limited to 64 MB, so that a listing
+    writer caught in a loop cannot fill the disk."""
+    monkeypatch.chdir(tmp_path)
+    limits = resource.getrlimit(resource.RLIMIT_FSIZE)
+    cap = 64 << 20 if limits[1] == resource.RLIM_INFINITY else min(64 << 20, limits[1])
+    resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    yield tmp_path
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    resource.setrlimit(resource.RLIMIT_FSIZE, limits)
+
+
+# ----------------------------------------------------------------------------- control values
+
+@pytest.mark.parametrize("kup, ku, knfun, radii_from_arguments", [
+    ([0, 3, 0, 1, 2], [1, 2, 3, 0, 0], 3, True),
+    ([5, 0, 1, 4, 0], [1, 4, 5, 0, 0], 3, False),   # W, BETA, GAMMA: a plate set
+    ([1, 0, 0, 0, 0], [1, 0, 0, 0, 0], 1, False),
+    ([0, 0, 0, 0, 0], [0, 0, 0, 0, 0], 0, True),
+])
+def test_function_codes_and_radii(folder, kup, ku, knfun, radii_from_arguments):
+    prepare(31)
+    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = 7.0, 8.0, 9.0
+    _zeft.prtnds31.zeftmain(**arguments(31, kup=kup, rxp=100.0, ryp=200.0, rxyp=300.0))
+    assert list(_zeft.f07ina.ku) == ku and _zeft.f07ina.knfun == knfun
+    radii = (float(_zeft.f07inb.rx), float(_zeft.f07inb.ry), float(_zeft.f07inb.rxy))
+    assert radii == ((100.0, 200.0, 300.0) if radii_from_arguments else (7.0, 8.0, 9.0))
+
+
+def test_records_are_reset_and_filled(folder):
+    h = prepare(31)
+    h.domx[:] = 3.0
+    h.densit[0] = 5.0
+    _zeft.f07ina.leit = np.full((31, 31), 77, np.int32)
+    _zeft.f07ind.idesup = np.full((4, 250), 1, np.int32)
+    _zeft.f07ind.numsup = 250
+    steifx = np.zeros((4, 29))
+    steifx[:, 0] = (1.0, 2.0, 3.0, 4.0)
+    _zeft.prtnds31.zeftmain(**arguments(31, titp="T" * 90, itabp=3, neigitp=6, neigrqp=5, memprip=0,
+                                        istxp=np.r_[2, np.zeros(28)], steifxp=steifx))
+    assert bytes(_zeft.title.tit) == b"T" * 80
+    assert (_zeft.man.itab, _zeft.man.neigit, _zeft.man.neigrq, _zeft.man.mempri) == (3, 6, 5, 0)
+    assert (_zeft.datran.nread, _zeft.datran.nwrite) == (8, 9)
+    assert not h.domx.any() and h.densit[0] == np.float32(1.0e-6)
+    assert not _zeft.f07ind.idesup.any() and _zeft.f07ind.numsup == 0
+    assert (_zeft.f07ina.leit[:3, :4] == np.arange(1, 13).reshape((3, 4), order="F")).all()
+    assert _zeft.f07ina.leit[3:, :].sum() == 0 and _zeft.f07ina.leit[:, 4:].sum() == 0
+    assert list(h.steifx[:, 0]) == [1.0, 2.0, 3.0, 4.0] and h.nox[0] == 1
+
+
+# ----------------------------------------------------------------------------- files of a run
+
+def test_file_names_keep_the_blanks_of_the_project_name(folder, capfd):
+    prepare(31)
+    _zeft.prtnds31.zeftmain(**arguments(31, proj="AB", indpltp=1))
+    assert (folder / "AB      .out").exists()
+    assert (folder / "AB      MODES.txt").exists()
+    assert "AB.out" not in {p.name for p in folder.iterdir()}
+    assert STARTED in capfd.readouterr().out.splitlines()
+
+
+def test_a_listing_that_cannot_be_opened_ends_the_run_quietly(folder, capfd):
+    prepare(31)
+    _zeft.prtnds31.zeftmain(**arguments(31, proj="no/dir/"))
+    out = capfd.readouterr().out.splitlines()
+    assert STOP in out and STARTED not in out and FINISHED not in out
+    assert any("no/dir/ .out" in line for line in out)
+
+
+def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(folder, capfd):
+    prepare(31)
+    _zeft.prtnds31.zeftmain(**arguments(31))
+    out = capfd.readouterr().out.splitlines()
+    listing = read("PANEL   .out")
+    assert out[0] == listing[0] == " STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"
+    assert out[-1] == FINISHED and out.index(STARTED) < len(out) - 1
+    assert " CODE NUMBERS OF THE FUNCTIONAL DOFS INVOLVED:  1  2  3" in listing
+    assert " KEY MATRIX" in listing and STOP not in listing
+
+
+def test_vibration_request_reads_the_masses_and_declines(folder, capfd):
+    h = prepare(31)
+    _zeft.antype.vibr = 1
+    Path("fort.8").write_text("&inert dom = 4.5E-6 /\n")
+    _zeft.prtnds31.zeftmain(**arguments(31))
+    listing = read("PANEL   .out")
+    assert h.densit[0] == np.float32(4.5e-6)
+    assert " ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!" in listing
+    assert not any("FUNCTIONAL DOFS" in line for line in listing)   # no input echo
+    assert capfd.readouterr().out.splitlines()[-1] == FINISHED
+
+
+# ----------------------------------------------------------------------------- failures
+
+def test_buckling_and_vibration_together_stop_at_the_type_check(folder, capfd):
+    prepare(31)
+    _zeft.antype.vibr = 1
+    _zeft.prtnds31.zeftmain(**arguments(31, buckp=1))
+    both = "    BUCKLING AND VIBRATION ANALYSIS HAVE TO BE DONE IN SEPARATE JOBS"
+    reasons = [" " * 16 + "ERROR ENCOUNTERED WHEN CHECKING ANALYSIS TYPE", " " * 16 + "IN SUBROUTINE CKTYPE"]
+    assert capfd.readouterr().out.splitlines() == [both, STOP] + reasons
+    assert read("PANEL   .out") == [both, STOP] + reasons   # flushed although still open
+
+
+@pytest.mark.parametrize("change, arguments_changed, block", [
+    # the input check refuses the grid: its code is passed on with the routine's name
+    (lambda h: setattr(_zeft.f07ina, "mx", 40), {},
+     [" MESSAGE FROM SUBROUTINE BUVI:", " ERROR REPORTED FROM SUBROUTINE     RDDATA  IER= 12"]),
+    # no function is active: the pointer vector of B cannot be laid out for zero freedoms
+    (None, {"kup": [0, 0, 0, 0, 0]},
+     [" MESSAGE FROM SUBROUTINE BUVI:", " ERROR REPORTED FROM SUBROUTINE     MKLVBD  IER=  1", " for LVB"]),
+    # skew axes 80 degrees apart
+    (None, {"alfaxp": 80.0},
+     [" MESSAGE FROM SUBROUTINE BUVI:", " ERROR REPORTED FROM SUBROUTINE     TFMSTF  IER=  1"]),
+    # a stringer on a skin without membrane stiffness: no compliance for its forces
+    (lambda h: h.matabd.__setitem__((slice(0, 6), 0), 0.0), {"istxp": np.r_[2, np.zeros(28)]},
+     [" MESSAGE FROM SUBR. BUVI:", "MEMBR. STIFFN. INCORRECT"]),
+])
+def test_failing_run_control_ends_with_the_stop_block(folder, capfd, change, arguments_changed, block):
+    h = prepare(31)
+    if change:
+        change(h)
+    _zeft.prtnds31.zeftmain(**arguments(31, **arguments_changed))
+    out = capfd.readouterr().out.splitlines()
+    listing = read("PANEL   .out")
+    tail = [STOP, " " * 16 + "ERROR REPORT FROM SUBROUTINE BUVI"]
+    assert listing[-len(block) - 2:] == block + tail
+    assert out[-2:] == tail and FINISHED not in out
+    if block[0] == " MESSAGE FROM SUBROUTINE BUVI:":
+        assert out[-len(block) - 2:-2] == block
+    else:
+        assert block[1] not in out   # the membrane-stiffness message goes to the listing only
+
+
+def test_membrane_compliance_of_the_first_element(folder):
+    h = prepare(31)
+    _zeft.prtnds31.zeftmain(**arguments(31, istxp=np.r_[2, np.zeros(28)]))
+    a = isotropic(2.0)
+    s = np.array([[a[0], a[1], a[3]], [a[1], a[2], a[4]], [a[3], a[4], a[5]]], np.float64)
+    np.testing.assert_allclose(h.aij, np.linalg.inv(s), rtol=1e-6)
+
+
+def test_a_listing_left_open_is_continued_by_the_next_run_of_the_same_name(folder):
+    prepare(31)
+    _zeft.f07ina.mx = 1
+    _zeft.prtnds31.zeftmain(**arguments(31))
+    first = read("PANEL   .out")
+    prepare(31)
+    _zeft.prtnds31.zeftmain(**arguments(31))
+    both = read("PANEL   .out")
+    assert both[: len(first)] == first and first[-2] == STOP
+    assert both[len(first):][:2] == [" STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR", "1"]
+
+
+def test_initlz_leaves_counts_and_codes(folder):
+    h = prepare(31)
+    h.nox[0], h.stype[0] = 3, 2
+    h.istx[:3] = (2, 3, 4)
+    _zeft.f07ina.ku = np.array([1, 4, 5, 0, 0], np.int32)
+    _zeft.f07ina.a = np.full(30, 5.0, np.float32)
+    _zeft.prtnds31.initlz()
+    assert (h.nox[0], h.stype[0], list(_zeft.f07ina.ku)) == (3, 2, [1, 4, 5, 0, 0])
+    assert not h.istx.any() and not _zeft.f07ina.a.any() and h.densit[0] == np.float32(1.0e-6)
+
+
+# ----------------------------------------------------------------------------- reference listing
+
+def golden_run(n):
+    """A stiffened (one stringer, two frames), curved (RY = 750), oblique (10 and -5 degrees)
+    panel of 7 x 3 subdivision lines with edge-wise boundary codes, two data sets, prescribed
+    and variable membrane forces, without eigen analysis. The functions W, U, GAMMA make the
+    key matrix print the inactive V. One x-length just fills its field, one overflows it, and
+    so does the x edge length."""
+    r, s = n - 1, n - 2
+    h = prepare(n, mx=7, my=3)
+    _zeft.antype.strs = _zeft.antype.inpb = 1
+    h.matabd[:, 1] = isotropic(3.0)
+    h.matabd[6:12, 1] = (100.0, 20.0, 100.0, 0.0, 0.0, 40.0)
+    nodes = np.arange(1, 22, dtype=np.float32)
+    h.pfest[:21, 0], h.pfest[:21, 1] = -10.0 * nodes, 2.5
+    h.pvar[:21, 0], h.pvar[:21, 2] = -1.0, -0.25 * nodes
+    steifx, steify = np.zeros((4, s)), np.zeros((4, s))
+    steifx[:, 0] = (7.0e6, 1.5e5, 2.4e9, 3.0e7)
+    steify[:, 0], steify[:, 1] = (5.0e6, 0.0, 1.8e9, 2.0e7), (5.5e6, 0.0, 1.9e9, 2.1e7)
+    MODULES[n].zeftmain(**arguments(
+        n, proj="GOLDEN", titp="GOLDEN PANEL: STIFFENED, CURVED AND OBLIQUE", neigitp=60, neigrqp=4,
+        kup=[5, 0, 1, 2, 0], ap=np.r_[150.0, 150.0, 4.0e8, 1.5e9, 3.0e8, 150.0, np.zeros(r - 6)],
+        bp=np.r_[40.0, 12.5, np.zeros(r - 2)],
+        bndy0p=[0, 1, 2, 0, 0, 0, 0], bndylp=[-1, 0, 0, 0, 0, 0, 0],
+        bndx0p=[1, 0, 0, 0, 0, 0, 0], bndxlp=[0, 3, 6, 0, 0, 0, 0],
+        rxp=1e29, ryp=750.0, rxyp=-1e20, istxp=np.r_[2, np.zeros(s - 1)],
+        istyp=np.r_[3, 5, np.zeros(s - 2)], elmstfp=np.r_[1, 2, np.zeros(r - 2)],
+        steifxp=steifx, steifyp=steify, alfaxp=10.0, alfayp=-5.0))
+    return read("GOLDEN  .out")
+
+
+@pytest.mark.parametrize("n", [31, 19, 21, 25])
+def test_reference_listing(folder, capfd, n):
+    listing = golden_run(n)
+    expected = GOLDEN.read_text().splitlines()
+    for k, (got, want) in enumerate(zip(listing, expected), start=1):
+        assert got == want, f"line {k}"
+    assert len(listing) == len(expected)
+    out = capfd.readouterr().out.splitlines()
+    assert out[0] == " STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"
+    assert out[-1] == FINISHED and STARTED in out
