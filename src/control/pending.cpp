@@ -1,4 +1,4 @@
-// Stand-ins for the eigen analysis and the mode-shape output
+// Stand-ins for the mode-shape output
 // until those routines are part of the build: each says so in the listing and on standard
 // output and reports failure, so a run never pretends to have results it did not compute.
 #include <string>
@@ -21,18 +21,6 @@ void not_available(const char* routine) {
 }  // namespace
 
 template <class P>
-void incs2(int& ier) {
-    not_available("INCS2");
-    ier = 1;
-}
-
-template <class P>
-void incs3(int&, float*, float*, float*, float*, float*, float*, float*, int& ier, float&) {
-    not_available("INCS3");
-    ier = 1;
-}
-
-template <class P>
 void pltmsh() {
     not_available("PLTMSH");
 }
@@ -49,9 +37,6 @@ void modes(int& ier) {
 }
 
 #define ZEFT_INST_PENDING(P)                                                                  \
-    template void incs2<P>(int&);                                                             \
-    template void incs3<P>(int&, float*, float*, float*, float*, float*, float*, float*, int&, \
-                           float&);                                                           \
     template void pltmsh<P>();                                                                \
     template void cntour<P>();                                                                \
     template void modes<P>(int&);

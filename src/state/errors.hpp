@@ -22,7 +22,7 @@ namespace cmpa22 { constexpr int iuoriv_first = 1, iuoriv_second = 2, a22ast_x =
 namespace cmpbmt { constexpr int iuoriv = 1, bmatst_x = 2, bmatst_y = 3, bad_data = 4; }
 namespace bmatst { constexpr int bad_direction = 1, kuorkv = 2, bad_data = 3; }
 namespace incs2 { constexpr int a22 = 22, a21 = 21, a11 = 11, b11 = 33; }
-namespace incs3 { constexpr int chodec_a22 = 1, simvit = 2; }
+namespace incs3 { constexpr int chodec_a22 = 1, simvit = 2, bad_data = 3, work_file = 4; }
 namespace simvit {
 constexpr int cholesky = 1, bad_counts = 3, no_convergence = 4;
 constexpr int jacob2_rotations = -1, jacob2_zero = -2;

@@ -1,0 +1,432 @@
+"""Buckling eigen analysis: the condensed matrix and the eigenpairs equal a dense SciPy solution
+of the same assembled matrices, the work file holds A22^-1 A21 column by column, the result
+blocks of the listing line by line, and the failures and refusals with their messages."""
+import ctypes
+import re
+from pathlib import Path
+
+import numpy as np
+import pytest
+import scipy.linalg
+
+from test_input_check import Hidden, isotropic
+
+_zeft = pytest.importorskip("_zeft")
+MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
+
+SS_X, SS_Y = [0, 1, 3, 0, 0, 0, 0], [0, 1, 2, 0, 0, 0, 0]   # W held; V on x-edges, U on y-edges
+CC_X, CC_Y = [0, 1, 3, 6, 0, 0, 0], [0, 1, 2, 6, 0, 0, 0]   # and the normal slope of W
+EDGES = {"ss": (SS_X, SS_Y), "cc": (CC_X, CC_Y)}
+
+
+# ----------------------------------------------------------------------------- records
+
+class Results:
+    """The unpublished records of one size preset: matrices, profile pointers, key matrix,
+    eigenvalues, eigenvectors and forces, as views of the library's storage."""
+
+    def __init__(self, n):
+        self.lib = ctypes.CDLL(_zeft.__file__)
+        self.nx, self.ny = 4 * n * n, 16 * n * n
+        ibdx = 12 * (n + 2)
+        ibdy = 4 * ibdx
+        la11 = self.nx * (self.nx + 1) // 2
+        la22 = self.ny * ibdy - ibdy * (ibdy - 1) // 2
+        lb11 = self.nx * ibdx - ibdx * (ibdx - 1) // 2
+        d, i = ctypes.c_double, ctypes.c_int32
+        m = "_ZN4zeft12matrix_storeE"
+        self.a22 = self._view(m, d, la22)
+        self.a11 = self._view(m, d, la11, la22)
+        self.b11 = self._view(m, d, lb11, la22 + la11)
+        self.a21 = self._view(m, d, self.ny * self.nx, la22 + la11 + lb11).reshape((self.ny, self.nx), order="F")
+        lv = "_ZN4zeft11comlv_storeE"
+        self.lvtri = self._view(lv, i, self.nx)
+        self.lva22 = self._view(lv, i, self.ny, self.nx)
+        self.lvb = self._view(lv, i, self.nx, self.nx + self.ny)
+        self.lm = self._view("_ZN4zeft12f07mat_storeE", i, 20 * n * n).reshape((5, 4, n * n), order="F")
+        self.elam = self._view("_ZN4zeft5valusE", d, 55)
+        self.forces = self._view("_ZN4zeft7pythresE", d, 275).reshape((55, 5), order="F")
+        self.x = self._view("_ZN4zeft12vectrs_storeE", d, self.nx * 55).reshape((self.nx, 55), order="F")
+
+    def _view(self, symbol, ctype, count, offset=0):
+        base = ctypes.addressof(ctypes.c_char.in_dll(self.lib, symbol)) + ctypes.sizeof(ctype) * offset
+        return np.ctypeslib.as_array((ctype * count).from_address(base))
+
+
+def dense(a, lv, n, ibd):
+    """The symmetric matrix of order n held in profile storage a through lv."""
+    A = np.zeros((n, n))
+    for i in range(n):
+        ja = max(0, i - ibd + 1)
+        A[i, ja:i + 1] = a[lv[i] + ja:lv[i] + i + 1]
+    return np.tril(A) + np.tril(A, -1).T
+
+
+# ----------------------------------------------------------------------------- panels
+
+class Panel:
+    """One run of zeftmain on a skin panel with the membrane forces and stiffness data set
+    through the unpublished records; the size preset, grid, edges and stiffeners chosen."""
+
+    def __init__(self, n=31, mx=5, my=4, length=100.0, width=80.0, ku=(1, 2, 3), radii=(1e29, 1e29, 1e29),
+                 edges="ss", stringers=(), frames=(), steif=(0.0, 0.0, 0.0, 0.0), skin=None,
+                 load=(1.0, 0.0, 0.0), fixed=(0.0, 0.0, 0.0), field=None, buck=1, neigit=6, neigrq=3,
+                 mempri=0, itab=0, x2pri=0, proj="PANEL"):
+        r, s = n - 1, n - 2
+        self.n, self.mx, self.my, self.proj = n, mx, my, proj
+        self.h, self.res = Hidden(n), Results(n)
+        _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
+        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
+            setattr(_zeft.antype, flag, 0)
+        _zeft.man.x2pri = x2pri
+        skin = isotropic(1.0) if skin is None else skin
+        self.h.matabd[:, 0] = self.h.matabd[:, 1] = skin
+        self.h.matsw[:] = 0
+        self.h.stype[0] = 0
+        self.h.pvar[:], self.h.pfest[:] = 0, 0
+        for ix in range(1, mx + 1):
+            for iy in range(1, my + 1):
+                node = (ix - 1) * my + iy - 1
+                nx, nxy, ny = field(ix, iy) if field else load
+                self.h.pvar[node] = nx, nxy, ny
+                self.h.pfest[node] = fixed
+        steifx, steify = np.zeros((4, s)), np.zeros((4, s))
+        steifx[:, :len(stringers)] = np.array(steif)[:, None]
+        steify[:, :len(frames)] = np.array(steif)[:, None]
+        ex, ey = EDGES[edges]
+        MODULES[n].zeftmain(
+            proj=proj, titp="BUCKLING TEST", buckp=buck, itabp=itab, neigitp=neigit, neigrqp=neigrq,
+            memprip=mempri, indpltp=0, kup=list(ku) + [0] * (5 - len(ku)),
+            ap=np.r_[np.full(mx - 1, length / (mx - 1)), np.zeros(r - mx + 1)],
+            bp=np.r_[np.full(my - 1, width / (my - 1)), np.zeros(r - my + 1)],
+            bndx0p=ex, bndxlp=ex, bndy0p=ey, bndylp=ey, rxp=radii[0], ryp=radii[1], rxyp=radii[2],
+            istxp=np.r_[stringers, np.zeros(s - len(stringers))], istyp=np.r_[frames, np.zeros(s - len(frames))],
+            elmstfp=np.ones(r), steifxp=steifx, steifyp=steify, alfaxp=0.0, alfayp=0.0)
+        self.ix, self.iy = int(_zeft.man.ix), int(_zeft.man.iy)
+
+    @property
+    def listing(self):
+        return read(f"{self.proj:<8}.out")
+
+    def matrices(self):
+        """Dense A11, A21, A22 and B as the assembly left them in the records."""
+        r, ix, iy = self.res, self.ix, self.iy
+        A11 = dense(r.a11, r.lvtri, ix, ix)
+        B = dense(r.b11, r.lvb, ix, int(_zeft.f07ina.ibdx))
+        A22 = dense(r.a22, r.lva22, iy, int(_zeft.f07ina.ibdy)) if iy else None
+        A21 = r.a21[:iy, :ix].copy()
+        return A11, A21, A22, B
+
+    def w_values(self, k):
+        """Mode k's W at the nodes, (my, mx), 0 where W is held."""
+        lm = self.res.lm[0, 0, :self.mx * self.my]
+        x = self.res.x[:, k - 1]
+        w = np.where(lm > 0, x[np.maximum(lm, 1) - 1], 0.0)
+        return w.reshape((self.my, self.mx), order="F")
+
+
+def read(name):
+    _zeft._flush_units()
+    with open(name) as f:
+        return f.read().splitlines()
+
+
+def stiffness_arrays():
+    return [np.zeros((6, 1), np.float32)] * 6 + [np.zeros((3, 1), np.float32)]
+
+
+def call_incs3(n=31):
+    """incs3 called directly: its error code and fstbui."""
+    ier, fst = np.zeros(1, np.int32), np.zeros(1, np.float32)
+    MODULES[n].incs3(int(_zeft.man.iy), *stiffness_arrays(), ier, fst)
+    return int(ier[0]), float(fst[0])
+
+
+def call_incs2(n=31):
+    ier = np.zeros(1, np.int32)
+    MODULES[n].incs2(ier)
+    return int(ier[0])
+
+
+def reference(A11, A21, A22, B, count):
+    """Condensed matrix and its lowest |lambda| eigenpairs by SciPy: B v = mu A v, lambda = 1/mu,
+    vectors normalised to v^T A v = 1."""
+    A = A11 - A21.T @ scipy.linalg.cho_solve(scipy.linalg.cho_factor(A22), A21) if A22 is not None else A11
+    mu, V = scipy.linalg.eigh(B, A)
+    order = np.argsort(-np.abs(mu))[:count]
+    return A, 1.0 / mu[order], V[:, order]
+
+
+def fortran_e(v, w, d, letter="E"):
+    """Ew.d: 0.ddddE+xx right-aligned in w columns."""
+    if v == 0:
+        mant, exp = 0.0, 0
+    else:
+        exp = int(np.floor(np.log10(abs(v)))) + 1
+        mant = abs(v) / 10.0 ** exp
+        if round(mant, d) >= 1.0:
+            mant, exp = mant / 10, exp + 1
+    text = f"{'-' if v < 0 else ''}0.{round(mant * 10 ** d):0{d}d}{letter}{'+' if exp >= 0 else '-'}{abs(exp):02d}"
+    return text.rjust(w)
+
+
+@pytest.fixture
+def folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    yield tmp_path
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+
+
+# ----------------------------------------------------------------------------- condensation and eigenpairs
+
+@pytest.mark.parametrize("n, ku, radii, stringers, frames", [
+    (31, (1, 2, 3), (1e29, 600.0, 1e29), [2], [3]),      # curved, stringer and frame: A21 from skin and stiffeners
+    (19, (1, 2, 3), (800.0, 1e29, 1e29), [3], []),
+    (25, (1,), (1e29, 1e29, 1e29), [], []),              # W alone: nothing to condense
+])
+def test_condensation_and_eigenpairs_equal_dense_solution(folder, n, ku, radii, stringers, frames):
+    pn = Panel(n=n, ku=ku, radii=radii, stringers=stringers, frames=frames, steif=(2.0e6, 3.0e6, 4.0e8, 1.0e6),
+               buck=0, neigit=8, neigrq=4, x2pri=1)
+    assert call_incs2(n) == 0
+    A11, A21, A22, B = pn.matrices()
+    if len(ku) > 1:
+        assert np.abs(A21).max() > 1e-3 * np.abs(A11).max()
+    ier, fstbui = call_incs3(n)
+    assert ier == 0
+    A, lam, V = reference(A11, A21, A22, B, 4)
+
+    condensed = dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix)
+    assert np.allclose(condensed, A, rtol=0, atol=1e-11 * np.abs(A).max())
+    assert np.allclose(pn.res.elam[:4], lam, rtol=1e-9)
+    X = pn.res.x[:pn.ix, :4]
+    assert np.allclose(np.einsum("ik,ij,jk->k", X, A, X), 1.0, atol=1e-9)
+    assert np.allclose(np.abs(np.einsum("ik,ij,jk->k", X, A, V)), 1.0, atol=1e-7)
+    assert fstbui == pytest.approx(pn.res.elam[0] * 1.0, rel=1e-6)   # Nx = 1 at node 1, no fixed part
+
+    rca25 = folder / "RCA25"
+    assert rca25.exists() == (len(ku) > 1)
+    if len(ku) > 1:   # one record per W freedom: z_j = A22^-1 A21(:, j), then the in-plane modes
+        raw = np.fromfile(rca25, np.uint8)
+        size = 8 * pn.iy
+        assert len(raw) == pn.ix * (size + 16)
+        rec = raw.reshape(pn.ix, size + 16)
+        assert (rec[:, :8].view(np.int64) == size).all() and (rec[:, -8:].view(np.int64) == size).all()
+        Z = rec[:, 8:-8].copy().view(np.float64).T
+        assert np.allclose(A22 @ Z, A21, atol=1e-9 * np.abs(A21).max())
+        text = read("fort.9")
+        start = text.index(" X2-EIGENVECTORS DESCRIBING TANGENTIAL DISPLACEMENTS")
+        assert text[start + 1] == " AND TRANSVERSE SHEAR STRAINS" and text[start + 2] == "0 EIGENMODE  1"
+        lines_per_mode = -(-pn.iy // 5)
+        listed = " ".join(text[start + 3:start + 3 + lines_per_mode]).replace("D", "E").split()
+        assert np.allclose(np.array(listed, float), -Z @ X[:, 0], rtol=1e-7, atol=1e-8 * np.abs(Z @ X[:, 0]).max())
+        assert text[start + 3 + lines_per_mode] == "0 EIGENMODE  2"
+
+
+def test_condensed_matrix_listing(folder):
+    pn = Panel(mx=3, my=3, ku=(1, 2, 3), radii=(1e29, 500.0, 1e29), buck=0, itab=1, neigit=4, neigrq=2)
+    assert call_incs2() == 0
+    assert call_incs3()[0] == 0
+    text = read("fort.9")
+    head = text.index(" " * 35 + "UPDATED MATRIX A11")
+    count = pn.ix * (pn.ix + 1) // 2
+    rows = text[head + 1:head + 1 + -(-count // 7)]
+    assert all(len(r) == 1 + 17 * 7 for r in rows[:-1]) and len(rows[-1]) == 1 + 17 * (count - 1 - (count - 1) // 7 * 7 + 1)
+    values = np.array(" ".join(rows).replace("D", "E").split(), float)
+    A = dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix)
+    assert np.allclose(values, A[np.tril_indices(pn.ix)], rtol=1e-6, atol=1e-6 * np.abs(A).max())
+
+
+def test_w_only_touches_neither_a22_nor_the_work_file(folder):
+    pn = Panel(ku=(1,), buck=0, x2pri=1, neigit=5, neigrq=2)
+    assert pn.iy == 0
+    assert call_incs2() == 0
+    pn.res.a22[:4] = [7.0, 8.0, 9.0, 10.0]
+    assert call_incs3()[0] == 0
+    assert list(pn.res.a22[:4]) == [7.0, 8.0, 9.0, 10.0]
+    assert not (folder / "RCA25").exists()
+    assert not any("X2-EIGENVECTORS" in line for line in read("fort.9"))
+
+
+def test_work_file_stays_open_between_direct_calls_and_goes_with_the_run(folder):
+    pn = Panel(buck=0, x2pri=1, neigit=5, neigrq=2)
+    for _ in range(2):   # the second call finds the unit open and rewrites it from its start
+        assert call_incs2() == 0 and call_incs3()[0] == 0
+        assert (folder / "RCA25").stat().st_size == pn.ix * (8 * pn.iy + 16)
+    _zeft._close_unit(25)
+    (folder / "RCA25").unlink()
+    Panel(neigit=5, neigrq=2)   # a complete run deletes its work file
+    assert not (folder / "RCA25").exists()
+
+
+def test_direct_calls_repeat_bit_for_bit(folder):
+    Panel(buck=0, radii=(1e29, 700.0, 1e29), neigit=6, neigrq=3)
+    runs = []
+    for _ in range(2):
+        assert call_incs2() == 0 and call_incs3()[0] == 0
+        res = Results(31)
+        runs.append((res.elam[:6].copy(), res.x[:, :6].copy()))
+    assert (runs[0][0] == runs[1][0]).all() and (runs[0][1] == runs[1][1]).all()
+
+
+# ----------------------------------------------------------------------------- listing blocks
+
+def header_line(labels):
+    return (" " * 11 + "".join(f"{'':10}IX={k:2d}{'':4}" for k in labels)).rstrip()   # no blanks after the last field
+
+
+def value_line(label, values):
+    return "        IY=" + (str(label) if label <= 9 else "*") + "".join(fortran_e(v, 19, 7) for v in values)
+
+
+def test_result_blocks_of_a_stiffened_panel(folder):
+    """Uniform forces, stringers on y-lines 4 and 10 (the second prints as an asterisk), seven
+    frames (blocks of six and one), nine x-lines (blocks of six and three), ten y-lines."""
+    steif = (3.0e6, 0.0, 5.0e7, 1.0e6)
+    pn = Panel(mx=9, my=10, length=160.0, width=90.0, stringers=[4, 10], frames=[2, 3, 4, 5, 6, 7, 8],
+               steif=steif, load=(1.0, 0.2, 0.3), fixed=(0.5, 0.0, -0.1), neigit=5, neigrq=2, mempri=1)
+    text, res = pn.listing, pn.res
+    lam = res.elam[:2].copy()
+
+    k = text.index("1 STATISTICS OF INVERSE POWER METHOD:")
+    assert text[k - 3:k] == ["", "", ""] and text[k + 1] == ""
+    assert re.fullmatch(r"     IP=[ \d]{3}, JAC =[ \d]{3}", text[k + 2])
+    assert re.fullmatch(r"     MAXIMUM CONTAMINATION OF HIGHER EIGENVECTORS BY LOWER ONES: EPSILN = {2}0\.\d{4}E-0[5-8]",
+                        text[k + 3])
+    assert text[k + 4:k + 8] == ["", "", " COMPUTED EIGENVALUES:", ""]
+    d = lambda v: float(np.float32(v))   # a single-precision record value in double
+    for i in (1, 2):
+        l = lam[i - 1]
+        forces = [d(1.0) * l + d(0.5), d(0.2) * l + d(0.0), d(0.3) * l + d(-0.1)]
+        assert text[k + 7 + i] == f"{i:4d}.   LAMBDA=" + "".join(fortran_e(v, 19, 6) for v in [l] + forces)
+
+    # Membrane forces at the first eigenvalue, component X: blocks of six and three x-lines,
+    # each closed by four empty records.
+    f32 = np.float32
+    lam1 = f32(lam[0])
+    nx, nxy, ny = (f32(1.0) * lam1 + f32(0.5), f32(0.2) * lam1 + f32(0.0), f32(0.3) * lam1 + f32(-0.1))
+    m = text.index("0MEMBRANE FORCES AT THE     1 . EIGENVALUE")
+    assert text[m - 1] == "" and text[m + 1:m + 3] == ["", "          MEMBRANE FORCES X "]
+    block1 = [header_line(range(1, 7))] + [value_line(iy, [nx] * 6) for iy in range(1, 11)]
+    block2 = [header_line(range(7, 10))] + [value_line(iy, [nx] * 3) for iy in range(1, 11)]
+    expected = [""] + block1 + [""] * 4 + [""] + block2 + [""] * 4 + ["", "          MEMBRANE FORCES XY"]
+    assert text[m + 3:m + 3 + len(expected)] == expected
+
+    # Stiffener forces from node 1's membrane forces and the skin compliance.
+    aij = pn.h.aij.astype(np.float32)
+    fx = (aij[0, 0] * nx + aij[1, 0] * ny + aij[2, 0] * nxy) * f32(steif[0])
+    fy = (aij[0, 1] * nx + aij[1, 1] * ny + aij[2, 1] * nxy) * f32(steif[0])
+    s = text.index("0FORCES IN STIFENERS AT THE    1 . EIGENVALUE")
+    expected = (["0FORCES IN STIFENERS AT THE    1 . EIGENVALUE", "0          STIFFENERS IN X-DIRECTION",
+                 "", header_line(range(1, 7)), value_line(4, [fx] * 6), value_line(10, [fx] * 6),
+                 "", header_line(range(7, 10)), value_line(4, [fx] * 3), value_line(10, [fx] * 3),
+                 "0          STIFFENERS IN Y-DIRECTION", "", header_line(range(2, 8))]
+                + [value_line(iy, [fy] * 6) for iy in range(1, 11)]
+                + ["", header_line([8])] + [value_line(iy, [fy]) for iy in range(1, 11)]
+                + ["", "", "", ""])
+    assert text[s - 1] == "" and text[s:s + len(expected)] == expected
+    assert text[s + len(expected):s + len(expected) + 2] == ["", "0MEMBRANE FORCES AT THE     2 . EIGENVALUE"]
+
+    # The forces per eigenvalue for the host: first value of the last line of the last block.
+    assert list(res.forces[0, :5]) == [float(v) for v in (nx, nxy, ny, fx, fy)]
+    v = text.index(" X-EIGENVECTORS DESCRIBING NORMAL DISPLACEMENT W")
+    assert text[v - 1] == "" and text[v + 1].startswith("0    DOF       EIGENMODE  1     EIGENMODE  2")
+    assert len(text) >= v + 2 + pn.ix and text[v + 1 + pn.ix].startswith(f"{pn.ix:7d}")
+
+
+def test_varying_forces_list_eigenvalues_and_the_last_blocks_values(folder):
+    field = lambda ix, iy: (1.0 + 0.1 * ix + 0.01 * iy, 0.0, 0.05 * iy)
+    pn = Panel(mx=8, my=3, length=140.0, width=40.0, field=field, neigit=5, neigrq=2, mempri=1)
+    text, lam = pn.listing, pn.res.elam[:2].copy()
+    k = text.index(" COMPUTED EIGENVALUES:")
+    assert text[k + 2:k + 4] == [f"{i:6d}. EIGENVALUE =" + fortran_e(lam[i - 1], 19, 6) for i in (1, 2)]
+    f32 = np.float32
+    for i in (1, 2):   # x-line 7 opens the last block; y-line 3 is the last line
+        nx, _, ny = (f32(v) for v in field(7, 3))
+        assert pn.res.forces[i - 1, 0] == f32(nx * f32(lam[i - 1]) + f32(0))
+        assert pn.res.forces[i - 1, 2] == f32(ny * f32(lam[i - 1]) + f32(0))
+    assert not any("STIFENERS" in line for line in text)
+
+
+@pytest.mark.parametrize("mempri, stiffened", [(0, True), (1, False)])
+def test_force_columns_written_only_when_listed(folder, mempri, stiffened):
+    res = Results(31)
+    res.forces[:] = -7.0
+    pn = Panel(mempri=mempri, stringers=[2] if stiffened else [], steif=(1.0e6, 0, 1.0e7, 0), neigit=5, neigrq=2)
+    written = res.forces[:2]
+    if mempri:
+        assert (written[:, :3] != -7.0).all() and (written[:, 3:] == -7.0).all()
+    else:
+        assert (res.forces == -7.0).all()
+    assert (res.forces[2:] == -7.0).all()
+    assert pn.res.elam[0] > 0
+
+
+# ----------------------------------------------------------------------------- failures
+
+def test_a22_not_positive_definite(folder, capfd):
+    pn = Panel(buck=0)
+    assert call_incs2() == 0
+    pn.res.a22[pn.res.lva22[4] + 4] = -1.0   # row 5 loses definiteness
+    capfd.readouterr()
+    assert call_incs3()[0] == 1
+    lines = ["", " SUBROUTINE INCS3: CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED. IER=     5"]
+    assert capfd.readouterr().out.splitlines() == lines
+    assert read("fort.9") == lines
+    assert not (folder / "RCA25").exists()
+
+
+def test_fixed_load_beyond_buckling_stops_the_run(folder, capfd):
+    """A fixed compression above the buckling load leaves A11 indefinite: the iteration refuses,
+    incs3 says so and the run control reports INCS3."""
+    pn = Panel(ku=(1,), fixed=(200.0, 0.0, 0.0), neigit=5, neigrq=2)
+    out = capfd.readouterr().out.splitlines()
+    failure = " SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT"
+    assert failure in out and failure in pn.listing
+    assert " ERROR REPORTED FROM SUBROUTINE      INCS3  IER=" in pn.listing
+    assert not any("COMPUTED EIGENVALUES" in line for line in pn.listing)
+
+
+@pytest.mark.parametrize("ku, spoil, ier, name", [
+    ((1, 2, 3), "terms", 22, "A22"),
+    ((1,), "terms", 11, "A11"),
+    ((1, 2, 3), "lvb", 33, "B11"),
+])
+def test_assembly_failures_name_the_matrix(folder, capfd, ku, spoil, ier, name):
+    pn = Panel(ku=ku, buck=0)
+    if spoil == "terms":   # more quadratic-form terms than an element can hold
+        ikt = _zeft.f01qua.ikt
+        ikt[0] = 341
+        _zeft.f01qua.ikt = ikt
+    else:                  # a profile of B that runs past its storage
+        pn.res.lvb[pn.ix - 1] = 2 ** 30
+    capfd.readouterr()
+    assert call_incs2() == ier
+    lines = [" SUBROUTINE INCS2:", " ERROR ENCOUNTERED WHEN COMPUTING MATRIX " + name]
+    out = capfd.readouterr().out.splitlines()
+    assert out[-2:] == lines and read("fort.9")[-2:] == lines
+
+
+@pytest.mark.parametrize("spoil, reason", [
+    (lambda: setattr(_zeft.man, "ix", 4 * 31 * 31 + 1), "FREEDOM COUNTS IX=3845"),
+    (lambda: setattr(_zeft.man, "neigit", 56), "NEIGIT=56 ABOVE 55"),
+    (lambda: setattr(_zeft.f07ina, "leit", np.zeros((31, 31), np.int32)), "NODE NUMBER 0 AT IY=1 IX=1"),
+])
+def test_inconsistent_records_are_refused(folder, capfd, spoil, reason):
+    Panel(buck=0)
+    assert call_incs2() == 0
+    spoil()
+    capfd.readouterr()
+    assert call_incs3()[0] == 3
+    out = capfd.readouterr().out.splitlines()
+    assert out[:2] == ["", " MESSAGE FROM SUBROUTINE INCS3:"] and out[2].startswith(" " + reason)
+
+
+def test_iteration_refusal_is_a_failure(folder, capfd):
+    Panel(buck=0, neigit=4, neigrq=2)
+    assert call_incs2() == 0
+    _zeft.man.neigrq = 4   # as many requested as iterated: no vector could stay unconverged
+    assert call_incs3()[0] == 2
+    assert " SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT" in capfd.readouterr().out.splitlines()
