@@ -270,6 +270,22 @@ class Oracle:
         self.K = saved
         return fakt * self.sym(B)
 
+    def mass(self, dom, domx, domy):
+        """Skin mass dom fa per unit area and stiffener masses per unit length, integral of w w."""
+        pn, n = self.pn, self.pn.ix
+        saved, self.K = self.K, np.zeros((n, n))
+        for iy in range(1, pn.my):
+            for ix in range(1, pn.mx):
+                hx, hy = pn.a[ix - 1], pn.b[iy - 1]
+                d = shape(0, 0, hx, hy, self.xi, self.eta, pn.sa, pn.sb)
+                block = dom * pn.fa * hx * hy * np.einsum("rcg,sdg,g->rcsd", d, d, self.w)
+                self.add(self.K, pn.dofs(iy, ix, 1), pn.dofs(iy, ix, 1), block)
+        for direction, lines, masses in (("X", pn.stringers, domx), ("Y", pn.frames, domy)):
+            for line, m in zip(lines, masses):
+                self.line_form(direction, line, 1, (0, 0), 1, (0, 0), lambda seg, z: np.full_like(z, m))
+        out, self.K = self.K, saved
+        return out
+
     def axial(self, direction, line, j, ea, pmem):
         pn = self.pn
         yline, node = (line, pn.node(line, j)) if direction == "X" else (j, pn.node(j, line))
@@ -551,3 +567,22 @@ def test_failures_return_a_code_with_their_message(folder, change, routine, ier,
     assert run(pn, routine) == ier
     got = folder()
     assert [s[: len(t)] for s, t in zip(got[-len(tail):], tail)] == tail
+
+
+@pytest.mark.parametrize("dom, domx, domy, ier", [
+    (2.7e-6, (4.0e-4, 3.0e-4), (6.0e-4, 0.0), 0),
+    (0.0, (0.0, 0.0), (0.0, 0.0), 5),      # no mass anywhere: no frequencies to find
+])
+def test_mass_matrix_equals_the_integrated_masses(folder, dom, domx, domy, ier):
+    pn = Panel(**PANELS["curved, W U V, stiffened, two data sets"])
+    h = pn.hidden
+    domy_record = h._view("_ZN4zeft12f07dis_storeE", ctypes.c_float, S, 11 * S + 2)
+    h.densit[0], h.domx[:2], domy_record[:2] = dom, domx, domy
+    lv = pointers(pn.ix, pn.ibdx)
+    mmt = np.zeros(lv[-1] + pn.ix)
+    assert M.cmpmmt(mmt, lv) == ier
+    if ier:
+        assert folder()[-2:] == [" MESSAGE FROM SUBROUTINE CMPMMT: ",
+                                 " MASS MATRIX IS ZERO: NEITHER SKIN NOR STIFFENERS CARRY MASS"]
+    else:
+        assert_profile(mmt, lv, Oracle(pn).mass(dom, domx, domy))

@@ -80,4 +80,17 @@ void cmpbmt(double* bmt, int* lv, float* pmem, float& fakt, int& ier);
 template <class P>
 void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, int& ier);
 
+/// Mass matrix of the W freedoms into mmt (profile, pointers lv, order ix): the skin's mass
+/// per unit area dom (record densit) times fa, integral of w w, and the stiffeners (mmtst).
+/// ier = 0; 2 index map failed; 3, 4 mmtst("X"), mmtst("Y") failed; 5 M holds no mass at
+/// all; 6 inconsistent records.
+template <class P>
+void cmpmmt(double* mmt, int* lv, int& ier);
+
+/// Adds the stiffeners' mass per unit length (domx, domy), integral of w w along each line,
+/// to mmt addressed through lvb of record comlv. ier = 0; 1 xory neither "X" nor "Y";
+/// 2 stiffener-line map failed; 3 inconsistent records.
+template <class P>
+void mmtst(const char* xory, double* mmt, int& ier);
+
 }  // namespace zeft

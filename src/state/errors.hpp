@@ -27,13 +27,14 @@ namespace simvit {
 constexpr int cholesky = 1, bad_counts = 3, no_convergence = 4;
 constexpr int jacob2_rotations = -1, jacob2_zero = -2;
 }
-namespace cmpmmt { constexpr int iuoriv = 2, mmtst_x = 3, mmtst_y = 4, zero_mass = 5; }
-namespace mmtst { constexpr int bad_direction = 1, kuorkv = 2; }
+namespace cmpmmt { constexpr int iuoriv = 2, mmtst_x = 3, mmtst_y = 4, zero_mass = 5, bad_data = 6; }
+namespace mmtst { constexpr int bad_direction = 1, kuorkv = 2, bad_data = 3; }
 namespace tfmstf { constexpr int degenerate = 1, zero_radius = 2, bad_grid = 3; }
 namespace glbuck { constexpr int no_convergence = 11, bad_input = 12; }
 namespace crippling { constexpr int bad_input = 12; }
 namespace abdetc { constexpr int trnpsi_base = 20, bad_material = 10; }
 namespace trnpsi { constexpr int bad_order = 1; }
 namespace phi { constexpr int outside = 1, bad_index = 2; }
+namespace modes { constexpr int bad_input = 12; }
 
 }  // namespace zeft::err
