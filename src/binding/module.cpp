@@ -174,6 +174,8 @@ struct Member {
     void* data;
 };
 
+int member_typenum(char type) { return type == 'f' ? NPY_FLOAT32 : type == 'd' ? NPY_FLOAT64 : NPY_INT32; }
+
 struct RecordSpec {
     std::string name;
     std::vector<Member> members;
@@ -181,7 +183,10 @@ struct RecordSpec {
 
 template <class T>
 Member m(const char* name, T* data, std::vector<npy_intp> dims = {}) {
-    constexpr char type = std::is_same_v<T, float> ? 'f' : std::is_same_v<T, char> ? 'c' : 'i';
+    constexpr char type = std::is_same_v<T, float>    ? 'f'
+                          : std::is_same_v<T, double> ? 'd'
+                          : std::is_same_v<T, char>   ? 'c'
+                                                      : 'i';
     return {name, type, std::move(dims), static_cast<void*>(data)};
 }
 
@@ -226,6 +231,67 @@ const std::vector<RecordSpec>& record_specs() {
     return specs;
 }
 
+/// Every record of the shared state, published or not, in the layout of preset P: what the
+/// private attribute _internal<P> shows for inspection by the test suite.
+template <class P>
+std::vector<RecordSpec> internal_record_specs() {
+    using v = std::vector<npy_intp>;
+    const npy_intp R1 = P::p_rtnds - 1, R = P::p_rtnds, S = P::p_stf, N = P::p_nodes, E = P::p_elmts;
+    auto& ina = f07ina<P>();
+    auto& dis = f07dis<P>();
+    auto& qua = f01qua<P>();
+    auto& lv = comlv<P>();
+    auto& mat = matrix<P>();
+    std::vector<RecordSpec> specs = record_specs();
+    for (RecordSpec& r : specs) {
+        if (r.name == "f07ina")
+            r.members = {m("ku", ina.ku, {5}), m("mx", &ina.mx), m("my", &ina.my), m("a", ina.a, v{R1}),
+                         m("b", ina.b, v{R1}), m("leit", ina.leit, v{R, R}), m("ibdx", &ina.ibdx),
+                         m("ibdy", &ina.ibdy), m("knfun", &ina.knfun)};
+        if (r.name == "f01qua")
+            r.members = {m("fquad", qua.fquad, v{P::p_itrm, E}), m("kquad", qua.kquad, v{P::p_itrm, 3, E}),
+                         m("ikt", qua.ikt, v{E})};
+        if (r.name == "test")
+            r.members = {m("pax", test.pax, {2}), m("stiffx", &test.stiffx), m("epsweb", &test.epsweb),
+                         m("sigmweb", &test.sigmweb)};
+        if (r.name == "f07in1") r.members.push_back(m("s1", f07in1.s1, {3, 4, 3, 4}));
+        if (r.name == "f07in2") r.members.push_back(m("s2", f07in2.s2, {3, 4, 3, 4}));
+    }
+    specs.push_back({"f07ang", {m("alfax", &f07ang.alfax), m("alfay", &f07ang.alfay)}});
+    specs.push_back({"skstf", {m("matabd", skstf.matabd, {18, 2}), m("matsw", skstf.matsw, {21, 2})}});
+    specs.push_back({"densit", {m("dom", &densit.dom), m("pdom", &densit.pdom)}});
+    specs.push_back({"glbuckcom", {m("skinth", &glbuckcom.skinth), m("stpitch", &glbuckcom.stpitch)}});
+    specs.push_back({"valus", {m("elam", valus.elam, {55})}});
+    specs.push_back({"pythres", {m("membraneforces", pythres.membraneforces, {55, 5})}});
+    specs.push_back({"f07aij", {m("aij", f07aij.aij, {3, 3})}});
+    specs.push_back({"f07pd", {m("sa", &f07pd.sa), m("sb", &f07pd.sb), m("fa", &f07pd.fa),
+                               m("b1", f07pd.b1, {4, 4}), m("fs", &f07pd.fs)}});
+    specs.push_back({"plotfls", {m("xplt", plotfls.xplt, {81}), m("yplt", plotfls.yplt, {81}), m("lx", &plotfls.lx),
+                                 m("ly", &plotfls.ly), m("dx", &plotfls.dx), m("dy", &plotfls.dy),
+                                 m("cntr", plotfls.cntr, {81, 81})}});
+    specs.push_back({"f07dis", {m("steifx", dis.steifx, v{4, S}), m("istx", dis.istx, v{S}), m("nox", &dis.nox),
+                                m("domx", dis.domx, v{S}), m("steify", dis.steify, v{4, S}), m("isty", dis.isty, v{S}),
+                                m("noy", &dis.noy), m("domy", dis.domy, v{S}), m("stype", &dis.stype)}});
+    specs.push_back({"stiffcom", {m("elmstf", stiffcom<P>().elmstf, v{R1})}});
+    specs.push_back({"cpfest", {m("pfest", cpfest<P>().pfest, v{N, 3})}});
+    specs.push_back({"cpvar", {m("pvar", cpvar<P>().pvar, v{N, 3})}});
+    specs.push_back({"vectrs", {m("x", vectrs<P>().x, v{P::p_nx, P::p_ngit})}});
+    specs.push_back({"comlv", {m("lvtri", lv.lvtri, v{P::p_nx}), m("lva22", lv.lva22, v{P::p_ny}),
+                               m("lvb", lv.lvb, v{P::p_nx})}});
+    specs.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
+                                m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
+    specs.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
+    return specs;
+}
+
+/// The internal records of the four presets, kept for the life of the module.
+const std::vector<std::pair<std::string, std::vector<RecordSpec>>>& internal_views() {
+    static const std::vector<std::pair<std::string, std::vector<RecordSpec>>> views = {
+        {"_internal31", internal_record_specs<P31>()}, {"_internal19", internal_record_specs<P19>()},
+        {"_internal21", internal_record_specs<P21>()}, {"_internal25", internal_record_specs<P25>()}};
+    return views;
+}
+
 struct RecordObject {
     PyObject_HEAD
     const RecordSpec* spec;
@@ -258,7 +324,7 @@ PyObject* member_view(const Member& mb, PyObject* owner) {
         nd = 0;
         dims = nullptr;
     } else {
-        descr = PyArray_DescrFromType(mb.type == 'f' ? NPY_FLOAT32 : NPY_INT32);
+        descr = PyArray_DescrFromType(member_typenum(mb.type));
     }
     PyObject* a = PyArray_NewFromDescr(&PyArray_Type, descr, nd, const_cast<npy_intp*>(dims), nullptr, mb.data,
                                        NPY_ARRAY_FARRAY, nullptr);
@@ -308,7 +374,7 @@ int record_setattro(PyObject* self, PyObject* name, PyObject* value) {
     PyObject* view = member_view(*mb, self);
     if (!view) return -1;
     // Convert first (so a failed conversion leaves the record untouched), then copy.
-    PyObject* conv = PyArray_FromAny(value, PyArray_DescrFromType(mb->type == 'f' ? NPY_FLOAT32 : NPY_INT32), 0, 0,
+    PyObject* conv = PyArray_FromAny(value, PyArray_DescrFromType(member_typenum(mb->type)), 0, 0,
                                      NPY_ARRAY_FORCECAST, nullptr);
     int rc = -1;
     if (conv) {
@@ -482,6 +548,21 @@ PyMODINIT_FUNC PyInit__zeft() {
         if (!rec) return fail();
         rec->spec = &r;
         if (PyModule_AddObject(mod, r.name.c_str(), reinterpret_cast<PyObject*>(rec)) < 0) return fail();
+    }
+    // Private: every record in each preset's layout, for inspection by the test suite.
+    for (const auto& [name, specs] : internal_views()) {
+        PyObject* ns = PyModule_New(name.c_str());
+        if (!ns) return fail();
+        for (const RecordSpec& r : specs) {
+            auto* rec = PyObject_New(RecordObject, RecordType);
+            if (!rec || PyModule_AddObject(ns, r.name.c_str(), reinterpret_cast<PyObject*>(rec)) < 0) {
+                Py_XDECREF(rec);
+                Py_DECREF(ns);
+                return fail();
+            }
+            rec->spec = &r;
+        }
+        if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
     if (add_private_hooks(mod) < 0) return fail();
     return mod;
