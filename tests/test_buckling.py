@@ -79,6 +79,8 @@ class Panel:
         for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
             setattr(_zeft.antype, flag, 0)
         _zeft.man.x2pri = x2pri
+        # A run of W alone keeps the radii it finds; a flat plate must not inherit a curvature.
+        _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii
         skin = isotropic(1.0) if skin is None else skin
         self.h.matabd[:, 0] = self.h.matabd[:, 1] = skin
         self.h.matsw[:] = 0
