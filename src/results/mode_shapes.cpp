@@ -224,9 +224,10 @@ void modes(int& ier) {
     const int npx = plotin.npx, npy = plotin.npy;
     const float lx = plotfls.lx, ly = plotfls.ly;
 
-    // Slope freedoms are derivatives with respect to x sa = x pi/LX and y sb = y pi/LY, so the
-    // shape function of map position (p, q) (p the Hermite function in y, q in x) carries
-    // bpq(p, q) = (pi/LY if p even) (pi/LX if q even) and the strip lengths of the slopes.
+    // Slope freedoms are derivatives with respect to the scaled coordinates x pi/LX and
+    // y pi/LY, so the shape function of map position (p, q) (p the Hermite function in y, q the
+    // one in x) carries bpq(p, q) = (pi/LY if p even) (pi/LX if q even), times the strip
+    // lengths hy, hx of its slope directions.
     float bpq[4][4];
     for (int p = 1; p <= 4; ++p)
         for (int q = 1; q <= 4; ++q) {
@@ -256,6 +257,7 @@ void modes(int& ier) {
         }
         std::fill(store.begin(), store.end(), 0.0f);
 
+        // Start from the far panel edges, the strips a point beyond the edges falls back to.
         Strip sx{nxs, 1.0f, g.a[nxs - 1]}, sy{nys, 1.0f, g.b[nys - 1]};
         for (int i = ixa; i <= ixm; ++i) {
             locate(g.a, nxs, plotfls.xplt[i - 1], sx);
