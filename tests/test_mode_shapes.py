@@ -233,3 +233,13 @@ def test_refused_plot_data_ends_the_run_with_the_mode_shape_error(folder, capfd)
     assert out[-1] == " " * 16 + "ERROR WHEN COMPUTING/PRINTING MODE SHAPES"
     assert " Buckling/Vibration analysis finished" not in out
     assert Path("PLATE   MODES.txt").read_text() == ""
+
+
+def test_symmetry_line_at_zero_survives_rounding_of_the_plot_coordinates(folder):
+    """With 18 strips of a 278.4-long half plate and 80 plot intervals, the running plot
+    coordinate of the symmetry line x = 0 lands a few ulps below zero; the point still lies on
+    the panel's start edge and the mode is written."""
+    plate_run(18, 278.4, 180.0, {"x0": SYM}, npx=80, npy=18, neigrq=2)
+    assert _zeft.plotin.isymx == -2
+    _, _, [_, (_, xp, _, w), _] = read_plot_file("PLATE   MODES.txt")
+    assert xp[40] < 0.0 and np.abs(w).max() == pytest.approx(2.0, abs=1e-4)

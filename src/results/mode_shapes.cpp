@@ -119,14 +119,16 @@ struct Strip {
 
 /// Finds the first subdivision e of len(1 .. n) whose far end len(1) + .. + len(e) is at or
 /// beyond p. A coordinate beyond the panel end (by rounding of the plot steps) keeps the strip
-/// found for the previous point.
+/// found for the previous point; one before the panel start by rounding (the running plot
+/// coordinate of a symmetry line at 0 can land a few ulps below it) lies on the start edge.
 void locate(const float* len, int n, float p, Strip& s) {
     float end = 0.0f;
     for (int e = 1; e <= n; ++e) {
         const float start = end;
         end = end + len[e - 1];
         if (end >= p) {
-            s = {e, (p - start) / len[e - 1], len[e - 1]};
+            const float t = (p - start) / len[e - 1];
+            s = {e, e == 1 && t < 0.0f ? 0.0f : t, len[e - 1]};
             return;
         }
     }
