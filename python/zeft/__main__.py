@@ -9,16 +9,23 @@ import numpy as np
 
 
 def _example(args) -> int:
-    from .laminate import laminate_abd
+    from .example import EXAMPLE_PANEL, run_example
 
-    # Quasi-isotropic carbon/epoxy skin, eight plies of 0.125 mm (N, mm).
-    angles = [45, -45, 0, 90, 90, 0, -45, 45]
-    abd = laminate_abd([0.125] * 8, angles, 135000.0, 10000.0, 0.3, 5000.0)
-    np.set_printoptions(precision=1, suppress=True)
-    print(f"Laminate [45/-45/0/90]s, thickness {abd['thickness']:.3f} mm")
-    print("A (N/mm):\n", abd["A"])
-    print("D (N mm):\n", abd["D"])
-    print("coupling (N):\n", abd["coupling"])
+    result = run_example(".")
+    print()
+    print(EXAMPLE_PANEL["title"])
+    print(f"axial load {EXAMPLE_PANEL['axial_load']:g} N/mm (compression), scaled by the load factor")
+    print()
+    print(f"{'mode':>4}  {'load factor':>12}  {'Nx (N/mm)':>12}  {'stringer (N)':>13}  {'frame (N)':>12}")
+    for i, (factor, forces) in enumerate(zip(result["load_factors"], result["forces"]), start=1):
+        print(f"{i:>4}  {factor:>12.6f}  {forces[0]:>12.3f}  {forces[3]:>13.1f}  {forces[4]:>12.1f}")
+    print()
+    print(f"Listing:     {result['listing']}")
+    if result["mode_file"] is not None:
+        print(f"Mode shapes: {result['mode_file']}")
+    if not np.any(result["load_factors"]):
+        print("The analysis reported a failure; the listing says why.")
+        return 1
     return 0
 
 

@@ -175,7 +175,8 @@ std::string check_callzeft(const CallView& c) {
             foot_ratios(m, factx, factxy);
             for (float v : {factx, factxy, real("loadvxp") * factx, real("fnxp") * factx,
                             real("loadvxyp") * factxy, real("fnxyp") * factxy})
-                if (!std::isfinite(v)) return "matabdf: the loads of the foot strips, scaled by the stiffness ratio, overflow";
+                if (!std::isfinite(v))
+                    return "matabdf: the loads of the foot strips, scaled by the stiffness ratio, overflow";
         }
         int hatc = 1;
         for (int j = 1; j <= nr; ++j) {

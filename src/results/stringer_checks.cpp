@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "binding/registry.hpp"
 #include "io/units.hpp"
@@ -118,7 +119,6 @@ float panel_length(const float* len, int n) {
 
 template <class P>
 void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
-    constexpr const char* header = "(1X,'MESSAGE FROM SUBROUTINE GLBUCK:')";
     constexpr float pi2 = 9.869605f;       // pi^2
     constexpr float four_pi2 = 39.47842f;  // 4 pi^2
     const Stringercom& s = stringercom;
@@ -137,27 +137,24 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
     const float length = panel_length(g.a, std::min(g.mx - 1, P::p_rtnds - 1));
     const float width = panel_length(g.b, std::min(g.my - 1, P::p_rtnds - 1));
 
-    if (!(t > 0.0f)) return refuse(header, "SKIN THICKNESS SKINTH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
-    if (!(pitch > 0.0f))
-        return refuse(header, "STRINGER PITCH STPITCH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
-    if (!(ry > 0.0f))
-        return refuse(header, "RADIUS OF CURVATURE RY IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
-    if (!(sigc > 0.0f))
-        return refuse(header, "CRIPPLING STRESS SIGMWEB IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
-    if (!(astr > 0.0f))
-        return refuse(header, "STRINGER CROSS-SECTION AREA IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED", ier);
+    const auto no_load = [&ier](const char* why) {
+        refuse("(1X,'MESSAGE FROM SUBROUTINE GLBUCK:')",
+               (std::string(why) + ", NO GLOBAL BUCKLING LOAD COMPUTED").c_str(), ier);
+    };
+    if (!(t > 0.0f)) return no_load("SKIN THICKNESS SKINTH IS NOT POSITIVE");
+    if (!(pitch > 0.0f)) return no_load("STRINGER PITCH STPITCH IS NOT POSITIVE");
+    if (!(ry > 0.0f)) return no_load("RADIUS OF CURVATURE RY IS NOT POSITIVE");
+    if (!(sigc > 0.0f)) return no_load("CRIPPLING STRESS SIGMWEB IS NOT POSITIVE");
+    if (!(astr > 0.0f)) return no_load("STRINGER CROSS-SECTION AREA IS NOT POSITIVE");
     if (f07aij(1, 1) == 0.0f || f07aij(2, 2) == 0.0f)
-        return refuse(header, "MEMBRANE COMPLIANCE AIJ(1,1) OR AIJ(2,2) IS ZERO, NO GLOBAL BUCKLING LOAD COMPUTED",
-                      ier);
+        return no_load("MEMBRANE COMPLIANCE AIJ(1,1) OR AIJ(2,2) IS ZERO");
 
     // Poisson ratios of the skin from its membrane compliance.
     const float nuxy = f07aij(2, 1) / f07aij(1, 1);
     const float nuyx = f07aij(1, 2) / f07aij(2, 2);
     const float q = 1.0f - nuxy * nuyx;
     const float ex = q * bb[0] / t;  // skin modulus in x
-    if (!(q > 0.0f) || !(ex > 0.0f))
-        return refuse(header, "SKIN MODULUS EX = Q*BB(1,1)/SKINTH IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED",
-                      ier);
+    if (!(q > 0.0f) || !(ex > 0.0f)) return no_load("SKIN MODULUS EX = Q*BB(1,1)/SKINTH IS NOT POSITIVE");
 
     // Buckling coefficient of a curved skin bay, curvature parameter omega (flat: omega = 0,
     // kk = 4; both branches meet at kk = 8 for omega = 2).
@@ -180,8 +177,8 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
         const float atot = astr + aeff;
         const float cg = (0.5f * t * aeff + first_moment) / atot;
         const float dw = zw - cg, df = zf - cg, ds = 0.5f * t - cg;
-        const float ieff = aweb * (dw * dw) + (afoot * (df * df) + ifoot + iweb) + t * t * t * weff / 12.0f +
-                           aeff * (ds * ds);
+        const float ieff =
+            aweb * (dw * dw) + (afoot * (df * df) + ifoot + iweb) + t * t * t * weff / 12.0f + aeff * (ds * ds);
         const float rho = std::sqrt(ieff / atot);
         const float slender = length / rho;
         sigma = sigc - slender * slender * (sigc * sigc) / (four_pi2 * ex);

@@ -1,0 +1,307 @@
+"""Panel front end callzeft: subdivision lengths in x and y for every stringer kind, the
+stiffener tables, the membrane forces of every node (foot-strip scaling, the edge node, the
+spreading along x), the result arrays, independence of successive runs, and the refusal of
+inputs that would divide by zero or overflow the grid."""
+import ctypes
+import json
+import math
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+from test_input_check import Hidden, isotropic
+
+_zeft = pytest.importorskip("_zeft")
+
+# Two skin bays of 90 (four skin strips of 20, half a foot of 10) either side of one stringer
+# on y-line 6, 180 long: a plate of aspect ratio 2 per bay, simply supported on its edges.
+T, E, NU, BAY = 2.0, 70000.0, 0.3, 90.0
+D = E * T ** 3 / (12 * (1 - NU ** 2))
+N_PLATE = math.pi ** 2 * D / BAY ** 2      # load per unit width at which k = 1
+
+
+# ----------------------------------------------------------------------------- helpers
+
+def padded(values, n, dtype=np.int32):
+    out = np.zeros(n, dtype)
+    out[: len(values)] = values
+    return out
+
+
+def panel(n=31, **changes):
+    """callzeft arguments (by name) of the two-bay stringer panel for the module of preset n."""
+    mod = getattr(_zeft, f"prtnds{n}")
+    r, s, nx = n - 1, n - 2, int(mod.p_nx)
+    matabd = np.zeros((18, 2), np.float32, order="F")
+    matabd[:, 0] = matabd[:, 1] = isotropic(T, E, NU)
+    args = dict(
+        filenamep="TWOBAY", titp="TWO BAYS", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=matabd,
+        steifxf=[0.0, 0.0, 1.0e9, 0.0], steifyf=[0.0, 0.0, 0.0, 0.0], framepitch=180.0,
+        stringerpitch=100.0, stypep=1, chordwdth=0.0, sfootwdth=20.0, alpha=0.0, height=0.0,
+        loadvxp=N_PLATE, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0, alfaxp=0.0,
+        alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0, neigit=8, neigrq=3,
+        mempri=1, indplt=0, ku=[1, 2, 3, 0, 0], istx=padded([6], s), isty=padded([], s),
+        elmstf=padded([1, 1, 1, 1, 2, 2, 1, 1, 1, 1], r),
+        bndy0=[0, 1, 3, 0, 0, 0, 0], bndyl=[0, 1, 0, 0, 0, 0, 0],
+        bndx0=[0, 1, 2, 0, 0, 0, 0], bndxl=[0, 1, 0, 0, 0, 0, 0],
+        anzelzwframes=6, anzelprohalbfoot=1, anzelzwstr=4, anzelbelowstr=1, displ=None)
+    args.update(changes)
+    if args["displ"] is None:
+        args["displ"] = np.zeros(nx * args["neigrq"])
+    for key in ("istx", "isty"):
+        args[key] = padded(args[key], s)
+    args["elmstf"] = padded(args["elmstf"], r)
+    return args
+
+
+def grid(n):
+    """Subdivision lengths a, b of record f07ina as the module of preset n lays them out."""
+    lib = Hidden(n).lib
+    base = ctypes.addressof(ctypes.c_char.in_dll(lib, "_ZN4zeft12f07ina_storeE")) + 4 * 7
+    lengths = np.ctypeslib.as_array((ctypes.c_float * (2 * (n - 1))).from_address(base))
+    return lengths[: n - 1], lengths[n - 1:]
+
+
+def run(n=31, **changes):
+    args = panel(n, **changes)
+    getattr(_zeft, f"prtnds{n}").callzeft(**args)
+    return args
+
+
+def two_bay(load):
+    """Load factors, returned forces and node loads of the two-bay panel under load."""
+    args = run(loadvxp=load)
+    h = Hidden(31)
+    return {"elam": args["elamp"][:3].tolist(), "forces": args["membraneforcesp"][:15].tolist(),
+            "pvar": h.pvar.tolist(), "pfest": h.pfest.tolist()}
+
+
+@pytest.fixture
+def folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    for flag in ("cripan", "glban", "vibr"):
+        setattr(_zeft.antype, flag, 0)
+    yield tmp_path
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+
+
+# ----------------------------------------------------------------------------- layout in y
+
+W120 = 2 * 30.0 / math.tan(math.radians(30.0)) + 20.0    # hat width at alpha = 120
+
+@pytest.mark.parametrize("changes, widths", [
+    # open stringer, a half foot on each side of the web
+    (dict(stypep=1, elmstf=[1, 1, 2, 2, 2, 2, 1, 1], stringerpitch=200.0, sfootwdth=40.0,
+          anzelzwstr=4, anzelprohalbfoot=2), [40, 40, 10, 10, 10, 10, 40, 40]),
+    # stringer type 3: the whole foot width per element count
+    (dict(stypep=3, elmstf=[1, 1, 2, 2, 2, 2, 1, 1], stringerpitch=200.0, sfootwdth=40.0,
+          anzelzwstr=4, anzelprohalbfoot=2), [40, 40, 20, 20, 20, 20, 40, 40]),
+    # hat at alpha = 90: W = 2 height + chord = 80; between hats (300 - 80 - 2*15)/2, under 80/2
+    (dict(stypep=2, elmstf=[1, 1, 2, 2, 1, 1, 2, 2, 1, 1], stringerpitch=300.0, sfootwdth=15.0,
+          chordwdth=20.0, height=30.0, alpha=90.0, anzelzwstr=2, anzelprohalbfoot=2, anzelbelowstr=2,
+          istx=[]), [95, 95, 7.5, 7.5, 40, 40, 7.5, 7.5, 95, 95]),
+    # hat at alpha = 120: the webs lean, W = 2 height / tan(30 deg) + chord
+    (dict(stypep=2, elmstf=[1, 2, 1, 1, 1, 2, 1], stringerpitch=300.0, sfootwdth=15.0,
+          chordwdth=20.0, height=30.0, alpha=120.0, anzelzwstr=1, anzelprohalbfoot=1, anzelbelowstr=3,
+          istx=[]), [300 - W120 - 30, 15, W120 / 3, W120 / 3, W120 / 3, 15, 300 - W120 - 30]),
+])
+def test_strip_widths_of_the_stringer_kinds(folder, changes, widths):
+    run(neigrq=1, **changes)
+    b = _zeft.f07ina.b
+    np.testing.assert_allclose(b[: len(widths)], widths, rtol=2e-6)
+    assert not b[len(widths):].any()
+    assert _zeft.f07ina.my == len(widths) + 1
+
+
+@pytest.mark.parametrize("n", [31, 19, 21, 25])
+def test_unstiffened_layout_spans_the_preset(folder, n):
+    run(n, stypep=4, stringerpitch=150.0, framepitch=500.0, anzelzwframes=10, isty=[3, 7], neigrq=1,
+        elmstf=[1] * (n - 1))
+    a, b = grid(n)
+    assert np.array_equal(b, np.full(n - 1, np.float32(150.0) / np.float32(n - 1)))
+    assert np.all(a[:10] == np.float32(50.0)) and not a[10:].any()
+    assert _zeft.f07ina.my == n and _zeft.f07ina.mx == 11      # frames do not shape x either
+    h = Hidden(n)
+    assert not h.steifx.any() and not h.steify.any()
+    assert np.all(h.pvar[: 11 * n, 0] == np.float32(N_PLATE)) and not h.pvar[11 * n:].any()
+
+
+# ----------------------------------------------------------------------------- layout in x
+
+@pytest.mark.parametrize("changes, length, count", [
+    (dict(framepitch=500.0, anzelzwframes=10), 50.0, 10),                  # no frames
+    (dict(framepitch=400.0, anzelzwframes=4, isty=[3, 7, 11]), 100.0, 12),  # 4*2 + 2*3 - 2
+])
+def test_subdivisions_in_x_and_frame_stiffness(folder, changes, length, count):
+    run(neigrq=1, steifyf=[1.0, 2.0, 3.0, 4.0], **changes)
+    a = _zeft.f07ina.a
+    assert np.all(a[:count] == np.float32(length)) and not a[count:].any()
+    assert _zeft.f07ina.mx == count + 1
+    frames = len(changes.get("isty", []))
+    h = Hidden(31)
+    assert np.all(h.steify[:, :frames] == [[1.0], [2.0], [3.0], [4.0]]) and not h.steify[:, frames:].any()
+    assert np.all(h.steifx[:, 0] == [0.0, 0.0, 1.0e9, 0.0]) and not h.steifx[:, 1:].any()
+
+
+# ----------------------------------------------------------------------------- loads
+
+def test_loads_of_skin_and_foot_strips_spread_along_x(folder):
+    """Set 2 twice as thick: A11 - A12^2/A22 and A66 double, so the foot strips carry twice
+    the x and shear loads; y loads are not scaled. The edge node (last y-line) and every node
+    beyond x-line 1 take the loads of their y-line."""
+    matabd = np.zeros((18, 2), np.float32, order="F")
+    matabd[:, 0], matabd[:, 1] = isotropic(2.0), isotropic(4.0)
+    elmstf = [1, 1, 2, 2, 1, 1, 2, 2]                       # the last strip is a foot strip
+    loads = dict(loadvxp=10.0, loadvyp=5.0, loadvxyp=3.0, fnxp=-1.0, fnxyp=2.0, fnyp=4.0)
+    run(neigrq=1, matabdf=matabd, elmstf=elmstf, istx=[3, 7], **loads)
+    mx, my = _zeft.f07ina.mx, _zeft.f07ina.my
+    assert (mx, my) == (7, 9)
+    plain_var, plain_fix = [10.0, 3.0, 5.0], [-1.0, 2.0, 4.0]        # columns Nx, Nxy, Ny
+    foot_var, foot_fix = [20.0, 6.0, 5.0], [-2.0, 4.0, 4.0]
+    h = Hidden(31)
+    for node in range(1, mx * my + 1):
+        j = (node - 1) % my + 1
+        foot = j < my and elmstf[j - 1] == 2
+        np.testing.assert_allclose(h.pvar[node - 1], foot_var if foot else plain_var, rtol=1e-6)
+        np.testing.assert_allclose(h.pfest[node - 1], foot_fix if foot else plain_fix, rtol=1e-6)
+    assert not h.pvar[mx * my:].any() and not h.pfest[mx * my:].any()
+
+
+# ----------------------------------------------------------------------------- results
+
+def test_result_arrays_follow_the_requested_count(folder):
+    args = run(neigrq=3, steifxf=[1.0e6, 0.0, 1.0e9, 0.0])
+    lam, forces, displ = args["elamp"], args["membraneforcesp"], args["displ"]
+    assert lam[0] == pytest.approx(4.0, rel=2e-3) and lam[0] < lam[1] < lam[2]   # k = 4 at a/b = 2
+    assert displ.size == 3 * 3844 and not forces[15:].any()
+    per_mode = forces[:15].reshape(3, 5)
+    # Nx at the edge is the nominal load times the load factor; the stringer shortens with the
+    # skin, strain Nx / (E t) (aij(1,1) of an isotropic skin); no shear, no y load, no frame.
+    nx = lam[:3] * np.float32(N_PLATE)
+    np.testing.assert_allclose(per_mode[:, 0], nx, rtol=1e-6)
+    np.testing.assert_allclose(per_mode[:, 3], nx * 1.0e6 / (E * T), rtol=1e-5)
+    assert not per_mode[:, [1, 2, 4]].any()
+    # One column of p_nx per mode; the mode's ix W freedoms lead it.
+    ix = int(_zeft.man.ix)
+    vectors = displ.reshape(3, 3844)[:, :ix]
+    assert np.all(np.abs(vectors).max(axis=1) > 0)
+    assert not np.allclose(vectors[0], vectors[1]) and not np.allclose(vectors[1], vectors[2])
+
+
+def test_a_failed_run_returns_no_eigenvalues(folder, capfd):
+    """Results are cleared before the run; the W vectors still come from the vector record,
+    which the failed run did not reach."""
+    first = run(neigrq=2)
+    before = first["displ"].copy()
+    # A strip that is not present inside the grid: the input check refuses the run.
+    second = run(neigrq=2, elmstf=[1, 1, 1, 0, 2, 2, 1, 1, 1, 1], elamp=np.full(55, 7.0),
+                 membraneforcesp=np.full(275, 7.0))
+    assert "ERROR REPORT FROM SUBROUTINE BUVI" in capfd.readouterr().out
+    assert not second["elamp"].any() and not second["membraneforcesp"].any()
+    np.testing.assert_array_equal(second["displ"], before)
+
+
+FRESH = """
+import json, sys
+sys.path.insert(0, {tests!r})
+import test_front_end
+print("RESULT" + json.dumps(test_front_end.two_bay({load!r})))
+"""
+
+
+@pytest.fixture(scope="module")
+def fresh_half_load(tmp_path_factory):
+    """The two-bay panel at half the load, analysed by a process of its own."""
+    where = tmp_path_factory.mktemp("fresh")
+    code = FRESH.format(tests=str(Path(__file__).parent), load=N_PLATE / 2)
+    out = subprocess.run([sys.executable, "-c", code], cwd=where, capture_output=True, text=True, check=True)
+    line = next(l for l in out.stdout.splitlines() if l.startswith("RESULT"))
+    return json.loads(line[len("RESULT"):])
+
+
+@pytest.mark.parametrize("earlier", [
+    dict(loadvxp=N_PLATE),                                              # the same panel at N
+    dict(stypep=4, stringerpitch=300.0, loadvxp=3 * N_PLATE, elmstf=[1] * 30),   # a wider grid
+])
+def test_a_run_does_not_depend_on_the_runs_before_it(folder, fresh_half_load, earlier):
+    first = run(**earlier)
+    second = two_bay(N_PLATE / 2)
+    for key in ("elam", "forces", "pvar", "pfest"):
+        np.testing.assert_array_equal(np.array(second[key]), np.array(fresh_half_load[key]), err_msg=key)
+    if "stypep" not in earlier:
+        # Half the load, twice the load factor: k = 4 both times.
+        np.testing.assert_allclose(np.array(second["elam"]), 2 * first["elamp"][:3], rtol=1e-6)
+    assert second["forces"][0] == pytest.approx(second["elam"][0] * N_PLATE / 2, rel=1e-6)
+
+
+# ----------------------------------------------------------------------------- refusals
+
+@pytest.mark.parametrize("changes, reason", [
+    (dict(anzelzwframes=0), "anzelzwframes = 0"),
+    (dict(anzelzwstr=0), "anzelzwstr = 0"),
+    (dict(anzelprohalbfoot=0), "anzelprohalbfoot = 0"),
+    (dict(stypep=2, alpha=90.0, height=10.0, elmstf=[1, 2, 1, 2, 1], anzelbelowstr=0), "anzelbelowstr = 0"),
+    (dict(stypep=2, alpha=180.0, height=10.0, elmstf=[1, 2, 1, 2, 1]), "element strip 1 "),   # tan(0) = 0
+    (dict(matabdf=np.zeros((18, 2), np.float32)), "matabdf(3,1) and matabdf(3,2)"),
+    (dict(matabdf=np.asfortranarray(np.c_[np.r_[1.0, 1.0, 1.0, np.zeros(15)], isotropic(2.0)])),
+     "A11 - A12**2/A22 = 0"),
+    (dict(matabdf=np.asfortranarray(np.c_[np.r_[isotropic(2.0)[:5], 0.0, isotropic(2.0)[6:]], isotropic(2.0)])),
+     "matabdf(6,1)"),
+    (dict(matabdf=np.asfortranarray(np.c_[np.r_[1e-38, 0.0, 1.0, 0.0, 0.0, 1.0, np.zeros(12)], isotropic(2.0)])),
+     "overflow"),
+    (dict(framepitch=0.0), "framepitch"),
+    (dict(stringerpitch=np.nan), "stringerpitch"),
+    (dict(isty=[3, 7, 11], anzelzwframes=14), "gives 32 subdivisions in x"),
+    (dict(isty=[1], anzelzwframes=14), "gives 0 subdivisions in x"),
+    (dict(neigrq=51, displ=np.zeros(51 * 3844)), "neigrq = 51"),
+    (dict(neigit=56), "neigit = 56"),
+    (dict(loadvxp=np.nan), "loadvxp"),
+    (dict(steifyf=[0.0, 0.0, np.inf, 0.0]), "steifyf"),
+])
+def test_refused_before_anything_is_written(folder, changes, reason):
+    _zeft.f07ina.b = np.full(30, 3.0, np.float32)
+    args = panel(elamp=np.full(55, 7.0), **changes)
+    with pytest.raises(_zeft.error, match=re.escape(reason)):
+        _zeft.prtnds31.callzeft(**args)
+    assert np.all(args["elamp"] == 7.0) and np.all(_zeft.f07ina.b == 3.0)
+    assert not list(folder.iterdir())
+
+
+@pytest.mark.parametrize("changes", [
+    # unstiffened: neither the foot ratios nor the strip counts are used
+    dict(stypep=0, anzelzwstr=0, anzelprohalbfoot=0, anzelbelowstr=0, elmstf=[1] * 30, istx=[],
+         ku=[1, 0, 0, 0, 0], bndx0=[0, 1, 0, 0, 0, 0, 0], bndy0=[0, 1, 0, 0, 0, 0, 0],
+         matabdf=np.asfortranarray(np.c_[isotropic(2.0), np.zeros(18)])),
+    # stringer without foot strips: set 2 and the foot count are not used
+    dict(elmstf=[1] * 8, anzelprohalbfoot=0, istx=[5],
+         matabdf=np.asfortranarray(np.c_[isotropic(2.0), np.zeros(18)])),
+])
+def test_counts_and_sets_that_are_not_used_are_not_checked(folder, changes):
+    run(neigrq=1, **changes)
+    assert _zeft.f07ina.my > 1
+
+
+# ----------------------------------------------------------------------------- example
+
+def test_example_command_lists_the_load_factors_and_writes_its_files(folder, capsys):
+    from zeft.__main__ import main
+
+    assert main(["example"]) == 0
+    out = capsys.readouterr().out.splitlines()
+    head = next(i for i, line in enumerate(out) if line.split()[:3] == ["mode", "load", "factor"])
+    rows = [line.split() for line in out[head + 1: head + 5]]
+    assert [int(r[0]) for r in rows] == [1, 2, 3, 4]
+    factors = [float(r[1]) for r in rows]
+    assert 0 < factors[0] <= factors[1] <= factors[2] <= factors[3]
+    # Nx at buckling: the 100 N/mm of the example times the load factor.
+    assert [float(r[2]) for r in rows] == pytest.approx([100 * f for f in factors], rel=1e-5)
+    assert f"Listing:     {folder / 'STIFFPNL.out'}" in out
+    assert f"Mode shapes: {folder / 'STIFFPNLMODES.txt'}" in out
+    assert (folder / "STIFFPNL.out").stat().st_size > 0 and (folder / "STIFFPNLMODES.txt").stat().st_size > 0

@@ -1,0 +1,196 @@
+"""Global buckling check glbuck: a hand-computed load, the effective-width iteration against a
+float64 evaluation of the column curve (flat and curved skin bays), the panel length and
+width summed over the grid only, the refusal of inputs that would divide by zero, and the
+check at the end of a panel run."""
+import ctypes
+import math
+
+import numpy as np
+import pytest
+
+from test_front_end import N_PLATE, panel
+from test_input_check import Hidden, isotropic
+
+_zeft = pytest.importorskip("_zeft")
+P31 = _zeft.prtnds31
+E, NU, T = 70000.0, 0.3, 2.0
+
+
+# ----------------------------------------------------------------------------- helpers
+
+class Checks:
+    """The inputs of glbuck: stringer cross-section, skin thickness and stringer pitch, the
+    crippling stress, the membrane compliance, the radius across the stringers and the grid."""
+
+    def __init__(self):
+        h = Hidden(31)
+        glb, tst = (ctypes.addressof(ctypes.c_char.in_dll(h.lib, n)) for n in ("_ZN4zeft9glbuckcomE", "_ZN4zeft4testE"))
+        self.glbuckcom = np.ctypeslib.as_array((ctypes.c_float * 2).from_address(glb))
+        self.test = np.ctypeslib.as_array((ctypes.c_float * 5).from_address(tst))   # pax(2), stiffx, epsweb, sigmweb
+        self.aij = h.aij
+
+    def set(self, skinth=T, stpitch=150.0, sigmweb=300.0, ry=1e30, foot=(2.0, 30.0), web=(2.0, 30.0),
+            a=(100.0,) * 4, b=(150.0,) * 4, mx=None, my=None):
+        self.glbuckcom[:], self.test[4] = (skinth, stpitch), sigmweb
+        s = _zeft.stringercom
+        (s.footth, s.footwidth), (s.webth, s.webheight) = foot, web
+        m = isotropic(T)[:6].astype(np.float64)
+        self.aij[:] = np.linalg.inv([[m[0], m[1], m[3]], [m[1], m[2], m[4]], [m[3], m[4], m[5]]])
+        _zeft.f07inb.ry = ry
+        _zeft.f07ina.a = np.r_[a, np.zeros(30 - len(a))].astype(np.float32)
+        _zeft.f07ina.b = np.r_[b, np.zeros(30 - len(b))].astype(np.float32)
+        _zeft.f07ina.mx = len(a) + 1 if mx is None else mx
+        _zeft.f07ina.my = len(b) + 1 if my is None else my
+
+    def run(self, fstbug=100.0):
+        """Calls glbuck; returns the error code and the listing records."""
+        bb = np.zeros((6, 900), np.float32, order="F")
+        bb[:, 0] = isotropic(T)[:6]
+        ier = np.zeros(1, np.int32)
+        P31.glbuck(bb, bb, bb, ier, fstbug)
+        _zeft._close_unit(9)
+        with open("fort.9") as f:
+            return int(ier[0]), f.read().splitlines()
+
+
+def load_of(listing, title=" GLOBAL BUCKLING LOAD:"):
+    i = listing.index(" " + title)
+    assert listing[i - 2:i] == ["", ""] and len(listing[i + 1]) == 20
+    return float(listing[i + 1])
+
+
+def column_curve(length, width, ry, sigc, fstbug, t=T, pitch=150.0, foot=(2.0, 30.0), web=(2.0, 30.0)):
+    """Johnson column with effective skin width, evaluated in double precision."""
+    footth, footwidth = foot
+    webth, webheight = web
+    afoot, aweb = footth * footwidth, webth * webheight
+    astr = afoot + aweb
+    q = 1 - NU * NU
+    omega = pitch / math.sqrt(t * ry) * (12 * q) ** 0.25 / math.pi
+    kk = 2 * omega ** 2 if omega > 2 else 0.25 * omega ** 4 + 4
+    kstar = kk * math.pi ** 2 / (12 * q)
+    ex = E                                   # q * A11 / t of an isotropic skin
+    zf, zw = t + footth / 2, t + footth + webheight / 2
+    s = afoot * zf + aweb * zw
+    i_own = footth ** 3 * footwidth / 12 + webheight ** 3 * webth / 12
+    weff, prev = 0.0, 0.0
+    for npass in range(1, 101):
+        aeff = t * weff
+        atot = astr + aeff
+        cg = (t / 2 * aeff + s) / atot
+        ieff = aweb * (zw - cg) ** 2 + afoot * (zf - cg) ** 2 + i_own + t ** 3 * weff / 12 + aeff * (t / 2 - cg) ** 2
+        lam = length / math.sqrt(ieff / atot)
+        sigma = sigc - lam ** 2 * sigc ** 2 / (4 * math.pi ** 2 * ex)
+        check = prev / sigma * 100 - 100
+        if 0 < check < 1:
+            break
+        weff, prev = t * math.sqrt(kstar * ex / sigma), sigma
+    return (sigma * (astr + t * weff) + (pitch - weff) * fstbug) * (width / pitch), npass
+
+
+@pytest.fixture
+def checks(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    _zeft._close_unit(9)
+    _zeft.datran.nwrite = 9
+    yield Checks()
+    _zeft._close_unit(9)
+
+
+# ----------------------------------------------------------------------------- values
+
+def test_hand_computed_load_of_a_short_flat_panel(checks):
+    """Zero length: sigma stays the crippling stress 300, so the iteration never settles
+    (ier = 11) and lists its last pass. Flat skin: kk = 4, k* = 4 pi^2 / (12 (1 - nu^2)) =
+    3.61524; Ex = 70000; weff = 2 sqrt(3.61524 * 70000 / 300) = 58.0880;
+    Fg = (300 (120 + 2 weff) + (150 - weff) 100) * 600 / 150 = 320176."""
+    checks.set(a=(100.0,) * 4, mx=1)
+    ier, listing = checks.run(fstbug=100.0)
+    weff = 2 * math.sqrt(4 * math.pi ** 2 / (12 * 0.91) * 70000 / 300)
+    assert weff == pytest.approx(58.0880, abs=1e-4)
+    assert ier == 11
+    assert load_of(listing) == pytest.approx((300 * (120 + 2 * weff) + (150 - weff) * 100) * 4, rel=2e-5)
+
+
+@pytest.mark.parametrize("ry, length", [
+    (1e30, 400.0),     # flat: omega ~ 0, kk = 4
+    (1e30, 600.0),     # longer: the column curve drops well below the crippling stress
+    (500.0, 400.0),    # curved: omega = 2.74 > 2, kk = 2 omega^2
+])
+def test_iteration_follows_the_column_curve(checks, ry, length):
+    checks.set(ry=ry, a=(length / 4,) * 4)
+    ier, listing = checks.run(fstbug=80.0)
+    expected, passes = column_curve(length, 600.0, ry, 300.0, 80.0)
+    assert ier == 0 and passes > 2
+    assert load_of(listing) == pytest.approx(expected, rel=1e-4)
+
+
+@pytest.mark.parametrize("a, mx, length", [
+    ((100.0,) * 30, 5, 400.0),                       # every entry in use: only mx - 1 count
+    ((100.0, 100.0, 0.0) + (100.0,) * 27, 31, 200.0),  # a zero entry ends the panel
+])
+def test_panel_length_is_summed_over_the_grid(checks, a, mx, length):
+    checks.set(a=a, mx=mx, b=(150.0,) * 30, my=5)
+    ier, listing = checks.run()
+    assert ier == 0
+    assert load_of(listing) == pytest.approx(column_curve(length, 600.0, 1e30, 300.0, 100.0)[0], rel=1e-4)
+
+
+@pytest.mark.parametrize("change, reason", [
+    (dict(skinth=0.0), "SKIN THICKNESS SKINTH IS NOT POSITIVE"),
+    (dict(stpitch=0.0), "STRINGER PITCH STPITCH IS NOT POSITIVE"),
+    (dict(ry=0.0), "RADIUS OF CURVATURE RY IS NOT POSITIVE"),
+    (dict(ry=-800.0), "RADIUS OF CURVATURE RY IS NOT POSITIVE"),
+    (dict(sigmweb=0.0), "CRIPPLING STRESS SIGMWEB IS NOT POSITIVE"),
+    (dict(foot=(0.0, 0.0), web=(0.0, 30.0)), "STRINGER CROSS-SECTION AREA IS NOT POSITIVE"),
+])
+def test_inputs_that_would_divide_by_zero_are_refused(checks, change, reason):
+    checks.set(**change)
+    ier, listing = checks.run()
+    assert ier == 12
+    assert listing == [" MESSAGE FROM SUBROUTINE GLBUCK:", " " + reason + ", NO GLOBAL BUCKLING LOAD COMPUTED"]
+
+
+# ----------------------------------------------------------------------------- in a panel run
+
+@pytest.fixture
+def global_check(checks):
+    for unit in (8, 25, 26):
+        _zeft._close_unit(unit)
+    _zeft.antype.glban = 1
+    yield checks
+    _zeft.antype.glban = 0
+    for unit in (8, 25, 26):
+        _zeft._close_unit(unit)
+
+
+def test_global_check_ends_a_panel_run(global_check, capfd):
+    """The two-bay panel, 180 x 180: the skin beside the effective width carries its own
+    buckling load, Nx at node 1 at the lowest load factor."""
+    global_check.set()
+    args = panel()
+    P31.callzeft(**args)
+    assert "Buckling/Vibration analysis finished" in capfd.readouterr().out
+    with open("TWOBAY  .out") as f:
+        listing = f.read().splitlines()
+    fstbug = args["elamp"][0] * np.float32(N_PLATE)
+    assert args["membraneforcesp"][0] == pytest.approx(fstbug, rel=1e-6)
+    expected, _ = column_curve(180.0, 180.0, 1e29, 300.0, fstbug)
+    assert load_of(listing) == pytest.approx(expected, rel=1e-4)
+
+
+def test_a_refused_global_check_fails_the_run_after_the_eigenvalues(global_check, capfd):
+    global_check.set(sigmweb=0.0)
+    args = panel()
+    P31.callzeft(**args)
+    out = capfd.readouterr().out.splitlines()
+    _zeft._close_unit(9)
+    with open("TWOBAY  .out") as f:
+        listing = f.read().splitlines()
+    assert args["elamp"][0] > 0
+    block = [" MESSAGE FROM SUBROUTINE GLBUCK:",
+             " CRIPPLING STRESS SIGMWEB IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED",
+             " MESSAGE FROM SUBROUTINE BUVI:", " ERROR REPORTED FROM SUBROUTINE     GLBUCK  IER="]
+    assert listing[-6:-2] == block
+    assert out[-2:] == ["    MAIN PROGRAM:   EXECUTION STOPPED.", " " * 16 + "ERROR REPORT FROM SUBROUTINE BUVI"]
+    assert block[3] not in out     # the check's messages go to the listing only
