@@ -13,8 +13,9 @@
 // maps, then add the stiffeners line segment by line segment. The scale factors of record
 // f07pd (sa, sb, fa, b1) must be set by set_scale_factors before any of these routines runs.
 //
-// Sign convention: a positive (tensile) membrane force stiffens; B = +integral of N w,s^2, so
-// the eigenproblem A11' w = lambda B w is destabilised by compression.
+// Sign convention: a positive membrane force is a compression. B = +integral of N w,s^2 and
+// A11 loses the geometric stiffness of the fixed forces, so positive forces destabilise: the
+// load factors of A11' w = lambda B w are those of the compressive load pattern.
 #pragma once
 
 namespace zeft {
