@@ -294,6 +294,14 @@ def test_simvit_stops_on_non_finite_values(listing, capfd):
     assert "NON-FINITE" in capfd.readouterr().out and "NON-FINITE" in listing()[0]
 
 
+@pytest.mark.parametrize("eps", [-1.0, np.nan])
+def test_simvit_cycle_limit_with_a_tolerance_never_met(listing, capfd, eps):
+    elam, x, ier = simvit(np.diag(np.arange(1.0, 9.0)), np.eye(8), 1, 1, 3, 2, eps=eps)
+    assert ier == 4
+    assert "NO CONVERGENCE AFTER 10000 SUBSPACE CYCLES" in capfd.readouterr().out
+    assert "NO CONVERGENCE" in listing()[0]
+
+
 def test_eigvpr_block_layout(listing):
     x = np.asfortranarray(np.arange(1, 15, dtype=float).reshape(2, 7) * [[1], [-0.5]])
     u.eigvpr(9, x)

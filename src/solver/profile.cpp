@@ -121,6 +121,67 @@ ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, cons
     }
 }
 
+/// Adds row multiples to C target vectors: for every index k and each row r = 0 .. R-1 in
+/// turn whose range lo[r] <= k < hi[r] holds k, t[to[c] + k] += xb[xo[r] + k] * w[r][c]. Each
+/// target entry receives its terms one by one in row order, exactly as R single-row passes
+/// would add them, but is loaded and stored once.
+template <int R, int C>
+inline __attribute__((always_inline)) void block_updates(const double* xb, const idx* xo, const idx* lo,
+                                                         const idx* hi, const double (*w)[4], double* t,
+                                                         const idx* to) {
+    idx first = lo[0], last = hi[0], common0 = lo[0], common1 = hi[0];
+    for (int r = 1; r < R; ++r) {
+        first = std::min(first, lo[r]);
+        last = std::max(last, hi[r]);
+        common0 = std::max(common0, lo[r]);
+        common1 = std::min(common1, hi[r]);
+    }
+    if (common1 < common0) common1 = common0;
+    auto single = [&](idx k) {
+        for (int c = 0; c < C; ++c) {
+            double v = t[to[c] + k];
+            for (int r = 0; r < R; ++r)
+                if (lo[r] <= k && k < hi[r]) v += xb[xo[r] + k] * w[r][c];
+            t[to[c] + k] = v;
+        }
+    };
+    for (idx k = first; k < std::min(common0, last); ++k) single(k);
+    idx k = common0;
+    for (; k + 4 <= common1; k += 4) {
+        v4d xv[R];
+        for (int r = 0; r < R; ++r) std::memcpy(&xv[r], xb + xo[r] + k, sizeof(v4d));
+        for (int c = 0; c < C; ++c) {
+            v4d v;
+            std::memcpy(&v, t + to[c] + k, sizeof(v4d));
+            for (int r = 0; r < R; ++r) v += xv[r] * w[r][c];
+            std::memcpy(t + to[c] + k, &v, sizeof(v4d));
+        }
+    }
+    for (; k < last; ++k) single(k);
+}
+
+/// block_updates for R = 1 .. 4 rows and C = 1 .. 4 targets chosen at run time.
+template <int R>
+void updates_r(int C, const double* xb, const idx* xo, const idx* lo, const idx* hi, const double (*w)[4],
+               double* t, const idx* to) {
+    switch (C) {
+        case 1: return block_updates<R, 1>(xb, xo, lo, hi, w, t, to);
+        case 2: return block_updates<R, 2>(xb, xo, lo, hi, w, t, to);
+        case 3: return block_updates<R, 3>(xb, xo, lo, hi, w, t, to);
+        default: return block_updates<R, 4>(xb, xo, lo, hi, w, t, to);
+    }
+}
+
+ZEFT_VECTOR_CLONES void updates(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi,
+                                const double (*w)[4], double* t, const idx* to) {
+    switch (R) {
+        case 1: return updates_r<1>(C, xb, xo, lo, hi, w, t, to);
+        case 2: return updates_r<2>(C, xb, xo, lo, hi, w, t, to);
+        case 3: return updates_r<3>(C, xb, xo, lo, hi, w, t, to);
+        default: return updates_r<4>(C, xb, xo, lo, hi, w, t, to);
+    }
+}
+
 /// A matrix in profile storage, addressed with one-based row and column numbers.
 struct Profile {
     double* a;
@@ -344,10 +405,15 @@ void chosol(double* a, int& n, int& ibd, int* lv, double* x, int& m, double* y) 
     const double rlast = 1.0 / f.at(n, n);
     const ColumnGroups cols{0, m, n};
 
-    // Row by row for all columns of a part: each row of L, and each gathered column of L,
-    // is read once for all of them.
+    // Both substitutions run row by row over all columns of a part, so each row of L is
+    // read once per part. Forward: y(i) = (r(i) - L(i, ja..i-1) y(ja..i-1)) / L(i, i), an
+    // inner product along the row. Back: the sum of L(k, i) y(k) over the rows k below i is
+    // gathered in acc(i) while the rows are passed from the last one upwards, each finished
+    // row k adding L(k, ja..k-1) y(k) to acc(ja..k-1); then y(i) = (y(i) - acc(i)) / L(i, i).
+    // Four rows at a time share the loads and stores of acc.
     auto solve = [&](idx g0, idx g1) {
-        std::vector<double> col(static_cast<std::size_t>(f.n) + 1);
+        const idx c0 = 4 * g0, c1 = std::min<idx>(4 * g1, cols.count);
+        std::vector<double> acc(static_cast<std::size_t>((c1 - c0) * f.n), 0.0);
         idx yo[4];
         Partial p[4];
         for (idx i = 1; i <= f.n; ++i) {
@@ -361,21 +427,35 @@ void chosol(double* a, int& n, int& ibd, int* lv, double* x, int& m, double* y) 
                 for (int c = 0; c < C; ++c) x[yo[c] + i] = (x[yo[c] + i] - p[c].total()) / d;
             }
         }
-        for (idx g = g0; g < g1; ++g) {
-            cols.offsets(g, yo);
-            for (int c = 0; c < cols.width(g); ++c) x[yo[c] + f.n] *= rlast;
-        }
-        for (idx i = f.n - 1; i >= 1; --i) {
-            const idx kend = std::min(i + f.ibd - 1, f.n);
-            for (idx k = i + 1; k <= kend; ++k) col[k] = f.at(k, i);
-            const idx xo[1] = {0}, lo[1] = {i + 1};
-            const double d = f.at(i, i);
+        for (idx top = f.n; top >= 1; top -= 4) {
+            const int R = static_cast<int>(std::min<idx>(4, top));
+            const idx bottom = top - R + 1;  // rows top, top-1, .., bottom in this order
+            idx xo[4], lo[4], hi[4];
+            for (int r = 0; r < R; ++r) {
+                xo[r] = f.off(top - r);
+                lo[r] = f.ja(top - r);
+                hi[r] = bottom;
+            }
             for (idx g = g0; g < g1; ++g) {
                 const int C = cols.width(g);
-                cols.offsets(g, yo);
-                for (int c = 0; c < C; ++c) p[c] = Partial{};
-                sums(1, C, col.data(), xo, lo, x, yo, kend + 1, p);
-                for (int c = 0; c < C; ++c) x[yo[c] + i] = (x[yo[c] + i] - p[c].total()) / d;
+                double w[4][4];
+                idx to[4];
+                for (int c = 0; c < C; ++c) {
+                    const idx col = 4 * g + c;
+                    double* xc = x + col * f.n - 1;  // xc[i] is y(i)
+                    double* ac = acc.data() + (col - c0) * f.n - 1;
+                    to[c] = (col - c0) * f.n - 1;
+                    // The rows of the block in turn, each finishing y and feeding the sums of
+                    // the block rows above the band's edge below it.
+                    for (int r = 0; r < R; ++r) {
+                        const idx i = top - r;
+                        const double yi = i == f.n ? xc[i] * rlast : (xc[i] - ac[i]) / f.at(i, i);
+                        xc[i] = yi;
+                        w[r][c] = yi;
+                        for (idx k = std::max(bottom, lo[r]); k < i; ++k) ac[k] += f.at(i, k) * yi;
+                    }
+                }
+                updates(R, C, f.a, xo, lo, hi, w, acc.data(), to);
             }
         }
     };
@@ -391,24 +471,36 @@ void probtm(double* a, int& n, int& ibd, int* lv, double* b, int& m1, int& m, do
     const Profile f{a, lv, n, std::min(ibd, n)};
     const ColumnGroups cols{j0 - 1, m - j0 + 1, n};
 
-    // Row i of A is assembled once in a work vector, its stored part copied and the part
-    // right of the diagonal gathered from the rows below; c(i, j) is then one inner product
-    // over the band columns, shared by all columns of the part.
+    // The stored rows are passed once per part. Row i gives c(i) its inner product with the
+    // stored segment A(i, ja..i) and adds A(i, k) b(i) to c(k), k = ja..i-1, the part of
+    // those rows right of their diagonal. So c(i, j) is the inner product over its stored
+    // row followed by the terms A(k, i) b(k, j), k = i+1, i+2, ..., added in that order.
+    // Four rows at a time share the loads and stores of c.
     auto multiply = [&](idx g0, idx g1) {
-        std::vector<double> row(static_cast<std::size_t>(f.n) + 1);
         idx yo[4];
         Partial p[4];
-        for (idx i = 1; i <= f.n; ++i) {
-            const idx lo = f.ja(i), hi = std::min(i + f.ibd - 1, f.n);
-            std::copy_n(f.a + (f.off(i) + lo), i - lo + 1, row.data() + lo);
-            for (idx k = i + 1; k <= hi; ++k) row[k] = f.at(k, i);
-            const idx xo[1] = {0}, los[1] = {lo};
+        for (idx first = 1; first <= f.n; first += 4) {
+            const int R = static_cast<int>(std::min<idx>(4, f.n - first + 1));
+            idx xo[4], lo[4], hi[4];
+            for (int r = 0; r < R; ++r) {
+                xo[r] = f.off(first + r);
+                lo[r] = f.ja(first + r);
+                hi[r] = first + r;
+            }
             for (idx g = g0; g < g1; ++g) {
                 const int C = cols.width(g);
                 cols.offsets(g, yo);
-                for (int q = 0; q < C; ++q) p[q] = Partial{};
-                sums(1, C, row.data(), xo, los, b, yo, hi + 1, p);
-                for (int q = 0; q < C; ++q) c[yo[q] + i] = p[q].total();
+                double w[4][4];
+                for (int r = 0; r < R; ++r) {
+                    const idx i = first + r, hi1[1] = {i + 1};
+                    for (int q = 0; q < C; ++q) p[q] = Partial{};
+                    sums(1, C, f.a, &xo[r], &lo[r], b, yo, hi1[0], p);
+                    for (int q = 0; q < C; ++q) {
+                        c[yo[q] + i] = p[q].total();
+                        w[r][q] = b[yo[q] + i];
+                    }
+                }
+                updates(R, C, f.a, xo, lo, hi, w, c, yo);
             }
         }
     };

@@ -6,10 +6,12 @@
 // while i <= ibd and grows by ibd - 1 per row after that; ibd = n is the packed full triangle.
 // The upper triangle is never stored: (i, k), k > i, is read from a(lv(k) + i).
 //
-// Inner products in chodec and chosol are summed in one fixed order, whatever the blocking,
-// the number of right-hand sides or the number of threads: the term of column (or row) index
-// m goes to partial sum (m - 1) mod 4, each partial sum adds its terms in increasing m, and
-// the result is (s0 + s1) + (s2 + s3). Results are therefore bit-identical from call to call.
+// Sums along a stored row are formed in one fixed order: the term of column index m goes to
+// partial sum (m - 1) mod 4, each partial sum adds its terms in increasing m, and the result
+// is (s0 + s1) + (s2 + s3). Sums down a column (the part of a symmetric row right of the
+// diagonal, the back substitution) are accumulated row by row in a fixed row order. Neither
+// depends on the blocking, the number of right-hand sides or the number of threads, so
+// results are bit-identical from call to call and column by column.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +40,7 @@ void probtm(double* a, int& n, int& ibd, int* lv, double* b, int& m1, int& m, do
 
 namespace linalg {
 
-/// x^T y over len terms in the fixed order above (term t goes to partial sum t mod 4).
+/// x^T y over len terms in the fixed row order above (term t goes to partial sum t mod 4).
 double dot(const double* x, const double* y, std::ptrdiff_t len);
 
 /// Calls part(begin, end) on contiguous parts of [0, count) that together cover it, on up to
