@@ -128,8 +128,8 @@ std::string check_callzeft(const CallView& c) {
     const long long neigrq = c.ival("neigrq"), neigit = c.ival("neigit");
     if (neigrq < 0 || neigrq > P::p_ngrq)
         return "neigrq = " + to_string(neigrq) + " is outside 0 .. p_ngrq = " + to_string(P::p_ngrq);
-    if (neigit < 2 || neigit > P::p_ngit)
-        return "neigit = " + to_string(neigit) + " is outside 2 .. p_ngit = " + to_string(P::p_ngit);
+    // More iteration vectors than p_ngit are reduced by the input check with a warning.
+    if (neigit < 2) return "neigit = " + to_string(neigit) + " is below 2 iteration vectors";
     for (const char* n : {"framepitch", "stringerpitch"})
         if (!(std::isfinite(real(n)) && real(n) > 0.0f))
             return std::string(n) + " = " + to_string(real(n)) + " must be a positive finite length";
