@@ -75,7 +75,10 @@ struct F07ind {
     int numsup;           ///< used columns of idesup
 
     /// The four edge vectors as one table ki(7, 4), edges y=0, x=0, y=l, x=l.
-    int& ki(int l, int j) { return bndy0[(l - 1) + 7 * (j - 1)]; }
+    int& ki(int l, int j) {
+        int* edge[4] = {bndy0, bndx0, bndyl, bndxl};
+        return edge[j - 1][l - 1];
+    }
     Mat<int> idesup_m() { return {idesup, 4}; }
 };
 
