@@ -54,7 +54,7 @@ void cmpmmt(double* mmt, int* lv, int& ier) {
     }
 
     // The frequencies are eigenvalues relative to M: a matrix without any mass has none.
-    if (std::all_of(mmt, mmt + stored, [](double v) { return v == 0.0; }))
+    if (stored > 0 && std::all_of(mmt, mmt + stored, [](double v) { return v == 0.0; }))
         return fail(err::cmpmmt::zero_mass, "MASS MATRIX IS ZERO: NEITHER SKIN NOR STIFFENERS CARRY MASS");
 }
 
@@ -83,7 +83,8 @@ void mmtst(const char* xory, double* mmt, int& ier) {
         const int line = st.line[k - 1];
         for (int jj = 1; jj <= st.segments; ++jj) {
             const float ra = st.length[jj - 1];
-            const float bx[4] = {1.0f, st.along * ra, 1.0f, st.along * ra};
+            const float b11 = f07pd.b1[0];  // b1(1, 1): the value functions are not scaled
+            const float bx[4] = {b11, st.along * ra, b11, st.along * ra};
             const double f = ra * mass;
             LineMap kv;
             if (line_map<P>(st, line, jj, 1, kv) != 0) {

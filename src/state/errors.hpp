@@ -29,6 +29,8 @@ constexpr int jacob2_rotations = -1, jacob2_zero = -2;
 }
 namespace cmpmmt { constexpr int iuoriv = 2, mmtst_x = 3, mmtst_y = 4, zero_mass = 5, bad_data = 6; }
 namespace mmtst { constexpr int bad_direction = 1, kuorkv = 2, bad_data = 3; }
+namespace vibs2 { constexpr int a22 = 22, a21 = 21, a11 = 11, b11 = 33; }
+namespace vibs3 { constexpr int chodec_a22 = 1, simvit = 2, zero_mass = 3, bad_data = 4, work_file = 5; }
 namespace tfmstf { constexpr int degenerate = 1, zero_radius = 2, bad_grid = 3; }
 namespace glbuck { constexpr int no_convergence = 11, bad_input = 12; }
 namespace crippling { constexpr int bad_input = 12; }
