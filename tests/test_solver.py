@@ -294,6 +294,17 @@ def test_simvit_stops_on_non_finite_values(listing, capfd):
     assert "NON-FINITE" in capfd.readouterr().out and "NON-FINITE" in listing()[0]
 
 
+def test_simvit_reports_a_failed_subspace_solution(listing, capfd):
+    # B numerically zero: the projected matrix is too, jacob2 returns -2 in the first cycle.
+    elam, x, ier = simvit(np.eye(6), 1e-30 * np.eye(6), 1, 1, 3, 2)
+    assert ier == -2
+    assert capfd.readouterr().out.splitlines() == [
+        " SIMVIT: EIGENVALUE PROBLEM IN SUBSPACE JAC=   1",
+        " COULD NOT BE SOLVED.JACOB2 ERROR CODE IS IER=  -2",
+    ]
+    assert listing() == []
+
+
 @pytest.mark.parametrize("eps", [-1.0, np.nan])
 def test_simvit_cycle_limit_with_a_tolerance_never_met(listing, capfd, eps):
     elam, x, ier = simvit(np.diag(np.arange(1.0, 9.0)), np.eye(8), 1, 1, 3, 2, eps=eps)

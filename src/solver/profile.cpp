@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 

@@ -179,7 +179,7 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
     double* S = sstore.data();
     auto Sat = [&](idx i, idx k) -> double& { return S[lvtri[i - 1] + k - 1]; };
 
-    // B-products of A x and B x, one column range at a time.
+    // Y(:, c0..c1) = B x(:, c0..c1) and Y(:, c) = A x(:, c).
     auto times_b = [&](idx c0, idx c1) {
         int m1 = static_cast<int>(c0), m2 = static_cast<int>(c1);
         probtm(b, n, ibdb, lvbndb, x, m1, m2, ystore.data());
