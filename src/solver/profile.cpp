@@ -104,8 +104,8 @@ inline __attribute__((always_inline)) void block_sums(const double* xb, const id
 
 /// block_sums for R = 1 or 2 rows and C = 1 .. 4 columns chosen at run time; built for
 /// plain x86-64 and for AVX2 (chosen at load time; the same operations, hence the same bits).
-ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb, const idx* yo,
-          idx hi, Partial* out) {
+ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb,
+                             const idx* yo, idx hi, Partial* out) {
     if (R == 2) {
         switch (C) {
             case 1: return block_sums<2, 1>(xb, xo, lo, yb, yo, hi, out);
@@ -173,6 +173,7 @@ void updates_r(int C, const double* xb, const idx* xo, const idx* lo, const idx*
     }
 }
 
+/// block_updates for R = 1 .. 4 rows chosen at run time, built like sums.
 ZEFT_VECTOR_CLONES void updates(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi,
                                 const double (*w)[4], double* t, const idx* to) {
     switch (R) {
