@@ -1,49 +1,118 @@
-"""Command line: python -m zeft <command>."""
+"""Command line: ``zeft run panel.toml``, ``zeft example``, ``zeft laminate``, ``zeft reference``
+(also ``python -m zeft ...``)."""
 
 from __future__ import annotations
 
 import argparse
 import sys
+import time
+from pathlib import Path
 
 import numpy as np
 
 
-def _example(args) -> int:
-    from .example import EXAMPLE_PANEL, run_example
+def _analyse_and_report(panel, folder, args) -> int:
+    from .analysis import AnalysisError, analyse
 
-    result = run_example(".")
-    print()
-    print(EXAMPLE_PANEL["title"])
-    print(f"axial load {EXAMPLE_PANEL['axial_load']:g} N/mm (compression), scaled by the load factor")
-    print()
-    print(f"{'mode':>4}  {'load factor':>12}  {'Nx (N/mm)':>12}  {'stringer (N)':>13}  {'frame (N)':>12}")
-    for i, (factor, forces) in enumerate(zip(result["load_factors"], result["forces"]), start=1):
-        print(f"{i:>4}  {factor:>12.6f}  {forces[0]:>12.3f}  {forces[3]:>13.1f}  {forces[4]:>12.1f}")
-    print()
-    print(f"Listing:     {result['listing']}")
-    if result["mode_file"] is not None:
-        print(f"Mode shapes: {result['mode_file']}")
-    if not np.any(result["load_factors"]):
-        print("The analysis reported a failure; the listing says why.")
+    t0 = time.perf_counter()
+    try:
+        result = analyse(panel, folder, quiet=args.quiet, progress=not args.quiet)
+    except AnalysisError as e:
+        print(f"zeft: {e}", file=sys.stderr)
+        if e.listing is not None:
+            print(f"zeft: the listing {e.listing} tells more", file=sys.stderr)
         return 1
+    print()
+    print(panel.title or panel.name)
+    load = panel.load
+    print("variable load nx = {:g}, ny = {:g}, nxy = {:g} (positive = compression), scaled by the load "
+          "factor".format(load.nx, load.ny, load.nxy))
+    fixed = panel.fixed_load
+    if any((fixed.nx, fixed.ny, fixed.nxy)):
+        print(f"fixed load    nx = {fixed.nx:g}, ny = {fixed.ny:g}, nxy = {fixed.nxy:g}")
+    print()
+    print(f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  {'stringer':>12}  {'frame':>12}")
+    for i, lam in enumerate(result.load_factors):
+        nx, nxy, ny = result.membrane_forces[i]
+        print(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
+              f"{result.stringer_force[i]:>12.6g}  {result.frame_force[i]:>12.6g}")
+    if result.crippling:
+        print()
+        for part, force in result.crippling.items():
+            print(f"crippling force of the {part}: {force:.5g}")
+    print()
+    print(f"Listing:     {result.listing_path}")
+    if result.mode_file is not None:
+        print(f"Mode shapes: {result.mode_file}")
+    if not args.no_plot:
+        t = time.perf_counter()
+        try:
+            from .plotting import plot_mode
+
+            png = plot_mode(result, 1)
+            result.timings["plot"] = time.perf_counter() - t
+            print(f"Plot:        {png}")
+        except ImportError as e:
+            print(f"Plot:        none ({e})")
+    result.timings.pop("total", None)
+    result.timings["total"] = time.perf_counter() - t0
+    if not args.quiet:
+        phases = ", ".join(f"{k} {v:.2f} s" for k, v in result.timings.items())
+        print(f"zeft: timings: {phases}", file=sys.stderr)
     return 0
 
 
-def _laminate(args) -> int:
-    from .laminate import laminate_abd
+def _run(args) -> int:
+    from .config import load_panel
 
-    abd = laminate_abd(args.thickness, args.angles, args.e1, args.e2, args.nu12, args.g12)
-    np.set_printoptions(precision=4, suppress=False)
-    print(f"thickness {abd['thickness']:.6g}")
+    panel = load_panel(args.panel)
+    folder = args.folder if args.folder is not None else (panel.folder if panel.folder is not None else ".")
+    return _analyse_and_report(panel, folder, args)
+
+
+def _example(args) -> int:
+    from .example import example_panel
+
+    return _analyse_and_report(example_panel(), args.folder or ".", args)
+
+
+def _laminate(args) -> int:
+    from .stiffness import PlyStack
+
+    stack = PlyStack(args.thickness, args.angles, args.e1, args.e2, args.nu12, args.g12)
+    m = stack.matrices()
+    np.set_printoptions(precision=5, suppress=False, linewidth=100)
+    print(f"thickness {m['thickness']:.6g}")
     for key in ("A", "D", "coupling"):
-        print(f"{key}:\n{abd[key]}")
+        print(f"{key}:\n{m[key]}")
+    print("stiffness data set (A, coupling, D; each 11, 12, 22, 13, 23, 33):")
+    print(" ".join(f"{v:.7g}" for v in stack.data_set()))
+    return 0
+
+
+def _reference(args) -> int:
+    from .reference import markdown
+
+    print(markdown())
     return 0
 
 
 def main(argv=None) -> int:
     parser = argparse.ArgumentParser(prog="zeft", description="Buckling analysis of stiffened panels")
     sub = parser.add_subparsers(dest="command", required=True)
-    sub.add_parser("example", help="run the built-in example").set_defaults(func=_example)
+
+    def run_options(p):
+        p.add_argument("--folder", help="working folder of the run (default: the current folder)")
+        p.add_argument("--quiet", action="store_true", help="no run output, no progress lines")
+        p.add_argument("--no-plot", action="store_true", help="no PNG of the first mode")
+
+    run = sub.add_parser("run", help="analyse the panel of a TOML file")
+    run.add_argument("panel", help="TOML panel description (see examples/panel.toml)")
+    run_options(run)
+    run.set_defaults(func=_run)
+    example = sub.add_parser("example", help="run the built-in stiffened panel")
+    run_options(example)
+    example.set_defaults(func=_example)
     lam = sub.add_parser("laminate", help="ABD stiffness of a ply stack")
     lam.add_argument("--thickness", type=float, nargs="+", required=True, help="ply thicknesses, bottom up")
     lam.add_argument("--angles", type=float, nargs="+", required=True, help="ply angles in degrees")
@@ -52,10 +121,17 @@ def main(argv=None) -> int:
     lam.add_argument("--nu12", type=float, required=True)
     lam.add_argument("--g12", type=float, required=True)
     lam.set_defaults(func=_laminate)
+    ref = sub.add_parser("reference", help="routine reference (Markdown) from the module's help texts")
+    ref.set_defaults(func=_reference)
+
     args = parser.parse_args(argv)
     if args.command == "laminate" and len(args.thickness) != len(args.angles):
         parser.error("--thickness and --angles need the same number of plies")
-    return args.func(args)
+    try:
+        return args.func(args)
+    except (ValueError, OSError) as e:
+        print(f"zeft: error: {e}", file=sys.stderr)
+        return 2
 
 
 if __name__ == "__main__":

@@ -1,0 +1,402 @@
+"""Running a panel analysis: ``analyse(panel)`` sets the shared analysis state, calls
+``callzeft`` in a working folder and returns a ``BucklingResult``.
+
+The library keeps one analysis state per process, and a run reads some records that the
+front end does not set (the analysis flags, the radii of a run with W alone, the plot grid and
+its symmetry codes). ``analyse`` sets every one of them before each run, so a result never
+depends on what ran before it in the same process.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import ctypes
+import os
+import pickle
+import re
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Optional
+
+import numpy as np
+
+from .panel import Panel
+
+__all__ = ["analyse", "BucklingResult", "AnalysisError"]
+
+#: Project name of a run that failed in this process: the library keeps that run's listing
+#: open, and the next run under the same name would continue it, wherever that run is.
+_left_open: Optional[str] = None
+
+
+class AnalysisError(RuntimeError):
+    """A run that the library ended with an error: the message holds the run's error lines;
+    ``output`` is the whole standard output of the run and ``listing`` the path of its
+    analysis listing."""
+
+    def __init__(self, message: str, output: str = "", listing: Optional[Path] = None):
+        super().__init__(message)
+        self.output = output
+        self.listing = listing
+
+    def __reduce__(self):
+        return (type(self), (self.args[0], self.output, self.listing))
+
+
+@dataclass
+class BucklingResult:
+    """The outcome of one buckling analysis.
+
+    Forces are per unit width (stiffener forces in force units), positive = compression, at
+    the buckling load: the variable load times the load factor plus the fixed load.
+    """
+
+    panel: Panel
+    preset: int
+    folder: Path
+    #: Buckling load factors, ordered by magnitude.
+    load_factors: np.ndarray
+    #: Per mode the membrane forces Nx, Nxy, Ny of the last listed node, shape (modes, 3).
+    membrane_forces: np.ndarray
+    #: Per mode the force of the stringers and of the frames.
+    stringer_force: np.ndarray
+    frame_force: np.ndarray
+    #: W eigenvectors as the run returns them, one column per mode (normalised w^T A w = 1).
+    eigenvectors: np.ndarray
+    #: The same vectors on the grid: shape (modes, my, mx, 4), per y-line and x-line the
+    #: value W and the derivatives W,x, W,y, W,xy in the panel's units; 0 where held.
+    w_nodes: np.ndarray
+    #: Coordinates of the x-lines and y-lines, and the subdivision lengths.
+    x: np.ndarray
+    y: np.ndarray
+    a: np.ndarray
+    b: np.ndarray
+    #: Numbers of W and of in-plane freedoms.
+    freedoms: tuple
+    #: The analysis listing (text and path), the mode-shape file (None when not written) and
+    #: every file the run wrote.
+    listing: str
+    listing_path: Path
+    mode_file: Optional[Path]
+    files: list
+    #: Standard output of the run.
+    output: str
+    #: Seconds spent per phase: setup, analysis, results, checks, total.
+    timings: dict = field(default_factory=dict)
+    #: Iteration statistics of the listing: inverse-power steps and subspace solutions.
+    statistics: dict = field(default_factory=dict)
+    #: Crippling forces ({"web": F} or {"web": F, "chord": F}) when the check was asked for.
+    crippling: Optional[dict] = None
+
+    @property
+    def modes(self) -> int:
+        return len(self.load_factors)
+
+    def mode_shape(self, k: int = 1, points=(51, 51)):
+        """W of mode k on a regular grid of ``points`` = (nx, ny) points over the panel,
+        scaled so that its largest magnitude is 1 (sign kept). Returns x (nx,), y (ny,) and
+        W (ny, nx)."""
+        from .modes import evaluate
+
+        self._check_mode(k)
+        x = np.linspace(0.0, self.x[-1], int(points[0]))
+        y = np.linspace(0.0, self.y[-1], int(points[1]))
+        w = evaluate(self.w_nodes[k - 1], self.a, self.b, x, y)
+        peak = np.abs(w).max()
+        return x, y, (w / peak if peak > 0 else w)
+
+    def read_mode_file(self):
+        """The mode-shape file of the run (see zeft.ModeFile)."""
+        from .modes import read_mode_file
+
+        if self.mode_file is None:
+            raise FileNotFoundError("the run wrote no mode-shape file (write_modes = False)")
+        return read_mode_file(self.mode_file)
+
+    def table(self) -> str:
+        """The load factors and forces as a text table."""
+        lines = [f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  "
+                 f"{'stringer':>12}  {'frame':>12}"]
+        for i, lam in enumerate(self.load_factors):
+            nx, nxy, ny = self.membrane_forces[i]
+            lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.4g}  {nxy:>12.4g}  {ny:>12.4g}  "
+                         f"{self.stringer_force[i]:>12.4g}  {self.frame_force[i]:>12.4g}")
+        return "\n".join(lines)
+
+    def _check_mode(self, k):
+        if not 1 <= k <= self.modes:
+            raise IndexError(f"mode {k}: the run has modes 1 to {self.modes}")
+
+
+def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = False,
+            isolate: bool = False) -> BucklingResult:
+    """Analyses the panel and returns its BucklingResult.
+
+    The panel is validated first (ValueError naming the field; nothing is written). The run
+    works in ``folder`` (default: the panel's ``folder``, else a new temporary folder, which is
+    kept for the files). Its standard-output lines are shown unless ``quiet``; ``progress``
+    writes progress lines with timings to standard error. ``isolate`` runs the analysis in a
+    fresh Python process. A run that the library ends with an error raises AnalysisError.
+    """
+    t0 = time.perf_counter()
+    if not isinstance(panel, Panel):
+        raise TypeError(f"analyse: expected a zeft.Panel, got {type(panel).__name__}")
+    panel.validate()
+    folder = _working_folder(panel, folder)
+    say = _progress_writer(progress)
+    preset = panel.choose_preset()
+    lay = panel.layout()
+    say(f"{panel.name}: {lay.mx} x {lay.my} grid lines, preset {preset}, functions "
+        f"{' '.join(f.upper() for f in panel.functions)}, {panel.eigenvalues} load factors; folder {folder}")
+    name = panel.name.ljust(8)
+    if isolate or _left_open == name:
+        say("analysis in a process of its own ...")
+        result = run_isolated(panel, folder)
+        if not quiet:
+            _echo(result.output)
+    else:
+        result = _run_here(panel, folder, preset, quiet, say, t0)
+    result.timings["total"] = time.perf_counter() - t0
+    say(f"done: {len(result.load_factors)} load factors, lowest {result.load_factors[0]:.6g}; "
+        f"total {result.timings['total']:.2f} s")
+    return result
+
+
+# ---------------------------------------------------------------------------- one run
+
+def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
+    global _left_open
+    import _zeft
+
+    args = panel.callzeft_arguments(preset)
+    _prepare_state(panel)
+    group = getattr(_zeft, f"prtnds{preset}")
+    name = panel.name.ljust(8)
+    listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
+    before = _stamp(listing_path), _stamp(mode_path)
+    t1 = time.perf_counter()
+    say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
+    with _in_folder(folder), _captured_stdout() as out:
+        group.callzeft(**args)
+    t2 = time.perf_counter()
+    output = out["text"]
+    if not quiet:
+        _echo(output)
+    failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
+              or "Buckling/Vibration analysis finished" not in output)
+    _left_open = name if failed else None
+    if failed or not np.any(args["elamp"]):
+        lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
+        raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
+                            output=output, listing=listing_path)
+
+    neigrq = min(int(_zeft.man.neigrq), int(panel.eigenvalues))
+    ix, iy = int(_zeft.man.ix), int(_zeft.man.iy)
+    lay = panel.layout()
+    nx = int(group.p_nx)
+    vectors = args["displ"].reshape(int(panel.eigenvalues), nx)[:neigrq, :ix].T.copy()
+    forces = args["membraneforcesp"][: 5 * neigrq].reshape(neigrq, 5)
+    w_nodes = _nodal_values(group, vectors, lay)
+    listing = listing_path.read_text(encoding="latin-1")
+    stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
+    files = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
+    result = BucklingResult(
+        panel=panel, preset=preset, folder=folder, load_factors=args["elamp"][:neigrq].copy(),
+        membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
+        eigenvectors=vectors, w_nodes=w_nodes, x=lay.x, y=lay.y, a=lay.a.astype(np.float64),
+        b=lay.b.astype(np.float64), freedoms=(ix, iy), listing=listing, listing_path=listing_path,
+        mode_file=mode_path if mode_path in files else None, files=files, output=output,
+        statistics={"inverse_power_steps": int(stats[1]), "subspace_solutions": int(stats[2])} if stats else {})
+    t3 = time.perf_counter()
+    result.timings.update(setup=t1 - t0, analysis=t2 - t1, results=t3 - t2)
+    say(f"analysis done in {t2 - t1:.2f} s: {ix} W and {iy} in-plane freedoms"
+        + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
+        + f"; results read in {t3 - t2:.2f} s")
+    if panel.crippling is not None:
+        result.crippling = _crippling(panel)
+        result.timings["checks"] = time.perf_counter() - t3
+        say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
+    return result
+
+
+def _prepare_state(panel: Panel) -> None:
+    """Sets the records a run reads and the front end leaves alone."""
+    import _zeft
+
+    for flag in ("temp", "strs", "vibr", "inpb", "cripan", "glban"):
+        setattr(_zeft.antype, flag, 0)
+    # The driver keeps the previous radii in a run with W alone; give it the panel's.
+    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = (panel.radius(k) for k in range(3))
+    # Plot grid and scale; the symmetry codes are set only where an edge is a symmetry line.
+    plot = _zeft.plotin
+    plot.npx, plot.npy = (int(n) for n in panel.plot_grid)
+    plot.scal, plot.isymx, plot.isymy = 1.0, 0, 0
+    _zeft.man.x2pri = 0
+
+
+def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
+    """The eigenvectors on the grid (modes, my, mx, 4) with physical derivatives.
+
+    ``iuoriv`` gives, per subdivision, the W equation numbers of its 16 corner freedoms;
+    iu(r, c) belongs to y-line i + [r >= 3], x-line j + [c >= 3] and derivative kind
+    1 + [c even] + 2 [r even]. The slopes of the freedoms are taken with respect to x and y
+    scaled so that each edge has length pi: W,x = sa w_x with sa = pi/Lx, likewise sb in y.
+    """
+    modes = vectors.shape[1]
+    mx, my = lay.mx, lay.my
+    kind_of = np.zeros((my, mx, 4), dtype=np.int64)       # equation number + 1, 0 = held
+    iu = np.zeros((4, 4), np.int32, order="F")
+    ier = np.zeros(1, np.int32)
+    for i in range(1, my):
+        for j in range(1, mx):
+            group.iuoriv(i, j, 1, iu, ier)
+            if ier[0]:
+                raise AnalysisError(f"iuoriv refused subdivision ({i}, {j}) with code {ier[0]}")
+            for r in range(4):
+                for c in range(4):
+                    kind_of[i - 1 + (r >= 2), j - 1 + (c >= 2), (c % 2) + 2 * (r % 2)] = max(iu[r, c], 0)
+    pi = float(np.float32(3.1415927))
+    sa, sb = pi / float(np.sum(lay.a, dtype=np.float32)), pi / float(np.sum(lay.b, dtype=np.float32))
+    scale = np.array([1.0, sa, sb, sa * sb])
+    padded = np.vstack([np.zeros((1, modes)), vectors])   # row 0 stands for a held freedom
+    nodes = padded[kind_of]                                # (my, mx, 4, modes)
+    return np.moveaxis(nodes, -1, 0) * scale
+
+
+def _crippling(panel: Panel) -> dict:
+    """Crippling forces of the stringer walls by ``cripplingt`` (open stringer) or
+    ``cripplingo`` (hat), called after the run, whose assembly left the stringer's axial
+    stiffness in the record ``test``. Their listing records go to standard output (unit 6) and
+    are read from there."""
+    import _zeft
+
+    walls = panel.crippling
+    s = _zeft.stringercom
+    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
+                                                   walls.foot_width, walls.web_height)
+    s.ddst = walls.bending().astype(np.float32)
+    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
+    ier = np.zeros(1, np.int32)
+    routine = _zeft.zeftutils.cripplingt if panel.stringer_type == 1 else _zeft.zeftutils.cripplingo
+    saved = int(_zeft.datran.nwrite)
+    _zeft.datran.nwrite = 6
+    try:
+        with _captured_stdout() as out:
+            routine(ier)
+    finally:
+        _zeft.datran.nwrite = saved
+    lines = [l.strip() for l in out["text"].splitlines() if l.strip()]
+    if ier[0]:
+        raise AnalysisError("crippling check refused: " + " / ".join(lines), output=out["text"])
+    values = {}
+    for label, value in zip(lines[::2], lines[1::2]):
+        key = "chord" if "CHORD" in label else "web"
+        values[key] = float(value)
+    return values
+
+
+# ---------------------------------------------------------------------------- isolation
+
+def run_isolated(panel: Panel, folder) -> BucklingResult:
+    """Analyses the panel in a fresh Python process (quietly; the run's standard output is in
+    the result). Errors of the analysis come back as the same exceptions."""
+    folder = Path(folder)
+    with tempfile.TemporaryDirectory(prefix="zeft-task-") as tmp:
+        task, answer = Path(tmp) / "task.pickle", Path(tmp) / "answer.pickle"
+        task.write_bytes(pickle.dumps((panel, str(folder))))
+        env = dict(os.environ)
+        env["PYTHONPATH"] = os.pathsep.join(_module_paths() + [p for p in [env.get("PYTHONPATH")] if p])
+        proc = subprocess.run([sys.executable, "-m", "zeft._worker", str(task), str(answer)],
+                              capture_output=True, text=True, env=env)
+        if answer.exists():
+            status, value = pickle.loads(answer.read_bytes())
+            if status == "ok":
+                return value
+            raise value
+    tail = (proc.stderr or proc.stdout).strip().splitlines()[-5:]
+    raise AnalysisError(f"the analysis process ended with exit code {proc.returncode}"
+                        + (": " + " / ".join(tail) if tail else ""), output=proc.stdout)
+
+
+def _module_paths() -> list:
+    import _zeft
+
+    here = Path(__file__).resolve().parent.parent
+    return list(dict.fromkeys([str(here), str(Path(_zeft.__file__).resolve().parent)]))
+
+
+# ---------------------------------------------------------------------------- helpers
+
+def _working_folder(panel: Panel, folder) -> Path:
+    folder = folder if folder is not None else panel.folder
+    if folder is None:
+        return Path(tempfile.mkdtemp(prefix=f"zeft-{panel.name}-"))
+    folder = Path(folder).resolve()
+    folder.mkdir(parents=True, exist_ok=True)
+    return folder
+
+
+def _stamp(path: Path):
+    try:
+        st = path.stat()
+        return st.st_mtime_ns, st.st_size, st.st_ino
+    except FileNotFoundError:
+        return None
+
+
+def _progress_writer(enabled: bool):
+    start = time.perf_counter()
+
+    def say(text: str) -> None:
+        if enabled:
+            print(f"zeft [{time.perf_counter() - start:6.2f} s] {text}", file=sys.stderr, flush=True)
+    return say
+
+
+def _echo(text: str) -> None:
+    if text:
+        sys.stdout.write(text)
+        sys.stdout.flush()
+
+
+@contextlib.contextmanager
+def _in_folder(folder: Path):
+    here = os.getcwd()
+    os.chdir(folder)
+    try:
+        yield
+    finally:
+        os.chdir(here)
+
+
+def _flush_c_stdout() -> None:
+    try:
+        ctypes.CDLL(None).fflush(None)
+    except (OSError, AttributeError):
+        pass
+
+
+@contextlib.contextmanager
+def _captured_stdout():
+    """Redirects file descriptor 1 (the library's standard output) into a temporary file and
+    hands its text back in ``box["text"]``."""
+    box = {"text": ""}
+    try:
+        sys.stdout.flush()
+    except (AttributeError, ValueError):
+        pass
+    saved = os.dup(1)
+    with tempfile.TemporaryFile() as tmp:
+        os.dup2(tmp.fileno(), 1)
+        try:
+            yield box
+        finally:
+            _flush_c_stdout()
+            os.dup2(saved, 1)
+            os.close(saved)
+            tmp.seek(0)
+            box["text"] = tmp.read().decode("latin-1")

@@ -1,0 +1,115 @@
+"""Panel descriptions as TOML files (see examples/panel.toml): top-level keys are the fields
+of zeft.Panel; tables describe the skin and foot stiffness, the stiffeners, the loads, the
+radii, the edges and the stringer walls of the crippling check."""
+
+from __future__ import annotations
+
+import sys
+from dataclasses import fields
+from pathlib import Path
+
+from .panel import Load, Panel, StringerWalls
+from .stiffness import ABD, Isotropic, PlyStack, Stiffener
+
+if sys.version_info >= (3, 11):
+    import tomllib
+else:  # pragma: no cover - older interpreters take the backport
+    import tomli as tomllib
+
+__all__ = ["load_panel", "panel_from_dict"]
+
+_STIFFNESS_KEYS = {
+    Isotropic: {"thickness", "E", "nu"},
+    PlyStack: {"thicknesses", "angles", "E1", "E2", "nu12", "G12"},
+}
+
+
+def stiffness_from_dict(name: str, table: dict):
+    """A skin description from its table: isotropic (thickness, E, nu), a ply stack
+    (thicknesses, angles, E1, E2, nu12, G12) or explicit matrices (A, D and either the
+    skin-data ``coupling`` or the classical ``B``)."""
+    if not isinstance(table, dict):
+        raise ValueError(f"{name}: expected a table of stiffness data")
+    keys = set(table)
+    for kind, needed in _STIFFNESS_KEYS.items():
+        if keys & needed and not keys & {"A", "D"}:
+            _exact(name, keys, needed)
+            return kind(**table)
+    if {"A", "D"} <= keys:
+        if {"B", "coupling"} <= keys:
+            raise ValueError(f"{name}: give either the classical B or the skin-data coupling, not both")
+        _exact(name, keys, {"A", "D"}, optional={"B", "coupling"})
+        if "B" in table:
+            return ABD.from_classical(table["A"], table["B"], table["D"])
+        return ABD(**table)
+    raise ValueError(f"{name}: give thickness, E, nu (isotropic), thicknesses, angles, E1, E2, nu12, G12 "
+                     f"(ply stack) or A, D and coupling (matrices); got {sorted(keys)}")
+
+
+def _exact(name, keys, needed, optional=frozenset()):
+    missing, extra = needed - keys, keys - needed - set(optional)
+    if missing:
+        raise ValueError(f"{name}: missing {', '.join(sorted(missing))}")
+    if extra:
+        raise ValueError(f"{name}: unknown key(s) {', '.join(sorted(extra))}")
+
+
+def panel_from_dict(data: dict) -> Panel:
+    """A Panel from a mapping of its fields (as read from TOML)."""
+    data = dict(data)
+    known = {f.name for f in fields(Panel)}
+    unknown = set(data) - known
+    if unknown:
+        raise ValueError(f"unknown panel field(s): {', '.join(sorted(unknown))}")
+    for key in ("skin", "foot"):
+        if key in data and data[key] is not None:
+            data[key] = stiffness_from_dict(key, data[key])
+    for key in ("stringer", "frame"):
+        if key in data:
+            table = data[key]
+            extra = set(table) - {"EA", "ES", "EI", "GJ"}
+            if extra:
+                raise ValueError(f"{key}: unknown key(s) {', '.join(sorted(extra))}; use EA, ES, EI, GJ")
+            data[key] = Stiffener(**table)
+    for key in ("load", "fixed_load"):
+        if key in data:
+            try:
+                data[key] = Load.of(data[key])
+            except (TypeError, ValueError) as e:
+                raise ValueError(f"{key}: {e}") from None
+    if isinstance(data.get("radii"), dict):
+        radii = data["radii"]
+        extra = set(radii) - {"rx", "ry", "rxy"}
+        if extra:
+            raise ValueError(f"radii: unknown key(s) {', '.join(sorted(extra))}; use rx, ry, rxy")
+        data["radii"] = tuple(radii.get(k) for k in ("rx", "ry", "rxy"))
+    if isinstance(data.get("crippling"), dict):
+        table = dict(data["crippling"])
+        walls = table.get("walls")
+        if isinstance(walls, dict):
+            table["walls"] = stiffness_from_dict("crippling.walls", walls)
+        try:
+            data["crippling"] = StringerWalls(**table)
+        except TypeError as e:
+            raise ValueError(f"crippling: {e}") from None
+    for key in ("functions", "obliqueness", "plot_grid"):
+        if key in data and isinstance(data[key], list):
+            data[key] = tuple(data[key])
+    missing = [k for k in ("stringer_pitch", "frame_pitch", "skin", "load") if k not in data]
+    if missing:
+        raise ValueError(f"missing panel field(s): {', '.join(missing)}")
+    return Panel(**data)
+
+
+def load_panel(path) -> Panel:
+    """Reads a panel description from a TOML file. A relative ``folder`` in the file is taken
+    relative to the file's own folder."""
+    path = Path(path)
+    try:
+        data = tomllib.loads(path.read_text(encoding="utf-8"))
+    except tomllib.TOMLDecodeError as e:
+        raise ValueError(f"{path}: {e}") from None
+    panel = panel_from_dict(data)
+    if panel.folder is not None and not Path(panel.folder).is_absolute():
+        panel.folder = path.resolve().parent / panel.folder
+    return panel

@@ -1,0 +1,583 @@
+"""The panel description: geometry, stiffening, stiffness, loads, edges and run controls, its
+validation, the grid it lays out, and the arguments of ``callzeft`` it stands for.
+
+Axes: x runs along the stringers (across the frames), y across the stringers. Units are the
+caller's, consistent (the examples use N and mm). A positive membrane force is a compression.
+"""
+
+from __future__ import annotations
+
+import math
+import re
+from dataclasses import dataclass, field, fields, replace
+from pathlib import Path
+from typing import Optional, Sequence, Union
+
+import numpy as np
+
+from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _positive, unpack, validate_skin
+
+__all__ = ["Panel", "Load", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
+
+#: Size presets: at most this many subdivision lines per direction, smallest first.
+PRESETS = (19, 21, 25, 31)
+
+#: Radius that stands for a flat direction.
+FLAT = 1.0e29
+
+#: Stringer kinds: open (foot centred under the web), hat (two feet, two webs and a chord),
+#: angle (foot to one side of the web); the number is the module's stringer type.
+STRINGER_KINDS = {"open": 1, "hat": 2, "angle": 3}
+
+#: Function names and their codes.
+FUNCTIONS = {"w": 1, "u": 2, "v": 3, "beta": 4, "gamma": 5}
+
+#: Edge conditions by name: the seven boundary codes of an edge. Code 1 of the list holds W
+#: (value and tangential slope), 6 the normal slope of W; a first code of -1 makes the edge a
+#: line of symmetry, +1 a line of antisymmetry.
+BOUNDARY_NAMES = {
+    "simply supported": (0, 1, 0, 0, 0, 0, 0),
+    "clamped": (0, 1, 6, 0, 0, 0, 0),
+    "free": (0, 0, 0, 0, 0, 0, 0),
+    "symmetry": (-1, 0, 0, 0, 0, 0, 0),
+    "antisymmetry": (1, 0, 0, 0, 0, 0, 0),
+}
+
+#: In-plane displacements that a named condition may add with "+": held on the edge.
+HELD = {"u": 2, "v": 3}
+
+EDGES = ("x0", "xl", "y0", "yl")
+
+#: Simply supported, free to shorten and to widen: U held on x = 0 and V on y = 0, which is
+#: just enough to stop the rigid-body motion of the in-plane problem.
+DEFAULT_EDGES = {"x0": "simply supported + u", "xl": "simply supported",
+                 "y0": "simply supported + v", "yl": "simply supported"}
+
+
+def edge_codes(name: str, value) -> tuple:
+    """The seven boundary codes of one edge from a name ("clamped", "simply supported + u", ...)
+    or from explicit codes (up to seven integers, padded with zeros)."""
+    if isinstance(value, str):
+        parts = [p.strip().lower() for p in value.split("+")]
+        base = re.sub(r"[\s_-]+", " ", parts[0])
+        if base not in BOUNDARY_NAMES:
+            raise ValueError(f"edges.{name}: unknown boundary condition {parts[0]!r}; "
+                             f"known: {', '.join(map(repr, BOUNDARY_NAMES))}, or explicit codes")
+        codes = list(BOUNDARY_NAMES[base])
+        for extra in parts[1:]:
+            if extra not in HELD:
+                raise ValueError(f"edges.{name}: {extra!r} after '+' must be one of {', '.join(HELD)}")
+            if codes[0] != 0:
+                raise ValueError(f"edges.{name}: a symmetry line takes no further held displacements")
+            codes[codes.index(0, 1)] = HELD[extra]
+        return tuple(codes)
+    try:
+        raw = [int(c) for c in value]
+        if any(int(c) != c for c in value):
+            raise ValueError
+    except (TypeError, ValueError):
+        raise ValueError(f"edges.{name}: expected a name or up to seven integer codes, got {value!r}") from None
+    if not 1 <= len(raw) <= 7:
+        raise ValueError(f"edges.{name}: up to seven codes, got {len(raw)}")
+    raw += [0] * (7 - len(raw))
+    if raw[0] not in (-1, 0, 1):
+        raise ValueError(f"edges.{name}: the first code is -1 (symmetry), 1 (antisymmetry) or 0, got {raw[0]}")
+    if any(not 0 <= c <= 6 for c in raw[1:]):
+        raise ValueError(f"edges.{name}: codes 2 to 7 lie between 0 and 6 (1-5 hold a function, "
+                         f"6 the normal slope of W), got {raw[1:]}")
+    return tuple(raw)
+
+
+@dataclass(frozen=True)
+class Load:
+    """Membrane forces per unit width: ``nx`` along the stringers, ``ny`` across them,
+    ``nxy`` shear. Positive = compression. They act on the skin strips; the stringer-foot strips
+    carry nx and nxy in proportion to their membrane stiffness."""
+
+    nx: float = 0.0
+    ny: float = 0.0
+    nxy: float = 0.0
+
+    @classmethod
+    def of(cls, value) -> "Load":
+        if isinstance(value, Load):
+            return value
+        if isinstance(value, dict):
+            unknown = set(value) - {"nx", "ny", "nxy"}
+            if unknown:
+                raise ValueError(f"unknown load component(s) {sorted(unknown)}; use nx, ny, nxy")
+            return cls(**value)
+        nx, ny, nxy = value
+        return cls(nx, ny, nxy)
+
+
+@dataclass(frozen=True)
+class StringerWalls:
+    """Cross-section of the stringer walls for the crippling check: foot and web thickness,
+    foot width, web height, and the bending stiffness of the walls (a stiffness description or
+    six packed D entries 11, 12, 22, 13, 23, 33). A hat stringer also needs the chord width and
+    thickness; its web angle is the panel's ``web_angle``."""
+
+    foot_thickness: float
+    web_thickness: float
+    foot_width: float
+    web_height: float
+    walls: object
+    chord_width: float = 0.0
+    chord_thickness: float = 0.0
+
+    def bending(self) -> np.ndarray:
+        """The packed bending stiffness D of the walls."""
+        if isinstance(self.walls, (Isotropic, PlyStack, ABD)):
+            d = self.walls.matrices()["D"]
+            return np.array([d[0, 0], d[0, 1], d[1, 1], d[0, 2], d[1, 2], d[2, 2]])
+        d = np.asarray(self.walls, dtype=np.float64).ravel()
+        if d.shape != (6,):
+            raise ValueError("crippling.walls: a stiffness description or six packed D entries")
+        return d
+
+
+@dataclass(frozen=True)
+class Layout:
+    """The grid a panel lays out: subdivision lengths in x (``a``) and y (``b``), the kind of
+    each element strip in y (1 skin, 2 stringer foot), the y-lines of the stringers and the
+    x-lines of the frames (one-based line numbers)."""
+
+    a: np.ndarray
+    b: np.ndarray
+    strips: tuple
+    stringer_lines: tuple
+    frame_lines: tuple
+
+    @property
+    def mx(self) -> int:
+        return len(self.a) + 1
+
+    @property
+    def my(self) -> int:
+        return len(self.b) + 1
+
+    @property
+    def x(self) -> np.ndarray:
+        """Coordinates of the x-lines."""
+        return np.concatenate([[0.0], np.cumsum(self.a, dtype=np.float64)])
+
+    @property
+    def y(self) -> np.ndarray:
+        """Coordinates of the y-lines."""
+        return np.concatenate([[0.0], np.cumsum(self.b, dtype=np.float64)])
+
+
+Skin = Union[Isotropic, PlyStack, ABD]
+
+
+@dataclass
+class Panel:
+    """A stiffened (or plain) panel, described by name.
+
+    Across the panel (y) the layout is a skin bay of ``elements_between_stringers`` strips,
+    then per stringer its foot strips and another skin bay: the panel is ``stringers + 1``
+    skin bays wide. Along it (x) the panel spans ``frames + 1`` frame bays of
+    ``elements_between_frames`` elements each, the frames on the lines between the bays.
+    """
+
+    #: Distance between stringers; without stringers the panel width.
+    stringer_pitch: float
+    #: Distance between frames; without frames the panel length.
+    frame_pitch: float
+    #: Skin stiffness: Isotropic, PlyStack or ABD.
+    skin: Skin
+    #: Variable membrane load (scaled by the load factor), positive = compression.
+    load: Load
+    #: Number of stringers and of frames.
+    stringers: int = 0
+    frames: int = 0
+    #: "open" (foot centred under the web), "hat" or "angle" (foot to one side of the web).
+    stringer_kind: str = "open"
+    #: Width of the foot (open: the whole foot; angle: the foot; hat: each of the two feet).
+    foot_width: float = 0.0
+    #: Hat stringers: chord width, height and the angle between the two webs (degrees, 0 =
+    #: upright webs).
+    chord_width: float = 0.0
+    hat_height: float = 0.0
+    web_angle: float = 0.0
+    #: Stiffness of the skin with the stringer foot; None = the skin's.
+    foot: Optional[Skin] = None
+    #: Stiffness values of every stringer and every frame.
+    stringer: Stiffener = field(default_factory=Stiffener)
+    frame: Stiffener = field(default_factory=Stiffener)
+    #: Element counts: along a frame bay, across a skin bay, per (half) foot, under a hat.
+    elements_between_frames: int = 8
+    elements_between_stringers: int = 8
+    elements_per_foot: int = 1
+    elements_below_hat: int = 2
+    #: Radii of curvature rx, ry, rxy; None or inf = flat.
+    radii: tuple = (None, None, None)
+    #: Fixed membrane load (not scaled), positive = compression.
+    fixed_load: Load = field(default_factory=Load)
+    #: Boundary condition per edge x0, xl, y0, yl: a name of BOUNDARY_NAMES, optionally with
+    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes.
+    edges: dict = field(default_factory=lambda: dict(DEFAULT_EDGES))
+    #: Functions of the analysis: "w" alone, or with the in-plane displacements "u", "v".
+    functions: tuple = ("w", "u", "v")
+    #: Number of buckling load factors wanted, and of iteration vectors (None = automatic).
+    eigenvalues: int = 4
+    iteration_vectors: Optional[int] = None
+    #: Angles of obliqueness of the x- and y-lines, degrees.
+    obliqueness: tuple = (0.0, 0.0)
+    #: Project name (up to 8 characters, names the output files) and run title.
+    name: str = "PANEL"
+    title: str = ""
+    #: Intervals of the plot grid in x and y (even, at most 80) and whether to write the
+    #: mode-shape file.
+    plot_grid: tuple = (50, 50)
+    write_modes: bool = True
+    #: List the membrane forces of every node in the listing.
+    print_forces: bool = True
+    #: Stringer walls for the crippling check; None = no check.
+    crippling: Optional[StringerWalls] = None
+    #: Size preset (19, 21, 25 or 31); None = the smallest that holds the grid.
+    preset: Optional[int] = None
+    #: Working folder of the run; None = a new temporary folder.
+    folder: Optional[Union[str, Path]] = None
+
+    def __post_init__(self):
+        for key in ("load", "fixed_load"):
+            try:
+                setattr(self, key, Load.of(getattr(self, key)))
+            except (TypeError, ValueError) as e:
+                raise ValueError(f"{key}: {e}") from None
+        for key in ("stringer", "frame"):
+            v = getattr(self, key)
+            if isinstance(v, dict):
+                setattr(self, key, Stiffener(**v))
+            elif not isinstance(v, Stiffener):
+                try:
+                    setattr(self, key, Stiffener(*v))
+                except TypeError:
+                    raise ValueError(f"{key}: expected zeft.Stiffener(EA, ES, EI, GJ), got {v!r}") from None
+        if isinstance(self.functions, str):
+            self.functions = (self.functions,)
+        self.functions = tuple(str(f).lower() for f in self.functions)
+        self.radii = tuple(self.radii)
+        self.edges = dict(self.edges)
+
+    # ------------------------------------------------------------------ derived values
+
+    def replace(self, **changes) -> "Panel":
+        """A copy with some fields changed (for parameter studies)."""
+        return replace(self, **changes)
+
+    @property
+    def stringer_type(self) -> int:
+        """The module's stringer type (1 open, 2 hat, 3 angle)."""
+        kind = self.stringer_kind
+        if isinstance(kind, str):
+            return STRINGER_KINDS[kind.lower()]
+        return int(kind)
+
+    @property
+    def hat_width(self) -> float:
+        """Width covered by a hat: the chord plus the horizontal run of both webs."""
+        half = (180.0 - self.web_angle) * 0.5 * math.pi / 180.0
+        return 2.0 * self.hat_height / math.tan(half) + self.chord_width
+
+    @property
+    def functions_codes(self) -> list:
+        return sorted(FUNCTIONS[f] for f in self.functions)
+
+    @property
+    def boundary_codes(self) -> dict:
+        return {e: edge_codes(e, self.edges[e]) for e in EDGES}
+
+    @property
+    def neigit(self) -> int:
+        if self.iteration_vectors is not None:
+            return int(self.iteration_vectors)
+        return min(55, max(2 * int(self.eigenvalues), int(self.eigenvalues) + 8))
+
+    def radius(self, k: int) -> float:
+        r = self.radii[k]
+        if r is None or abs(float(r)) >= FLAT:
+            return FLAT
+        return float(r)
+
+    @property
+    def length(self) -> float:
+        return float(self.layout().x[-1])
+
+    @property
+    def width(self) -> float:
+        return float(self.layout().y[-1])
+
+    def layout(self) -> Layout:
+        """The grid: subdivision lengths (single precision, as the front end forms them), strip
+        kinds and stiffener lines."""
+        f32 = np.float32
+        nzs, nf = int(self.elements_between_stringers), int(self.elements_per_foot)
+        stype = self.stringer_type if self.stringers else 1
+        strips, lines = [1] * nzs, []
+        for _ in range(int(self.stringers)):
+            start = len(strips) + 1                       # first y-line of the foot
+            if stype == 1:
+                strips += [2] * (2 * nf)
+                lines.append(start + nf)
+            elif stype == 3:
+                strips += [2] * nf
+                lines.append(start)
+            else:
+                nbh = int(self.elements_below_hat)
+                strips += [2] * nf + [1] * nbh + [2] * nf
+                lines.append(start + nf + nbh // 2)
+            strips += [1] * nzs
+        pitch, foot = f32(self.stringer_pitch), f32(self.foot_width if self.stringers else 0.0)
+        if stype == 2 and self.stringers:
+            pi = f32(3.1415927)
+            hat = (f32(2.0) * f32(self.hat_height) / np.tan(((f32(180.0) - f32(self.web_angle)) * f32(0.5)) * pi / f32(180.0))
+                   + f32(self.chord_width))
+            skin = ((pitch - hat) - f32(2.0) * foot) / f32(nzs)
+            under = hat / f32(self.elements_below_hat)
+            foot_strip = foot / f32(nf)
+            b, c = [], 1
+            for kind in strips:
+                if kind == 1:
+                    b.append(skin if c == 1 else under)
+                else:
+                    b.append(foot_strip)
+                    c = 1 if c == 2 * nf else c + 1
+        else:
+            skin = (pitch - foot) / f32(nzs)
+            foot_strip = (f32(0.5) * foot if stype == 1 else foot) / f32(nf)
+            b = [skin if kind == 1 else foot_strip for kind in strips]
+        nef = int(self.elements_between_frames)
+        a = np.full(nef * (int(self.frames) + 1), f32(self.frame_pitch) / f32(nef), dtype=f32)
+        frame_lines = tuple(1 + nef * (k + 1) for k in range(int(self.frames)))
+        return Layout(a=a, b=np.array(b, dtype=f32), strips=tuple(strips), stringer_lines=tuple(lines),
+                      frame_lines=frame_lines)
+
+    def choose_preset(self) -> int:
+        """The size preset of the run: the one given, or the smallest that holds the grid."""
+        lay = self.layout()
+        need = max(lay.mx, lay.my)
+        if self.preset is not None:
+            return int(self.preset)
+        return next(p for p in PRESETS if p >= need)
+
+    # ------------------------------------------------------------------ validation
+
+    def validate(self) -> None:
+        """Checks every field; raises ValueError naming the field. Nothing is run or written."""
+        _positive("stringer_pitch", self.stringer_pitch)
+        _positive("frame_pitch", self.frame_pitch)
+        for key in ("stringers", "frames"):
+            n = _count(key, getattr(self, key), 0)
+            if n > 29:
+                raise ValueError(f"{key}: at most 29 fit on the largest grid, got {n}")
+        kind = self.stringer_kind
+        if isinstance(kind, str):
+            if kind.lower() not in STRINGER_KINDS:
+                raise ValueError(f"stringer_kind: unknown kind {kind!r}; known: {', '.join(STRINGER_KINDS)}")
+        elif kind not in (1, 2, 3):
+            raise ValueError(f"stringer_kind: 'open', 'hat', 'angle' or the types 1, 2, 3, got {kind!r}")
+        _count("elements_between_frames", self.elements_between_frames, 1)
+        _count("elements_between_stringers", self.elements_between_stringers, 1)
+        if self.stringers:
+            self._validate_cross_section()
+        validate_skin("skin", self.skin)
+        if self.foot is not None:
+            validate_skin("foot", self.foot)
+        self.stringer.validate("stringer")
+        self.frame.validate("frame")
+        if len(self.radii) != 3:
+            raise ValueError(f"radii: three radii rx, ry, rxy (None = flat), got {self.radii!r}")
+        for name, r in zip(("rx", "ry", "rxy"), self.radii):
+            if r is not None and float(r) != math.inf and float(r) != -math.inf:
+                if _finite(f"radii.{name}", r) == 0.0:
+                    raise ValueError(f"radii.{name}: a radius of 0 is no curvature; use None or inf for flat")
+        for key in ("load", "fixed_load"):
+            load = getattr(self, key)
+            for comp in ("nx", "ny", "nxy"):
+                _finite(f"{key}.{comp}", getattr(load, comp))
+        if not any((self.load.nx, self.load.ny, self.load.nxy)):
+            raise ValueError("load: the variable load is zero in all components (nx, ny, nxy); "
+                             "the load factor scales it, so give at least one")
+        self._validate_edges()
+        self._validate_controls()
+        self._validate_grid()
+        if self.crippling is not None:
+            self._validate_crippling()
+
+    def _validate_cross_section(self) -> None:
+        stype = self.stringer_type
+        _count("elements_per_foot", self.elements_per_foot, 1)
+        foot = _positive("foot_width", self.foot_width)
+        if stype == 2:
+            _count("elements_below_hat", self.elements_below_hat, 1)
+            angle = _finite("web_angle", self.web_angle)
+            if not 0.0 <= angle < 180.0:
+                raise ValueError(f"web_angle: the angle between the webs lies in [0, 180) degrees, got {angle:g}")
+            if _finite("hat_height", self.hat_height) < 0.0:
+                raise ValueError(f"hat_height: must not be negative, got {self.hat_height:g}")
+            if _finite("chord_width", self.chord_width) < 0.0:
+                raise ValueError(f"chord_width: must not be negative, got {self.chord_width:g}")
+            if self.hat_width <= 0.0:
+                raise ValueError("chord_width, hat_height: the hat covers no width")
+            if self.stringer_pitch - self.hat_width - 2.0 * foot <= 0.0:
+                raise ValueError(f"stringer_pitch: {self.stringer_pitch:g} leaves no skin between the hats "
+                                 f"(hat {self.hat_width:g} wide, two feet of {foot:g})")
+        elif self.stringer_pitch - foot <= 0.0:
+            raise ValueError(f"foot_width: {foot:g} leaves no skin within the stringer pitch {self.stringer_pitch:g}")
+
+    def _validate_edges(self) -> None:
+        if not isinstance(self.edges, dict):
+            raise ValueError("edges: a mapping of the edges x0, xl, y0, yl to boundary conditions")
+        unknown = set(self.edges) - set(EDGES)
+        if unknown:
+            raise ValueError(f"edges: unknown edge(s) {sorted(unknown)}; the edges are {', '.join(EDGES)}")
+        missing = set(EDGES) - set(self.edges)
+        if missing:
+            raise ValueError(f"edges: no condition for {', '.join(sorted(missing))}")
+        codes = self.boundary_codes
+        funcs = set(self.functions)
+        if not any(c[0] for c in codes.values()):
+            for f, code in HELD.items():
+                if f in funcs and not any(code in c[1:] for c in codes.values()):
+                    raise ValueError(f"edges: {f.upper()} is held on no edge, so the in-plane problem has a "
+                                     f"rigid-body motion; add '+ {f}' to one edge, e.g. "
+                                     f"{'x0' if f == 'u' else 'y0'} = 'simply supported + {f}'")
+
+    def _validate_controls(self) -> None:
+        if "w" not in self.functions:
+            raise ValueError(f"functions: W must take part, got {self.functions!r}")
+        for f in self.functions:
+            if f not in FUNCTIONS:
+                raise ValueError(f"functions: unknown function {f!r}; known: w, u, v")
+            if f in ("beta", "gamma"):
+                raise ValueError("functions: the rotations BETA and GAMMA get no stiffness through the panel "
+                                 "front end; use 'w' or 'w', 'u', 'v'")
+        if len(set(self.functions)) != len(self.functions):
+            raise ValueError(f"functions: each function once, got {self.functions!r}")
+        if (self.stringers or self.frames) and set(self.functions) != {"w", "u", "v"}:
+            raise ValueError("functions: stringers and frames act through the in-plane displacements; a "
+                             "stiffened panel needs functions = ('w', 'u', 'v')")
+        neigrq = _count("eigenvalues", self.eigenvalues, 1)
+        if neigrq > 50:
+            raise ValueError(f"eigenvalues: at most 50, got {neigrq}")
+        if self.iteration_vectors is not None:
+            neigit = _count("iteration_vectors", self.iteration_vectors, 2)
+            if neigit > 55 or neigit <= neigrq:
+                raise ValueError(f"iteration_vectors: more than eigenvalues ({neigrq}) and at most 55, got {neigit}")
+        if len(self.obliqueness) != 2:
+            raise ValueError("obliqueness: two angles (x-lines, y-lines) in degrees")
+        ax, ay = (_finite(f"obliqueness[{k}]", v) for k, v in enumerate(self.obliqueness))
+        if not (abs(ax) < 90.0 and abs(ay) < 90.0 and abs(ax - ay) < 90.0):
+            raise ValueError(f"obliqueness: the angles and their difference must lie within (-90, 90) degrees, "
+                             f"got {ax:g}, {ay:g}")
+        name = self.name
+        if not isinstance(name, str) or not re.fullmatch(r"[A-Za-z0-9_.-]{1,8}", name):
+            raise ValueError(f"name: 1 to 8 letters, digits, '_', '-' or '.' (it names the output files), got {name!r}")
+        if not isinstance(self.title, str) or len(self.title) > 80 or not self.title.isascii():
+            raise ValueError("title: up to 80 ASCII characters")
+        if len(self.plot_grid) != 2:
+            raise ValueError("plot_grid: two interval counts (x, y)")
+        for k, n in enumerate(self.plot_grid):
+            n = _count(f"plot_grid[{k}]", n, 2)
+            if n > 80:
+                raise ValueError(f"plot_grid[{k}]: at most 80 intervals, got {n}")
+
+    def _validate_grid(self) -> None:
+        lay = self.layout()
+        if lay.mx > PRESETS[-1]:
+            raise ValueError(f"elements_between_frames: {self.elements_between_frames} elements in each of "
+                             f"{self.frames + 1} frame bays need {lay.mx} lines in x; at most {PRESETS[-1]} fit")
+        if lay.my > PRESETS[-1]:
+            raise ValueError(f"elements_between_stringers: the layout across the panel needs {lay.my} lines in y "
+                             f"({self.stringers} stringers); at most {PRESETS[-1]} fit")
+        if not np.all(lay.b > 1.0e-21) or not np.all(lay.a > 1.0e-21):
+            raise ValueError("foot_width: the layout has a strip of no width")
+        if self.preset is not None:
+            if self.preset not in PRESETS:
+                raise ValueError(f"preset: one of {PRESETS} or None, got {self.preset!r}")
+            if max(lay.mx, lay.my) > self.preset:
+                raise ValueError(f"preset: the grid has {lay.mx} x {lay.my} lines; preset {self.preset} holds "
+                                 f"at most {self.preset}")
+
+    def _validate_crippling(self) -> None:
+        w = self.crippling
+        if not isinstance(w, StringerWalls):
+            raise ValueError("crippling: expected zeft.StringerWalls or None")
+        if not self.stringers:
+            raise ValueError("crippling: the panel has no stringers")
+        stype = self.stringer_type
+        if stype not in (1, 2):
+            raise ValueError("crippling: checked for open and hat stringers only")
+        _positive("crippling.web_height", w.web_height)
+        _positive("crippling.web_thickness", w.web_thickness)
+        for key in ("foot_thickness", "foot_width", "chord_thickness"):
+            if _finite(f"crippling.{key}", getattr(w, key)) < 0.0:
+                raise ValueError(f"crippling.{key}: must not be negative")
+        if stype == 2:
+            _positive("crippling.chord_width", w.chord_width)
+        else:
+            _positive("stringer.EA", self.stringer.EA)
+        if isinstance(w.walls, (Isotropic, PlyStack, ABD)):
+            validate_skin("crippling.walls", w.walls)
+        d = unpack(w.bending())
+        if not np.all(np.isfinite(d)) or d[0, 0] * d[1, 1] <= 0.0 or d[0, 0] <= 0.0:
+            raise ValueError("crippling.walls: the wall bending stiffness needs D11 > 0 and D22 > 0")
+
+    # ------------------------------------------------------------------ callzeft
+
+    def callzeft_arguments(self, preset: Optional[int] = None) -> dict:
+        """The arguments of ``callzeft`` by name, with fresh result arrays."""
+        import _zeft
+
+        preset = self.choose_preset() if preset is None else preset
+        group = getattr(_zeft, f"prtnds{preset}")
+        r1, s, nx = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_nx)
+        lay = self.layout()
+
+        def padded(values, n):
+            out = np.zeros(n, np.int32)
+            out[: len(values)] = values
+            return out
+
+        matabd = np.zeros((18, 2), np.float32, order="F")
+        matabd[:, 0] = self.skin.data_set()
+        matabd[:, 1] = (self.foot or self.skin).data_set()
+        codes = self.boundary_codes
+        ku = padded(self.functions_codes, 5)
+        neigrq = int(self.eigenvalues)
+        return dict(
+            filenamep=self.name, titp=self.title, rxp=self.radius(0), ryp=self.radius(1), rxyp=self.radius(2),
+            matabdf=matabd, steifxf=self.stringer.values(), steifyf=self.frame.values(),
+            framepitch=float(self.frame_pitch), stringerpitch=float(self.stringer_pitch),
+            stypep=self.stringer_type if self.stringers else 1,
+            chordwdth=float(self.chord_width), sfootwdth=float(self.foot_width if self.stringers else 0.0),
+            alpha=float(self.web_angle), height=float(self.hat_height),
+            loadvxp=float(self.load.nx), loadvyp=float(self.load.ny), loadvxyp=float(self.load.nxy),
+            fnxp=float(self.fixed_load.nx), fnxyp=float(self.fixed_load.nxy), fnyp=float(self.fixed_load.ny),
+            alfaxp=float(self.obliqueness[0]), alfayp=float(self.obliqueness[1]),
+            elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0, neigit=self.neigit, neigrq=neigrq,
+            mempri=bool(self.print_forces), indplt=1 if self.write_modes else 0, ku=ku,
+            istx=padded(lay.stringer_lines, s), isty=padded(lay.frame_lines, s), elmstf=padded(lay.strips, r1),
+            bndy0=np.array(codes["y0"], np.int32), bndyl=np.array(codes["yl"], np.int32),
+            bndx0=np.array(codes["x0"], np.int32), bndxl=np.array(codes["xl"], np.int32),
+            anzelzwframes=int(self.elements_between_frames), anzelprohalbfoot=int(self.elements_per_foot),
+            anzelzwstr=int(self.elements_between_stringers), anzelbelowstr=int(self.elements_below_hat),
+            displ=np.zeros(nx * neigrq),
+        )
+
+    def to_dict(self) -> dict:
+        """The fields as plain values (stiffness descriptions as dataclass instances)."""
+        return {f.name: getattr(self, f.name) for f in fields(self)}
+
+
+def _count(name: str, value, least: int) -> int:
+    if isinstance(value, bool) or not isinstance(value, (int, np.integer)) and not (
+            isinstance(value, float) and value.is_integer()):
+        raise ValueError(f"{name}: expected a whole number, got {value!r}")
+    n = int(value)
+    if n < least:
+        raise ValueError(f"{name}: must be at least {least}, got {n}")
+    return n

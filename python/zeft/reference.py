@@ -1,0 +1,51 @@
+"""The routine reference in Markdown, generated from the help texts: the friendly layer's
+functions and classes, the record attributes and every routine of the extension module
+(``zeft reference`` prints it)."""
+
+from __future__ import annotations
+
+import inspect
+
+__all__ = ["markdown"]
+
+_FRIENDLY = ("Panel", "Load", "Isotropic", "PlyStack", "ABD", "Stiffener", "StringerWalls", "analyse",
+             "BucklingResult", "sweep", "plot_mode", "plot_contour", "read_mode_file", "load_panel",
+             "laminate_abd", "example_panel")
+
+
+def _block(text: str) -> list:
+    return ["```", inspect.cleandoc(text or ""), "```", ""]
+
+
+def markdown() -> str:
+    import _zeft
+
+    import zeft
+
+    out = ["## Reference", "", "### The package `zeft`", ""]
+    for name in _FRIENDLY:
+        obj = getattr(zeft, name)
+        try:
+            sig = str(inspect.signature(obj))
+        except (TypeError, ValueError):
+            sig = "(...)"
+        out += [f"#### `zeft.{name}{sig if callable(obj) else ''}`", ""]
+        out += [inspect.cleandoc(obj.__doc__ or ""), ""]
+
+    doc = _zeft.__doc__ or ""
+    records = [l.strip() for l in doc.splitlines() if l.startswith("  /")]
+    out += ["### Record attributes of `_zeft`", "",
+            "Live NumPy views of the shared analysis state (preset-31 shapes); assigning sets the record.", ""]
+    out += [f"- `{r}`" for r in records] + [""]
+
+    out += ["### Routines of `_zeft`", "",
+            "`zeftutils` holds the shared numerical routines; `prtnds31` the analysis routines of "
+            "size preset 31. `prtnds19`, `prtnds21` and `prtnds25` have the same routines with the "
+            "bounds of their preset.", ""]
+    for group_name in ("zeftutils", "prtnds31"):
+        group = getattr(_zeft, group_name)
+        for name in sorted(n for n in dir(group) if not n.startswith("_")):
+            obj = getattr(group, name)
+            if callable(obj) and obj.__doc__:
+                out += [f"#### `{group_name}.{name}`", ""] + _block(obj.__doc__)
+    return "\n".join(out).rstrip() + "\n"

@@ -1,0 +1,250 @@
+"""Skin and stiffener stiffness: an isotropic sheet, a ply stack (through the module's
+``abdetc``) or explicit A, D and coupling matrices, and the four stiffness values of a
+stringer or frame.
+
+A skin stiffness data set is 18 single-precision values: the membrane stiffness A (entries
+1-6), the membrane-bending coupling (7-12) and the bending stiffness D (13-18), each a symmetric
+3x3 matrix packed in the order 11, 12, 22, 13, 23, 33 (1 = x, 2 = y, 3 = shear).
+
+Sign of the coupling block. The skin data take the curvature as +W,xx (the bending strain
+component 4 is 1.0 * W,xx), while classical lamination theory writes kappa = -W,xx. The coupling
+entries therefore hold minus the classical B matrix. ``abdetc`` returns exactly that (its
+``adl`` is -B), so the coupling of a ply stack goes into the skin data unchanged; an ABD given
+from a textbook's B matrix is entered with ``ABD.from_classical``.
+"""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass, field
+from typing import Sequence
+
+import numpy as np
+
+__all__ = ["Isotropic", "PlyStack", "ABD", "Stiffener", "laminate_abd", "pack", "unpack"]
+
+#: Positions of the packed symmetric 3x3 entries: 11, 12, 22, 13, 23, 33.
+PACKED_ORDER = ((0, 0), (0, 1), (1, 1), (0, 2), (1, 2), (2, 2))
+
+
+def pack(matrix) -> np.ndarray:
+    """The six packed entries (11, 12, 22, 13, 23, 33) of a symmetric 3x3 matrix."""
+    m = np.asarray(matrix, dtype=np.float64)
+    return np.array([m[i, j] for i, j in PACKED_ORDER])
+
+
+def unpack(values) -> np.ndarray:
+    """The symmetric 3x3 matrix of six packed entries (11, 12, 22, 13, 23, 33)."""
+    v = np.asarray(values, dtype=np.float64).ravel()
+    m = np.zeros((3, 3))
+    for (i, j), x in zip(PACKED_ORDER, v):
+        m[i, j] = m[j, i] = x
+    return m
+
+
+def _finite(name: str, value) -> float:
+    try:
+        x = float(value)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name}: expected a number, got {value!r}") from None
+    if not math.isfinite(x):
+        raise ValueError(f"{name}: must be finite, got {x}")
+    return x
+
+
+def _positive(name: str, value) -> float:
+    x = _finite(name, value)
+    if x <= 0.0:
+        raise ValueError(f"{name}: must be positive, got {x:g}")
+    return x
+
+
+def _matrix(name: str, value) -> np.ndarray:
+    """A 3x3 matrix from a 3x3 nesting or from six packed entries."""
+    try:
+        m = np.asarray(value, dtype=np.float64)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name}: expected a 3x3 matrix or six packed entries") from None
+    if m.shape == (6,):
+        m = unpack(m)
+    if m.shape != (3, 3):
+        raise ValueError(f"{name}: expected a 3x3 matrix or six packed entries (11, 12, 22, 13, 23, 33), "
+                         f"got shape {m.shape}")
+    if not np.all(np.isfinite(m)):
+        raise ValueError(f"{name}: entries must be finite")
+    if not np.allclose(m, m.T, rtol=1e-6, atol=0.0):
+        raise ValueError(f"{name}: must be symmetric")
+    return m
+
+
+def _positive_definite(name: str, m: np.ndarray) -> None:
+    if np.linalg.eigvalsh(m).min() <= 0.0:
+        raise ValueError(f"{name}: must be positive definite (a stiffness with a zero or negative "
+                         f"eigenvalue), got {np.array2string(m, precision=4)}")
+
+
+def laminate_abd(thicknesses, angles, e1, e2, nu12, g12):
+    """Membrane (``A``), bending (``D``) and coupling stiffness of a ply stack by ``abdetc``.
+
+    Plies are listed from the bottom face upward; angles in degrees. Returns a dict with the
+    laminate thickness and the 3x3 matrices ``A``, ``D`` and ``coupling``. The coupling block
+    carries the sign the skin data expect (minus the classical B matrix), so it goes into the
+    coupling entries of a stiffness data set unchanged.
+    """
+    return PlyStack(thicknesses, angles, e1, e2, nu12, g12).matrices()
+
+
+@dataclass(frozen=True)
+class Isotropic:
+    """A homogeneous sheet of ``thickness`` with Young's modulus ``E`` and Poisson's ratio ``nu``:
+    A = E t/(1 - nu^2) [1 nu 0; nu 1 0; 0 0 (1 - nu)/2], D = A t^2/12, no coupling."""
+
+    thickness: float
+    E: float
+    nu: float
+
+    def validate(self, name: str = "stiffness") -> None:
+        _positive(f"{name}.thickness", self.thickness)
+        _positive(f"{name}.E", self.E)
+        nu = _finite(f"{name}.nu", self.nu)
+        if not -1.0 < nu < 0.5:
+            raise ValueError(f"{name}.nu: Poisson's ratio must lie between -1 and 0.5, got {nu:g}")
+
+    def matrices(self) -> dict:
+        self.validate()
+        t, e, nu = float(self.thickness), float(self.E), float(self.nu)
+        a = e * t / (1.0 - nu * nu)
+        A = a * np.array([[1.0, nu, 0.0], [nu, 1.0, 0.0], [0.0, 0.0, 0.5 * (1.0 - nu)]])
+        return {"thickness": t, "A": A, "D": A * t * t / 12.0, "coupling": np.zeros((3, 3))}
+
+    def data_set(self) -> np.ndarray:
+        """The 18 values of the stiffness data set (float32)."""
+        return _data_set(self.matrices())
+
+
+@dataclass(frozen=True)
+class PlyStack:
+    """Plies of one orthotropic material, bottom face first: thicknesses, fibre angles in
+    degrees, and the ply constants E1 (along the fibres), E2 (across), nu12 and G12. The
+    stiffness comes from the module's ``abdetc`` (classical lamination theory, single
+    precision)."""
+
+    thicknesses: Sequence[float]
+    angles: Sequence[float]
+    E1: float
+    E2: float
+    nu12: float
+    G12: float
+
+    def validate(self, name: str = "stiffness") -> None:
+        t = np.atleast_1d(np.asarray(self.thicknesses, dtype=np.float64))
+        a = np.atleast_1d(np.asarray(self.angles, dtype=np.float64))
+        if t.ndim != 1 or t.size == 0:
+            raise ValueError(f"{name}.thicknesses: give at least one ply")
+        if a.shape != t.shape:
+            raise ValueError(f"{name}.angles: {a.size} angles for {t.size} ply thicknesses")
+        for k, tk in enumerate(t):
+            _positive(f"{name}.thicknesses[{k}]", tk)
+        for k, ak in enumerate(a):
+            _finite(f"{name}.angles[{k}]", ak)
+        e1, e2 = _positive(f"{name}.E1", self.E1), _positive(f"{name}.E2", self.E2)
+        _positive(f"{name}.G12", self.G12)
+        nu = _finite(f"{name}.nu12", self.nu12)
+        if nu * nu * e2 / e1 >= 1.0:
+            raise ValueError(f"{name}.nu12: nu12^2 E2/E1 must be below 1 (a positive definite ply), "
+                             f"got {nu * nu * e2 / e1:g}")
+
+    @property
+    def thickness(self) -> float:
+        return float(np.sum(self.thicknesses))
+
+    def matrices(self) -> dict:
+        import _zeft
+
+        self.validate()
+        t = np.atleast_1d(np.asarray(self.thicknesses, dtype=np.float32))
+        a = np.atleast_1d(np.asarray(self.angles, dtype=np.float32))
+        q = np.array([self.E1, self.E2, self.nu12, self.G12], dtype=np.float32)
+        aal, ddl, adl = (np.zeros((3, 3), np.float32, order="F") for _ in range(3))
+        _zeft.zeftutils.abdetc(t.size, t, a, q, 0.0, aal, ddl, adl, 0)
+        return {"thickness": float(t.sum(dtype=np.float32)), "A": aal.astype(np.float64),
+                "D": ddl.astype(np.float64), "coupling": adl.astype(np.float64)}
+
+    def data_set(self) -> np.ndarray:
+        return _data_set(self.matrices())
+
+
+@dataclass(frozen=True)
+class ABD:
+    """Explicit stiffness matrices: membrane ``A``, bending ``D`` and the membrane-bending
+    ``coupling`` in the sign the skin data expect (minus the classical B; zero by default).
+    Each is a 3x3 matrix or six packed entries (11, 12, 22, 13, 23, 33)."""
+
+    A: object
+    D: object
+    coupling: object = field(default_factory=lambda: np.zeros((3, 3)))
+
+    @classmethod
+    def from_classical(cls, A, B, D) -> "ABD":
+        """From the A, B, D of classical lamination theory (curvature -W,xx): coupling = -B."""
+        return cls(A=A, D=D, coupling=-_matrix("B", B))
+
+    def validate(self, name: str = "stiffness") -> None:
+        _positive_definite(f"{name}.A", _matrix(f"{name}.A", self.A))
+        _positive_definite(f"{name}.D", _matrix(f"{name}.D", self.D))
+        _matrix(f"{name}.coupling", self.coupling)
+
+    @property
+    def thickness(self) -> float:
+        """Equivalent thickness sqrt(12 D11/A11) of the sheet."""
+        return math.sqrt(12.0 * _matrix("D", self.D)[0, 0] / _matrix("A", self.A)[0, 0])
+
+    def matrices(self) -> dict:
+        self.validate()
+        return {"thickness": self.thickness, "A": _matrix("A", self.A), "D": _matrix("D", self.D),
+                "coupling": _matrix("coupling", self.coupling)}
+
+    def data_set(self) -> np.ndarray:
+        return _data_set(self.matrices())
+
+
+def _data_set(m: dict) -> np.ndarray:
+    return np.concatenate([pack(m["A"]), pack(m["coupling"]), pack(m["D"])]).astype(np.float32)
+
+
+#: The stiffness descriptions a skin, a foot or a stringer wall may take.
+SKIN_TYPES = (Isotropic, PlyStack, ABD)
+
+
+def validate_skin(name: str, skin) -> None:
+    """Checks a skin description and that its A and D are positive definite."""
+    if not isinstance(skin, SKIN_TYPES):
+        raise ValueError(f"{name}: expected zeft.Isotropic, zeft.PlyStack or zeft.ABD, got {type(skin).__name__}")
+    skin.validate(name)
+    try:
+        m = skin.matrices()
+    except ValueError as e:
+        raise ValueError(f"{name}: {e}") from None
+    _positive_definite(f"{name} membrane stiffness A", m["A"])
+    _positive_definite(f"{name} bending stiffness D", m["D"])
+
+
+@dataclass(frozen=True)
+class Stiffener:
+    """The four stiffness values of a stringer or frame: axial EA, coupling ES (EA times the
+    eccentricity of the centroid from the skin's middle surface), bending EI and torsion GJ."""
+
+    EA: float = 0.0
+    ES: float = 0.0
+    EI: float = 0.0
+    GJ: float = 0.0
+
+    def validate(self, name: str = "stiffener") -> None:
+        for key in ("EA", "EI", "GJ"):
+            x = _finite(f"{name}.{key}", getattr(self, key))
+            if x < 0.0:
+                raise ValueError(f"{name}.{key}: must not be negative, got {x:g}")
+        _finite(f"{name}.ES", self.ES)
+
+    def values(self) -> np.ndarray:
+        return np.array([self.EA, self.ES, self.EI, self.GJ], dtype=np.float32)

@@ -1,0 +1,108 @@
+"""Parameter studies: ``sweep(panels)`` analyses many panels in parallel.
+
+The library holds one analysis state per process and writes into the working folder, so each
+analysis runs in a fresh Python process of its own, in a folder of its own. The executor only
+schedules these processes: by default a local pool with one slot per core; any
+``concurrent.futures.Executor`` can be passed instead, for example the executor of a Dask
+cluster (``distributed.Client(...).get_executor()``) or of Ray, to spread a study over
+several machines. A thread-based executor is safe too, since no two analyses share a process.
+"""
+
+from __future__ import annotations
+
+import os
+import sys
+import tempfile
+import time
+from concurrent.futures import Executor, ThreadPoolExecutor, as_completed
+from pathlib import Path
+from typing import Iterable, Optional
+
+from .analysis import run_isolated
+from .panel import Panel
+
+__all__ = ["sweep"]
+
+
+def _task(panel: Panel, folder: str):
+    """What an executor runs for one panel: the analysis in a process of its own."""
+    return run_isolated(panel, folder)
+
+
+def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=None,
+          progress: bool = True) -> list:
+    """Analyses every panel; returns their results in input order.
+
+    A panel that fails (invalid description, failed analysis) gives its exception in its
+    slot; the others go on. Each analysis works in ``folder/NNNN-name`` (``folder`` default: a
+    new temporary folder). ``progress`` writes a line with done/total, elapsed and estimated
+    remaining time to standard error after each analysis.
+    """
+    panels = list(panels)
+    base = Path(folder).resolve() if folder is not None else Path(tempfile.mkdtemp(prefix="zeft-sweep-"))
+    results: list = [None] * len(panels)
+    report = _Progress(len(panels), progress)
+    own = executor is None
+    if own:
+        executor = ThreadPoolExecutor(max_workers=os.cpu_count() or 1, thread_name_prefix="zeft-sweep")
+    try:
+        futures = {}
+        for i, panel in enumerate(panels):
+            try:
+                if not isinstance(panel, Panel):
+                    raise TypeError(f"sweep: entry {i} is a {type(panel).__name__}, not a zeft.Panel")
+                panel.validate()
+            except (TypeError, ValueError) as e:
+                results[i] = e
+                report.done(failed=True, analysed=False)
+                continue
+            where = base / f"{i:04d}-{panel.name}"
+            futures[executor.submit(_task, panel, str(where))] = i
+        for future in as_completed(futures):
+            i = futures[future]
+            try:
+                results[i] = future.result()
+                report.done(failed=False)
+            except Exception as e:  # the error belongs to this panel's slot
+                results[i] = e
+                report.done(failed=True)
+    finally:
+        if own:
+            executor.shutdown(wait=True)
+        report.close()
+    return results
+
+
+class _Progress:
+    """One progress line on standard error: done/total, failures, elapsed, remaining."""
+
+    def __init__(self, total: int, enabled: bool):
+        self.total, self.enabled = total, enabled and total > 0
+        self.count = self.failed = self.refused = 0
+        self.start = time.perf_counter()
+        self.tty = enabled and hasattr(sys.stderr, "isatty") and sys.stderr.isatty()
+
+    def done(self, failed: bool, analysed: bool = True) -> None:
+        """Counts one panel; ``analysed`` is false for one refused before it ran, which takes
+        no time and does not enter the estimate."""
+        self.count += 1
+        self.failed += failed
+        self.refused += not analysed
+        if not self.enabled:
+            return
+        elapsed = time.perf_counter() - self.start
+        ran = self.count - self.refused
+        remaining = elapsed / ran * (self.total - self.count) if ran else 0.0
+        line = (f"zeft sweep: {self.count}/{self.total} done"
+                + (f", {self.failed} failed" if self.failed else "")
+                + f", {elapsed:.1f} s elapsed, about {remaining:.1f} s remaining")
+        if self.tty:
+            sys.stderr.write("\r" + line + "\033[K")
+        else:
+            sys.stderr.write(line + "\n")
+        sys.stderr.flush()
+
+    def close(self) -> None:
+        if self.enabled and self.tty:
+            sys.stderr.write("\n")
+            sys.stderr.flush()

@@ -1,0 +1,325 @@
+"""The friendly layer `zeft`: the command line against direct callzeft calls, validation of
+panel descriptions before anything is written, the grid layout against the front end's,
+nodal mode values and mode shapes against closed forms and the mode-shape file, the state a
+run must not inherit, failed runs, crippling forces, the laminate coupling sign, the sign of
+the loads, and plotting."""
+import math
+import tempfile
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+_zeft = pytest.importorskip("_zeft")
+import zeft  # noqa: E402
+from zeft.__main__ import main  # noqa: E402
+
+E, NU = 70000.0, 0.33
+
+
+def skin_data(t, e=E, nu=NU):
+    a = e * t / (1 - nu * nu)
+    d = a * t * t / 12
+    g = 0.5 * (1 - nu)
+    return [a, nu * a, a, 0, 0, g * a] + [0] * 6 + [d, nu * d, d, 0, 0, g * d]
+
+
+def direct_example(preset, ku=(1, 2, 3), neigit=10, neigrq=4):
+    """The built-in panel through callzeft, every argument written out."""
+    g = getattr(_zeft, f"prtnds{preset}")
+    r1, s, nx = preset - 1, preset - 2, int(g.p_nx)
+
+    def pad(v, n):
+        out = np.zeros(n, np.int32)
+        out[: len(v)] = v
+        return out
+
+    matabd = np.asfortranarray(np.array([skin_data(1.6), skin_data(3.2)], np.float32).T)
+    elam, forces, displ = np.zeros(55), np.zeros(275), np.zeros(nx * neigrq)
+    for flag in ("cripan", "glban", "vibr"):
+        setattr(_zeft.antype, flag, 0)
+    g.callzeft("STIFFPNL", "direct", 1e29, 1e29, 1e29, matabd, [7.0e6, 0.0, 1.2e9, 2.0e6],
+               [1.4e7, 0.0, 6.0e9, 8.0e6], 500.0, 150.0, 1, 0.0, 30.0, 0.0, 0.0, 100.0, 0.0, 0.0, 0.0, 0.0,
+               0.0, 0.0, 0.0, elam, forces, 0, neigit, neigrq, 1, 0, pad(ku, 5), pad([6, 12], s), pad([7], s),
+               pad([1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1], r1), [0, 1, 3, 0, 0, 0, 0],
+               [0, 1, 0, 0, 0, 0, 0], [0, 1, 2, 0, 0, 0, 0], [0, 1, 0, 0, 0, 0, 0], 6, 1, 4, 1, displ)
+    return elam[:neigrq], forces[: 5 * neigrq].reshape(neigrq, 5)
+
+
+def printed_table(text):
+    lines = text.splitlines()
+    head = next(i for i, line in enumerate(lines) if line.split()[:3] == ["mode", "load", "factor"])
+    rows = []
+    for line in lines[head + 1:]:
+        if not line.strip():
+            break
+        rows.append([float(v) for v in line.split()])
+    return np.array(rows)
+
+
+def plate(**changes):
+    """Simply supported isotropic plate 200 x 100, t = 1, W alone, uniaxial nx = 1."""
+    fields = dict(stringer_pitch=100.0, frame_pitch=200.0, skin=zeft.Isotropic(1.0, 70000.0, 0.3),
+                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=12,
+                  elements_between_stringers=6, eigenvalues=2, name="PLATE")
+    fields.update(changes)
+    return zeft.Panel(**fields)
+
+
+@pytest.fixture
+def folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    return tmp_path
+
+
+# ----------------------------------------------------------------------------- command line
+
+def test_example_command_matches_the_direct_call(folder, capsys):
+    assert main(["example", "--quiet"]) == 0
+    table = printed_table(capsys.readouterr().out)
+    preset = zeft.example_panel().choose_preset()
+    elam, forces = direct_example(preset)
+    np.testing.assert_allclose(table[:, 1], elam, rtol=2e-6)
+    np.testing.assert_allclose(table[:, [2, 3, 4, 5, 6]], forces[:, [0, 1, 2, 3, 4]], rtol=2e-6, atol=1e-9)
+    written = {p.name for p in folder.iterdir()}
+    assert {"STIFFPNL.out", "STIFFPNLMODES.txt"} <= written
+    assert sorted(zeft.read_mode_file(folder / "STIFFPNLMODES.txt").modes) == [1, 2, 3, 4]
+
+
+EXAMPLE_TOML = """
+name = "STIFFPNL"
+title = "the example, three load factors"
+stringer_pitch = 150.0
+frame_pitch = 500.0
+stringers = 2
+frames = 1
+foot_width = 30.0
+elements_between_frames = 6
+elements_between_stringers = 4
+eigenvalues = 3
+iteration_vectors = 8
+skin = {thickness = 1.6, E = 70000.0, nu = 0.33}
+foot = {thickness = 3.2, E = 70000.0, nu = 0.33}
+stringer = {EA = 7.0e6, EI = 1.2e9, GJ = 2.0e6}
+frame = {EA = 1.4e7, EI = 6.0e9, GJ = 8.0e6}
+load = {nx = 100.0}
+"""
+
+
+def test_run_command_on_a_toml_file_matches_the_direct_call(folder, capsys):
+    (folder / "panel.toml").write_text(EXAMPLE_TOML)
+    assert main(["run", "panel.toml", "--folder", "out", "--no-plot"]) == 0
+    out = capsys.readouterr().out
+    table = printed_table(out)
+    elam, forces = direct_example(19, neigit=8, neigrq=3)
+    np.testing.assert_allclose(table[:, 1], elam, rtol=2e-6)
+    np.testing.assert_allclose(table[:, 5], forces[:, 3], rtol=2e-6)
+    assert "Analysis started" in out                    # the run's own lines stay visible
+    assert sorted(p.name for p in (folder / "out").iterdir()) == ["STIFFPNL.out", "STIFFPNLMODES.txt"]
+
+
+def test_the_commented_example_file_describes_a_valid_panel():
+    panel = zeft.load_panel(Path(__file__).parent.parent / "examples" / "panel.toml")
+    panel.validate()
+    assert isinstance(panel.skin, zeft.PlyStack) and panel.radii[1] == 2000.0 and panel.crippling is not None
+
+
+# ----------------------------------------------------------------------------- validation
+
+BAD = [
+    (dict(skin=zeft.Isotropic(-1.6, E, NU)), "skin.thickness"),
+    (dict(skin=zeft.PlyStack([0.2, -0.1], [0, 90], 1.4e5, 9e3, 0.3, 5e3)), r"skin.thicknesses\[1\]"),
+    (dict(skin=zeft.PlyStack([0.2, 0.2], [0], 1.4e5, 9e3, 0.3, 5e3)), "skin.angles"),
+    (dict(skin=zeft.ABD(A=np.eye(3), D=-np.eye(3))), "skin.D"),
+    (dict(elements_between_stringers=0), "elements_between_stringers"),
+    (dict(elements_per_foot=0), "elements_per_foot"),
+    (dict(edges={"x0": "hinged", "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
+    (dict(edges={"x0": (0, 1, 9), "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
+    (dict(edges={"x0": "clamped", "xl": "clamped", "y0": "clamped", "yl": "clamped"}), "edges: U is held"),
+    (dict(load=zeft.Load()), "load"),
+    (dict(load=zeft.Load(nx=math.nan)), "load.nx"),
+    (dict(name="TOOLONGNAME"), "name"),
+    (dict(functions=("w", "beta")), "functions"),
+    (dict(functions=("w",)), "functions: stringers and frames"),
+    (dict(eigenvalues=0), "eigenvalues"),
+    (dict(iteration_vectors=4), "iteration_vectors"),
+    (dict(stringer=zeft.Stiffener(EA=-1.0)), "stringer.EA"),
+    (dict(frames=4, elements_between_frames=7), "elements_between_frames"),
+    (dict(radii=(None, 0.0, None)), "radii.ry"),
+    (dict(foot_width=150.0), "foot_width"),
+    (dict(stringer_kind="zed"), "stringer_kind"),
+    (dict(preset=19, elements_between_frames=10), "preset"),
+    (dict(stringer_kind="angle", crippling=zeft.StringerWalls(1, 1, 20, 20, zeft.Isotropic(1, E, NU))), "crippling"),
+]
+
+
+@pytest.mark.parametrize("changes, field", BAD)
+def test_bad_descriptions_are_refused_before_anything_is_written(tmp_path, monkeypatch, changes, field):
+    monkeypatch.setattr(tempfile, "tempdir", str(tmp_path / "tmp"))
+    (tmp_path / "tmp").mkdir()
+    with pytest.raises(ValueError, match=f"^{field}"):
+        zeft.analyse(zeft.example_panel(**changes), tmp_path / "run")
+    with pytest.raises(ValueError, match=f"^{field}"):
+        zeft.analyse(zeft.example_panel(**changes))
+    assert not (tmp_path / "run").exists() and not list((tmp_path / "tmp").iterdir())
+
+
+@pytest.mark.parametrize("old, new, message", [
+    ('name = "STIFFPNL"', 'shape = "flat"', "unknown panel field(s): shape"),
+    ("E = 70000.0, nu = 0.33}", "E = 70000.0}", "skin: missing nu"),
+    ("load = {nx = 100.0}", "load = {nx = 100.0}\nedges = {x0 = 'welded', xl = 'free', y0 = 'free', yl = 'free'}",
+     "edges.x0"),
+])
+def test_bad_toml_files_stop_the_command_with_the_field(folder, capsys, old, new, message):
+    (folder / "bad.toml").write_text(EXAMPLE_TOML.replace(old, new, 1))
+    assert main(["run", "bad.toml", "--folder", "out"]) == 2
+    assert message in capsys.readouterr().err
+    assert not (folder / "out").exists()
+
+
+@pytest.mark.parametrize("lines, preset", [(18, 19), (19, 21), (20, 21), (22, 25), (30, 31)])
+def test_the_smallest_preset_that_holds_the_grid(lines, preset):
+    panel = plate(elements_between_frames=lines, elements_between_stringers=4)
+    panel.validate()
+    assert panel.choose_preset() == preset
+
+
+# ----------------------------------------------------------------------------- layout
+
+HAT = dict(stringer_kind="hat", foot_width=15.0, chord_width=20.0, hat_height=30.0, web_angle=60.0,
+           stringer_pitch=250.0, elements_below_hat=3)
+
+
+@pytest.mark.parametrize("changes, strips, lines", [
+    (dict(), (1,) * 4 + (2, 2) + (1,) * 4 + (2, 2) + (1,) * 4, (6, 12)),
+    (dict(stringer_kind="angle", elements_per_foot=2), (1,) * 4 + (2, 2) + (1,) * 4 + (2, 2) + (1,) * 4, (5, 11)),
+    (HAT, ((1,) * 4 + (2, 1, 1, 1, 2)) * 2 + (1,) * 4, (7, 16)),
+])
+def test_layout_is_the_front_ends_grid(folder, changes, strips, lines):
+    """The strip kinds and stiffener lines handed to callzeft, and the subdivision lengths the
+    Python layer computes for coordinates and plots, equal the front end's records."""
+    panel = zeft.example_panel(eigenvalues=1, iteration_vectors=4, preset=31, **changes)
+    lay = panel.layout()
+    assert lay.strips == strips and lay.stringer_lines == lines and lay.frame_lines == (7,)
+    zeft.analyse(panel, folder, quiet=True)
+    assert (int(_zeft.f07ina.mx), int(_zeft.f07ina.my)) == (lay.mx, lay.my)
+    np.testing.assert_array_equal(_zeft.f07ina.a[: lay.mx - 1], lay.a)
+    np.testing.assert_array_equal(_zeft.f07ina.b[: lay.my - 1], lay.b)
+
+
+# ----------------------------------------------------------------------------- results
+
+def test_nodal_values_are_the_double_sine_mode(folder):
+    """Plate 200 x 100: mode 1 is sin(2 pi x/a) sin(pi y/b) at k = 4. The nodal values and the
+    three derivatives, mapped through iuoriv and unscaled, follow it."""
+    r = zeft.analyse(plate(), folder, quiet=True)
+    d = 70000.0 / (12 * (1 - 0.09))
+    assert r.load_factors[0] == pytest.approx(4 * math.pi ** 2 * d / 100.0 ** 2, rel=1e-4)
+    x, y = np.meshgrid(r.x, r.y)
+    p, q = 2 * math.pi / 200.0, math.pi / 100.0
+    exact = [np.sin(p * x) * np.sin(q * y), p * np.cos(p * x) * np.sin(q * y),
+             q * np.sin(p * x) * np.cos(q * y), p * q * np.cos(p * x) * np.cos(q * y)]
+    nodes = r.w_nodes[0]
+    c = np.sum(nodes[..., 0] * exact[0]) / np.sum(exact[0] ** 2)
+    for kind in range(4):
+        np.testing.assert_allclose(nodes[..., kind], c * exact[kind], atol=2e-3 * abs(c) * np.abs(exact[kind]).max())
+
+
+def test_mode_shapes_agree_with_the_mode_shape_file(folder):
+    r = zeft.analyse(zeft.example_panel(), folder, quiet=True)
+    f = r.read_mode_file()
+    scal = 1.6                          # the equivalent thickness of the first element
+    assert not f.contour.any()          # flat panel
+    for k in range(1, 5):
+        x, y, w = r.mode_shape(k, (f.x.size, f.y.size))
+        np.testing.assert_allclose(x, f.x, atol=1e-3)
+        np.testing.assert_allclose(w * scal, f.modes[k], atol=1e-3)
+
+
+def test_an_analysis_does_not_inherit_the_state_of_earlier_runs(folder):
+    """W-alone runs keep the library's radii, the plot symmetry codes survive runs without
+    symmetry lines and the check flags are the host's: none of it reaches a run of the layer."""
+    fresh = zeft.analyse(plate(eigenvalues=3), folder / "fresh", isolate=True)
+    zeft.analyse(plate(functions=("w", "u", "v"), radii=(None, 150.0, None), edges={
+        "x0": "simply supported + u", "xl": "simply supported", "y0": "simply supported + v",
+        "yl": "symmetry"}), folder / "curved", quiet=True)
+    assert float(_zeft.f07inb.ry) == 150.0 and int(_zeft.plotin.isymy) == -1
+    _zeft.antype.cripan, _zeft.antype.glban = 1, 1
+    again = zeft.analyse(plate(eigenvalues=3), folder / "again", quiet=True)
+    np.testing.assert_array_equal(again.load_factors, fresh.load_factors)
+    assert again.read_mode_file().y[-1] == pytest.approx(100.0)       # no continuation in y
+
+
+def test_a_failed_run_raises_and_the_next_run_keeps_to_its_folder(folder):
+    """V held nowhere (the symmetry line at x = 0 holds U only): A22 is singular. The failed run
+    leaves its listing open in the library; the next run of the same name must not continue it."""
+    edges = {"x0": "symmetry", "xl": "simply supported", "y0": "simply supported", "yl": "simply supported"}
+    with pytest.raises(zeft.AnalysisError, match="CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED") as err:
+        zeft.analyse(zeft.example_panel(edges=edges, eigenvalues=2), folder / "bad", quiet=True)
+    assert err.value.listing == folder / "bad" / "STIFFPNL.out"
+    ok = zeft.analyse(zeft.example_panel(eigenvalues=2), folder / "good", quiet=True)
+    assert ok.listing.count("BUCKLING LOAD FACTORS AND MODES") == 1 and "COMPUTED EIGENVALUES" in ok.listing
+    assert ok.listing_path.parent == folder / "good"
+
+
+@pytest.mark.parametrize("kind, walls, expected", [
+    # open stringer, free web edge: N = 12 D66/h^2, F = N h = E t^3 / (2 (1 + nu) h)
+    ("open", dict(web_height=30.0), {"web": E * 1.6 ** 3 / (2 * (1 + NU) * 30.0)}),
+    # hat, isotropic walls: k = 4; the web's width is its slant length h / cos(alpha/2)
+    ("hat", dict(web_height=30.0, chord_width=20.0, chord_thickness=1.6),
+     {"web": 4 * math.pi ** 2 * E * 1.6 ** 3 / (12 * (1 - NU ** 2)) * math.cos(math.radians(30.0)) / 30.0,
+      "chord": 4 * math.pi ** 2 * E * 1.6 ** 3 / (12 * (1 - NU ** 2)) / 20.0}),
+])
+def test_crippling_forces(folder, kind, walls, expected):
+    changes = HAT if kind == "hat" else {}
+    stringer = zeft.StringerWalls(foot_thickness=1.6, web_thickness=1.6, foot_width=30.0,
+                                  walls=zeft.Isotropic(1.6, E, NU), **walls)
+    r = zeft.analyse(zeft.example_panel(eigenvalues=1, iteration_vectors=4, crippling=stringer, **changes), folder, quiet=True)
+    assert r.crippling.keys() == expected.keys()
+    for part, force in expected.items():
+        assert r.crippling[part] == pytest.approx(force, rel=1e-4)
+
+
+def test_ply_stack_coupling_is_minus_the_classical_b():
+    """Unsymmetric 0/90 stack against classical lamination theory in float64: abdetc's
+    coupling is -B, so ABD.from_classical(A, B, D) gives the ply stack's data set."""
+    e1, e2, nu12, g12, t = 1.4e5, 9.0e3, 0.3, 5.0e3, 0.5
+    d = 1 / (1 - nu12 ** 2 * e2 / e1)
+    q0 = np.array([[e1 * d, nu12 * e2 * d, 0], [nu12 * e2 * d, e2 * d, 0], [0, 0, g12]])
+    q90 = q0[[1, 0, 2]][:, [1, 0, 2]]
+    a = (q0 + q90) * t
+    b = (q0 * -t / 2 + q90 * t / 2) * t
+    dd = (q0 + q90) * t ** 3 / 3
+    stack = zeft.PlyStack([t, t], [0.0, 90.0], e1, e2, nu12, g12)
+    m = stack.matrices()
+    for got, want in ((m["A"], a), (m["D"], dd), (m["coupling"], -b)):
+        np.testing.assert_allclose(got, want, rtol=1e-6, atol=1e-6 * np.abs(want).max())
+    data = stack.data_set()
+    np.testing.assert_allclose(zeft.ABD.from_classical(a, b, dd).data_set(), data, rtol=1e-6,
+                               atol=1e-6 * np.abs(data).max())
+
+
+def test_positive_load_is_compression(folder):
+    """nx = +10 buckles at lambda = Ncr/10 with Nx = +Ncr at buckling; nx = -10 (tension)
+    gives the negated load factor of the tension problem."""
+    press = zeft.analyse(plate(load=zeft.Load(nx=10.0)), folder / "c", quiet=True)
+    pull = zeft.analyse(plate(load=zeft.Load(nx=-10.0)), folder / "t", quiet=True)
+    d = 70000.0 / (12 * (1 - 0.09))
+    ncr = 4 * math.pi ** 2 * d / 100.0 ** 2
+    assert press.membrane_forces[0, 0] == pytest.approx(ncr, rel=1e-4) and press.load_factors[0] > 0
+    np.testing.assert_allclose(pull.load_factors, -press.load_factors, rtol=1e-9)
+
+
+# ----------------------------------------------------------------------------- plotting
+
+def test_plot_of_a_mode_is_a_png(folder):
+    pytest.importorskip("matplotlib")
+    r = zeft.analyse(zeft.example_panel(eigenvalues=1, iteration_vectors=4), folder, quiet=True)
+    png = zeft.plot_mode(r, 1)
+    assert png == folder / "STIFFPNL_mode1.png"
+    head = png.read_bytes()[:24]
+    assert head[:8] == b"\x89PNG\r\n\x1a\n"
+    width, height = int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
+    assert width == 900 and 300 <= height <= 900
+    with pytest.raises(ValueError, match="plot_contour"):
+        zeft.plot_contour(r.x, r.y, np.zeros((3, 3)), folder / "bad.png")
