@@ -4,6 +4,7 @@ nodal mode values and mode shapes against closed forms and the mode-shape file, 
 run must not inherit, failed runs, crippling forces, the laminate coupling sign, the sign of
 the loads, and plotting."""
 import math
+import re
 import tempfile
 from pathlib import Path
 
@@ -323,3 +324,12 @@ def test_plot_of_a_mode_is_a_png(folder):
     assert width == 900 and 300 <= height <= 900
     with pytest.raises(ValueError, match="plot_contour"):
         zeft.plot_contour(r.x, r.y, np.zeros((3, 3)), folder / "bad.png")
+
+
+def test_reference_lists_every_routine_with_its_help_text(capsys):
+    assert main(["reference"]) == 0
+    text = capsys.readouterr().out
+    headings = re.findall(r"^#### `(zeftutils|prtnds31)\.(\w+)`$", text, re.M)
+    assert len(headings) == 17 + 35
+    assert ("prtnds31", "callzeft") in headings and ("zeftutils", "abdetc") in headings
+    assert "b,ier = trnpsi(psi,a,[m])" in text and "#### `zeft.analyse(" in text

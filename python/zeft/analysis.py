@@ -123,8 +123,8 @@ class BucklingResult:
                  f"{'stringer':>12}  {'frame':>12}"]
         for i, lam in enumerate(self.load_factors):
             nx, nxy, ny = self.membrane_forces[i]
-            lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.4g}  {nxy:>12.4g}  {ny:>12.4g}  "
-                         f"{self.stringer_force[i]:>12.4g}  {self.frame_force[i]:>12.4g}")
+            lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
+                         f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
         return "\n".join(lines)
 
     def _check_mode(self, k):

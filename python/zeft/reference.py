@@ -5,12 +5,23 @@ functions and classes, the record attributes and every routine of the extension 
 from __future__ import annotations
 
 import inspect
+import re
 
 __all__ = ["markdown"]
 
 _FRIENDLY = ("Panel", "Load", "Isotropic", "PlyStack", "ABD", "Stiffener", "StringerWalls", "analyse",
              "BucklingResult", "sweep", "plot_mode", "plot_contour", "read_mode_file", "load_panel",
              "laminate_abd", "example_panel")
+
+
+def _routines(doc: str) -> dict:
+    """Routine names per group, from the module help text's line of routine groups
+    ("  zeftutils --- abdetc(),chneig(),...  prtnds31 --- p_la11,...,callzeft(),...")."""
+    groups = {}
+    for line in doc.splitlines():
+        for name, members in re.findall(r"(\w+) --- (\S+)", line):
+            groups[name] = [m[:-2] for m in members.split(",") if m.endswith("()")]
+    return groups
 
 
 def _block(text: str) -> list:
@@ -42,10 +53,9 @@ def markdown() -> str:
             "`zeftutils` holds the shared numerical routines; `prtnds31` the analysis routines of "
             "size preset 31. `prtnds19`, `prtnds21` and `prtnds25` have the same routines with the "
             "bounds of their preset.", ""]
+    listed = _routines(doc)
     for group_name in ("zeftutils", "prtnds31"):
         group = getattr(_zeft, group_name)
-        for name in sorted(n for n in dir(group) if not n.startswith("_")):
-            obj = getattr(group, name)
-            if callable(obj) and obj.__doc__:
-                out += [f"#### `{group_name}.{name}`", ""] + _block(obj.__doc__)
+        for name in listed.get(group_name, []):
+            out += [f"#### `{group_name}.{name}`", ""] + _block(getattr(group, name).__doc__)
     return "\n".join(out).rstrip() + "\n"
