@@ -204,6 +204,31 @@ def test_mass_matrix_equals_the_integrated_masses(folder, config, dom, domx, dom
     assert_profile(mmt, lv, Oracle(pn).mass(dom, domx, domy))
 
 
+def break_leit():
+    _zeft.f07ina.leit[0, 0] = 0
+
+
+def stringer_beyond_the_grid():
+    _zeft.f07ina.my = 2
+
+
+@pytest.mark.parametrize("change, routine, ier, tail", [
+    (break_leit, "cmpmmt", 2, ["", " MESSAGE FROM SUBROUTINE CMPMMT: ", " ERROR IN SUBROUTINE IUORIV."]),
+    (stringer_beyond_the_grid, "cmpmmt", 3, [" ERROR RETURN FROM KUORKV, I=   3 J=   1", "",
+                                             " MESSAGE FROM SUBROUTINE CMPMMT: ",
+                                             " ERROR IN SUBROUTINE MMTST. DIRECTION: X"]),
+    (lambda: None, "mmtst", 1, ["", " MESSAGE FROM SUBROUTINE MMTST:",
+                                " INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
+])
+def test_mass_failures_return_their_code_with_a_message(folder, change, routine, ier, tail):
+    pn = GridPanel(stringers=(3,))
+    REC.f07dis.domx[0] = 1.0e-6
+    change()
+    mmt = np.zeros(REC.comlv.lvb[pn.ix - 1] + pn.ix)
+    got = M.cmpmmt(mmt, REC.comlv.lvb[:pn.ix]) if routine == "cmpmmt" else M.mmtst("Z", mmt)
+    assert got == ier and folder()[-len(tail):] == tail
+
+
 def test_stringers_recounted_by_the_echo_are_the_ones_that_carry_mass(folder):
     """Twelve stringers: the vibration echo keeps the first ten, and so does the mass matrix."""
     Panel(mx=4, my=14, stringers=list(range(2, 14)), steif=(2.0e6, 0.0, 4.0e8, 1.0e6), buck=0)
