@@ -145,9 +145,9 @@ void vibs2(int& ier) {
     cmpa11<P>(m.a11, e);
     if (e != 0) return failed("A11", err::vibs2::a11);
 
-    // M takes the place of B: cleared over its whole profile, then assembled.
+    // M takes the place of B: cleared over its whole profile, then assembled. (cmpa11 has
+    // checked the freedom counts against the size preset.)
     if (man.ix > 0) {
-        if (man.ix > P::p_nx) return failed("B11", err::vibs2::b11);  // cmpa11 has reported it
         if (std::string r = profile_fault("M", lv.lvb, man.ix, f07ina<P>().ibdx, P::p_lb11); !r.empty()) {
             io::writef(datran.nwrite, "(/' MESSAGE FROM SUBROUTINE VIBS2:'/1X,A)", {r});
             return failed("B11", err::vibs2::b11);
