@@ -142,6 +142,7 @@ BAD = [
     (dict(name="TOOLONGNAME"), "name"),
     (dict(functions=("w", "beta")), "functions"),
     (dict(functions=("w",)), "functions: stringers and frames"),
+    (dict(stringers=0, frames=0, functions=("w",), radii=(None, 800.0, None)), "functions: a curved panel"),
     (dict(eigenvalues=0), "eigenvalues"),
     (dict(iteration_vectors=4), "iteration_vectors"),
     (dict(stringer=zeft.Stiffener(EA=-1.0)), "stringer.EA"),

@@ -17,6 +17,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -31,6 +32,10 @@ __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 #: Project name of a run that failed in this process: the library keeps that run's listing
 #: open, and the next run under the same name would continue it, wherever that run is.
 _left_open: Optional[str] = None
+
+#: One run at a time in this process: the analysis state, the working directory and file
+#: descriptor 1 are all process-wide.
+_run_lock = threading.Lock()
 
 
 class AnalysisError(RuntimeError):
@@ -159,7 +164,8 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
         if not quiet:
             _echo(result.output)
     else:
-        result = _run_here(panel, folder, preset, quiet, say, t0)
+        with _run_lock:
+            result = _run_here(panel, folder, preset, quiet, say, t0)
     result.timings["total"] = time.perf_counter() - t0
     say(f"done: {len(result.load_factors)} load factors, lowest {result.load_factors[0]:.6g}; "
         f"total {result.timings['total']:.2f} s")
@@ -389,7 +395,11 @@ def _captured_stdout():
         sys.stdout.flush()
     except (AttributeError, ValueError):
         pass
-    saved = os.dup(1)
+    try:
+        saved = os.dup(1)
+    except OSError:            # no standard output to redirect: the lines go nowhere anyway
+        yield box
+        return
     with tempfile.TemporaryFile() as tmp:
         os.dup2(tmp.fileno(), 1)
         try:

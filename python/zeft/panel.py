@@ -9,9 +9,9 @@ from __future__ import annotations
 
 import math
 import re
-from dataclasses import dataclass, field, fields, replace
+from dataclasses import dataclass, field, replace
 from pathlib import Path
-from typing import Optional, Sequence, Union
+from typing import Optional, Union
 
 import numpy as np
 
@@ -401,6 +401,8 @@ class Panel:
         if not any((self.load.nx, self.load.ny, self.load.nxy)):
             raise ValueError("load: the variable load is zero in all components (nx, ny, nxy); "
                              "the load factor scales it, so give at least one")
+        if self.folder is not None and not isinstance(self.folder, (str, Path)):
+            raise ValueError(f"folder: a path or None, got {type(self.folder).__name__}")
         self._validate_edges()
         self._validate_controls()
         self._validate_grid()
@@ -457,6 +459,10 @@ class Panel:
                                  "front end; use 'w' or 'w', 'u', 'v'")
         if len(set(self.functions)) != len(self.functions):
             raise ValueError(f"functions: each function once, got {self.functions!r}")
+        curved = any(self.radius(k) != FLAT for k in range(3))
+        if curved and not {"u", "v"} <= set(self.functions):
+            raise ValueError("functions: a curved panel couples W with the in-plane displacements; give "
+                             "functions = ('w', 'u', 'v')")
         if (self.stringers or self.frames) and set(self.functions) != {"w", "u", "v"}:
             raise ValueError("functions: stringers and frames act through the in-plane displacements; a "
                              "stiffened panel needs functions = ('w', 'u', 'v')")
@@ -567,10 +573,6 @@ class Panel:
             anzelzwstr=int(self.elements_between_stringers), anzelbelowstr=int(self.elements_below_hat),
             displ=np.zeros(nx * neigrq),
         )
-
-    def to_dict(self) -> dict:
-        """The fields as plain values (stiffness descriptions as dataclass instances)."""
-        return {f.name: getattr(self, f.name) for f in fields(self)}
 
 
 def _count(name: str, value, least: int) -> int:
