@@ -254,7 +254,7 @@ def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
     """
     modes = vectors.shape[1]
     mx, my = lay.mx, lay.my
-    kind_of = np.zeros((my, mx, 4), dtype=np.int64)       # equation number + 1, 0 = held
+    kind_of = np.zeros((my, mx, 4), dtype=np.int64)       # equation number, 0 = held
     iu = np.zeros((4, 4), np.int32, order="F")
     ier = np.zeros(1, np.int32)
     for i in range(1, my):
