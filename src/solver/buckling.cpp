@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "solver/condensation.hpp"
+#include "solver/coupled.hpp"
 #include "solver/profile.hpp"
 #include "solver/simvit.hpp"
 #include "state/errors.hpp"
@@ -299,6 +301,14 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     int ix = man.ix, iy = man.iy;
     const bool in_plane_vectors = condensing && man.x2pri != 0;
 
+    // The condensed matrix is formed only where it is listed or where the columns
+    // A22^-1 A21(:, j) go to the work file; otherwise the iteration works with the coupled
+    // band system and never forms it (the same eigenproblem, see solver/coupled.hpp).
+    std::unique_ptr<CoupledMatrix> coupled;
+    if (condensing && man.itab == 0 && !in_plane_vectors) {
+        CoupledSystem cs{m.a11, lv.lvtri, ix, m.a21, P::p_ny, m.a22, lv.lva22, iy, g.ibdy, coupled_order<P>()};
+        if (!cs.order.empty()) coupled = std::make_unique<CoupledMatrix>(cs);
+    }
     if (condensing) {
         int e = 0;
         chodec(m.a22, iy, g.ibdy, lv.lva22, e);
@@ -309,19 +319,31 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         }
         if (!io::is_open(work_unit)) io::open(work_unit, "RCA25", io::OpenStatus::replace, /*formatted=*/false);
         io::rewind(work_unit);
-        // The columns are kept on the work file only when the in-plane vectors are listed.
-        CondensedColumn keep;
-        if (in_plane_vectors) keep = [iy](int, const double* z) { io::write_doubles(work_unit, z, iy); };
-        condense<P>(keep);
-        if (man.itab != 0) list_condensed_matrix<P>();
+        // A condensed matrix that is not positive definite is left to the straightforward
+        // path, which reports the row where its factorisation fails.
+        if (coupled) {
+            coupled->use_factor_of_a22();
+            if (coupled->factorise() != 0) coupled.reset();
+        }
+        if (!coupled) {
+            // The columns are kept on the work file only when the in-plane vectors are listed.
+            CondensedColumn keep;
+            if (in_plane_vectors) keep = [iy](int, const double* z) { io::write_doubles(work_unit, z, iy); };
+            condense<P>(keep);
+            if (man.itab != 0) list_condensed_matrix<P>();
+        }
     }
 
     // Load factors of smallest magnitude: condensed A11 as a full triangle, B in its profile.
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
     double epsiln = 1.0E-8;
     int jac = 0, ip = 0, e = 0, ibda = ix;
-    simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
-           x.data(), jac, ip, lv.lvtri, e);
+    if (coupled)
+        subspace_iteration(man.neigrq, man.neigit, *coupled, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(),
+                           jac, ip, lv.lvtri, e);
+    else
+        simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
+               x.data(), jac, ip, lv.lvtri, e);
     if (e != 0) {
         incs3_message("(1X,'SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT')");
         ier = err::incs3::simvit;

@@ -20,6 +20,7 @@
 #include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "solver/profile.hpp"
+#include "solver/subspace.hpp"
 #include "state/array.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"
@@ -110,12 +111,56 @@ void rotate_columns(double* v, idx n, idx from, idx nq, const double* q, const s
 
 }  // namespace
 
+// ----------------------------------------------------------------------------- A in profile storage
+
+ProfileMatrix::ProfileMatrix(const double* a, const int* lv, int n, int ibd) : n_(n) {
+    const banded::Skyline full(a, lv, n, std::min(ibd, n));
+    ibd_ = static_cast<int>(full.width());
+    lv_.resize(static_cast<std::size_t>(n));
+    int e = 0;
+    if (n >= 2) mklvbd(lv_.data(), n_, ibd_, e);
+    a_.assign(static_cast<std::size_t>(lv_[n - 1]) + n, 0.0);
+    for (idx i = 0; i < n; ++i) {
+        const idx m0 = std::max<idx>(0, i - ibd_ + 1);
+        std::copy(a + lv[i] + m0, a + lv[i] + i + 1, a_.begin() + (lv_[i] + m0));
+    }
+    sky_.off.assign(lv_.begin(), lv_.end());
+    sky_.first = full.first;
+}
+
+int ProfileMatrix::factorise() {
+    l_ = a_;
+    int e = 0;
+    chodec(l_.data(), n_, ibd_, lv_.data(), e);
+    return e;
+}
+
+void ProfileMatrix::solve(double* x, idx c0, idx c1) { banded::solve(sky_.rows(l_.data()), x, n_, c0, c1); }
+
+void ProfileMatrix::multiply0(double* x, double* y) { banded::multiply(sky_.rows(a_.data()), x, y); }
+
 // ----------------------------------------------------------------------------- simvit
 
 void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, int& ibdb, int* lvbnda,
             int* lvbndb, double& eps, double* elam, double* x, int& jac, int& ip, int* lvtri, int& ier) {
+    if (neigit < 2 || neigit > n || neigrq >= neigit) {
+        jac = 0;
+        ip = 0;
+        both("(' SIMVIT: NEIGRQ=',I6,', NEIGIT=',I6,', N=',I8,' - NEED 2 <= NEIGIT <= N AND NEIGRQ < NEIGIT."
+             " NO ITERATION.')",
+             {neigrq, neigit, n});
+        ier = err::simvit::bad_counts;
+        return;
+    }
+    ProfileMatrix am(a, lvbnda, n, ibda);
+    subspace_iteration(neigrq, neigit, am, b, ibdb, lvbndb, eps, elam, x, jac, ip, lvtri, ier);
+}
+
+void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb, int* lvbndb, double& eps,
+                        double* elam, double* x, int& jac, int& ip, int* lvtri, int& ier) {
     jac = 0;
     ip = 0;
+    int n = static_cast<int>(a.order());
     // At most neigit - 1 vectors can converge (the last one is fresh in every cycle); other
     // counts would never end the iteration or would address outside the block.
     if (neigit < 2 || neigit > n || neigrq >= neigit) {
@@ -134,14 +179,13 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
 
     Mat<double> X{x, nn};
     Vec<double> lam{elam};
-    auto diag = [](const double* m, const int* lv, idx i) { return m[lv[i - 1] + i - 1]; };
 
     // Start positions: the freedoms of largest |b_ii| / |a_ii| (ties to the later one).
     std::vector<idx> perm(static_cast<std::size_t>(nn) + 1);
     {
         std::vector<double> ratio(static_cast<std::size_t>(nn) + 1);
         for (idx i = 1; i <= nn; ++i) {
-            const double aii = std::abs(diag(a, lvbnda, i)), bii = std::abs(diag(b, lvbndb, i));
+            const double aii = std::abs(a.diagonal(i)), bii = std::abs(b[lvbndb[i - 1] + i - 1]);
             ratio[i] = (aii < 1.0e-20 || bii * 1.0e-20 > aii) ? 1.0e20 : bii / aii;
             perm[i] = i;
         }
@@ -158,16 +202,10 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
         X(perm[j], j) = 2.0;
     }
 
-    // Factor of A in a copy; A itself stays for the A-products.
-    std::vector<double> fa(a, a + profile_extent(lvbnda, nn));
-    {
-        int ierc = 0;
-        chodec(fa.data(), n, ibda, lvbnda, ierc);
-        if (ierc != 0) {
-            both("(' SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=',I4)", {ierc});
-            ier = err::simvit::cholesky;
-            return;
-        }
+    if (int ierc = a.factorise(); ierc != 0) {
+        both("(' SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=',I4)", {ierc});
+        ier = err::simvit::cholesky;
+        return;
     }
 
     std::vector<double> ystore(static_cast<std::size_t>(nn * nit), 0.0);
@@ -178,40 +216,41 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
     std::vector<idx> pick(static_cast<std::size_t>(nit));
     double* S = sstore.data();
     auto Sat = [&](idx i, idx k) -> double& { return S[lvtri[i - 1] + k - 1]; };
+    // G x of every column, when A carries a coupling part.
+    const idx ng = a.coupling_rows();
+    std::vector<double> gstore(static_cast<std::size_t>(ng * nit));
+    Mat<double> G{gstore.data(), std::max<idx>(ng, 1)};
 
-    // Y(:, c0..c1) = B x(:, c0..c1) and Y(:, c) = A x(:, c).
-    auto times_b = [&](idx c0, idx c1) {
-        int m1 = static_cast<int>(c0), m2 = static_cast<int>(c1);
-        probtm(b, n, ibdb, lvbndb, x, m1, m2, ystore.data());
-    };
-    auto times_a = [&](idx c) {
-        int m1 = static_cast<int>(c);
-        probtm(a, n, ibda, lvbnda, x, m1, m1, ystore.data());
-    };
-    auto scale = [nn](double* v, double f) {
-        for (idx r = 0; r < nn; ++r) v[r] *= f;
+    // B-products of the columns c0 .. c1 (one-based) of x into Y.
+    const banded::Skyline bsky(b, lvbndb, nn, std::min(ibdb, n));
+    auto times_b = [&](idx c0, idx c1) { banded::multiply(bsky.rows(b), x, nn, ystore.data(), nn, c0 - 1, c1); };
+    auto scale = [](double* v, idx len, double f) {
+        for (idx r = 0; r < len; ++r) v[r] *= f;
     };
 
     times_b(1, nit - 1);
     for (;;) {
-        // Inverse iteration of the unconverged vectors; column neigit serves as work vector.
-        int nact = static_cast<int>(nit - kanf);
+        // Inverse iteration of the unconverged vectors.
+        const idx nact = nit - kanf;
         for (int step = 1; step <= msteps; ++step) {
             if (step > 1) times_b(kanf, nit - 1);
             std::copy_n(Y.col(kanf), nn * nact, X.col(kanf));
-            chosol(fa.data(), n, ibda, lvbnda, X.col(kanf), nact, X.col(nit));
+            a.solve(x, kanf - 1, nit - 1);
             eps *= 1.03;
             ++ip;
         }
         // A fresh random vector, and Y = A X for the whole block.
         random.fill(X.col(nit), nn);
-        times_a(nit);
+        if (ng > 0) a.couple(x, kanf - 1, nit, gstore.data());
+        a.multiply0(X.col(nit), Y.col(nit));
+        if (ng > 0) a.couple_back(G.col(nit), Y.col(nit));
 
         idx j0 = kanf;
         if (kanf == 1) {
             const double f = 1.0 / std::sqrt(linalg::dot(X.col(1), Y.col(1), nn));
-            scale(X.col(1), f);
-            scale(Y.col(1), f);
+            scale(X.col(1), nn, f);
+            scale(Y.col(1), nn, f);
+            if (ng > 0) scale(G.col(1), ng, f);
             j0 = 2;
         }
         // Classical Gram-Schmidt in the A inner product: every coefficient of column j uses
@@ -224,8 +263,20 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
                 const double* xi = X.col(i);
                 for (idx r = 0; r < nn; ++r) xj[r] -= s * xi[r];
             }
-            times_a(j);
-            scale(xj, 1.0 / std::sqrt(linalg::dot(xj, Y.col(j), nn)));
+            a.multiply0(xj, Y.col(j));
+            double s = linalg::dot(xj, Y.col(j), nn);
+            if (ng > 0) {
+                double* gj = G.col(j);
+                for (idx i = 1; i < j; ++i) {
+                    const double c = proj[i - 1];
+                    const double* gi = G.col(i);
+                    for (idx r = 0; r < ng; ++r) gj[r] -= c * gi[r];
+                }
+                s -= linalg::dot(gj, gj, ng);
+            }
+            const double f = 1.0 / std::sqrt(s);
+            scale(xj, nn, f);
+            if (ng > 0) scale(G.col(j), ng, f);
         }
 
         ++jac;
@@ -278,6 +329,7 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
         rotate_columns(ystore.data(), nn, kanf, nq, qstore.data(), pick, nq - 1, kanf);
         if (nc > 0) {
             rotate_columns(x, nn, kanf, nq, qstore.data(), pick, nc, kanf);
+            if (ng > 0) rotate_columns(gstore.data(), ng, kanf, nq, qstore.data(), pick, nc, kanf);
             kanf += nc;
         }
         if (kanf > neigrq) return;

@@ -1,0 +1,377 @@
+// Block triangular solves and products in skyline storage.
+//
+// Forward substitution works four rows at a time: the columns left of the four rows are
+// shared (each factor value is broadcast against the w lanes of one solved row), then the
+// small triangle of the four rows is finished row by row. Back substitution passes the rows
+// from the last one upwards, four at a time; a finished row k subtracts L(k, m) z(k) from the
+// right-hand sides of the rows m it reaches, which are kept in y until their turn. In both,
+// every lane receives its terms one by one in the same row order whatever the blocking.
+#include "solver/banded.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zeft::banded {
+
+namespace {
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && !defined(__AVX2__)
+#define ZEFT_BAND_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define ZEFT_BAND_CLONES
+#endif
+#define ZEFT_INLINE inline __attribute__((always_inline))
+
+/// Four lanes (one AVX register, two SSE2 registers); loads and stores need no alignment.
+typedef double v4d __attribute__((vector_size(4 * sizeof(double))));
+typedef double v4u __attribute__((vector_size(4 * sizeof(double)), aligned(sizeof(double)), may_alias));
+
+#define LOAD(p) (*reinterpret_cast<const v4u*>(p))
+#define STORE(p, v) (*reinterpret_cast<v4u*>(p) = (v))
+#define SPLAT(x) (v4d{} + (x))
+
+/// Rows below which a second thread does not pay for its start (row length times lanes).
+constexpr double thread_work = 2.0e6;
+
+template <int V>
+ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
+    constexpr int W = 4 * V;
+    const idx n = L.n;
+    auto row_sum = [&](idx i, idx m0, idx m1, v4d* acc) {
+        const double* Li = L.val + L.off[i];
+        for (idx m = m0; m < m1; ++m) {
+            const v4d l = SPLAT(Li[m]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + m * W + 4 * v);
+        }
+    };
+    auto finish = [&](idx i, v4d* acc) {
+        const v4d d = SPLAT(L.at(i, i));
+        for (int v = 0; v < V; ++v) STORE(y + i * W + 4 * v, (LOAD(y + i * W + 4 * v) - acc[v]) / d);
+    };
+    idx i = from;
+    for (; i + 4 <= n; i += 4) {
+        v4d acc[4][V];
+        for (int r = 0; r < 4; ++r)
+            for (int v = 0; v < V; ++v) acc[r][v] = v4d{};
+        idx s[4], common = from;
+        for (int r = 0; r < 4; ++r) {
+            s[r] = std::max(L.first[i + r], from);
+            common = std::max(common, s[r]);
+        }
+        common = std::min(common, i);
+        // Leading columns of rows that start before the others.
+        for (int r = 0; r < 4; ++r) row_sum(i + r, s[r], common, acc[r]);
+        const double* L0 = L.val + L.off[i];
+        const double* L1 = L.val + L.off[i + 1];
+        const double* L2 = L.val + L.off[i + 2];
+        const double* L3 = L.val + L.off[i + 3];
+        for (idx m = common; m < i; ++m) {
+            v4d ym[V];
+            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + 4 * v);
+            const v4d l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
+            for (int v = 0; v < V; ++v) {
+                acc[0][v] += l0 * ym[v];
+                acc[1][v] += l1 * ym[v];
+                acc[2][v] += l2 * ym[v];
+                acc[3][v] += l3 * ym[v];
+            }
+        }
+        // The triangle of the four rows.
+        for (int r = 0; r < 4; ++r) {
+            row_sum(i + r, std::max(i, s[r]), i + r, acc[r]);
+            finish(i + r, acc[r]);
+        }
+    }
+    for (; i < n; ++i) {
+        v4d acc[V];
+        for (int v = 0; v < V; ++v) acc[v] = v4d{};
+        row_sum(i, std::max(L.first[i], from), i, acc);
+        finish(i, acc);
+    }
+}
+
+template <int V>
+ZEFT_INLINE void backward_rows(const Rows& L, double* y) {
+    constexpr int W = 4 * V;
+    // y(m) - L(k, m) z(k) for the columns m0 .. m1-1 of row k.
+    auto row_update = [&](idx k, const v4d* z, idx m0, idx m1) {
+        const double* Lk = L.val + L.off[k];
+        for (idx m = m0; m < m1; ++m) {
+            const v4d l = SPLAT(Lk[m]);
+            for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) - l * z[v]);
+        }
+    };
+    idx k = L.n - 1;
+    for (; k >= 3; k -= 4) {
+        // Rows k, k-1, k-2, k-3 in this order; each finishes its value and updates the rows
+        // of the block above it, then all four update the rows further up together.
+        const idx low = k - 3;
+        v4d z[4][V];
+        idx s[4], common = 0;
+        for (int r = 0; r < 4; ++r) {
+            const idx row = k - r;
+            const v4d d = SPLAT(L.at(row, row));
+            for (int v = 0; v < V; ++v) {
+                z[r][v] = LOAD(y + row * W + 4 * v) / d;
+                STORE(y + row * W + 4 * v, z[r][v]);
+            }
+            s[r] = L.first[row];
+            row_update(row, z[r], std::max(low, s[r]), row);
+            common = std::max(common, s[r]);
+        }
+        common = std::min(common, low);
+        const double* L0 = L.val + L.off[k];
+        const double* L1 = L.val + L.off[k - 1];
+        const double* L2 = L.val + L.off[k - 2];
+        const double* L3 = L.val + L.off[k - 3];
+        for (idx m = common; m < low; ++m) {
+            const v4d l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
+            for (int v = 0; v < V; ++v) {
+                v4d t = LOAD(y + m * W + 4 * v);
+                t -= l0 * z[0][v];
+                t -= l1 * z[1][v];
+                t -= l2 * z[2][v];
+                t -= l3 * z[3][v];
+                STORE(y + m * W + 4 * v, t);
+            }
+        }
+        // Columns that only some of the four rows reach, in the same row order.
+        for (idx m = std::min(s[0], std::min(s[1], std::min(s[2], s[3]))); m < common; ++m)
+            for (int r = 0; r < 4; ++r)
+                if (m >= s[r]) {
+                    const v4d l = SPLAT(L.at(k - r, m));
+                    for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) - l * z[r][v]);
+                }
+    }
+    for (; k >= 0; --k) {
+        v4d z[V];
+        const v4d d = SPLAT(L.at(k, k));
+        for (int v = 0; v < V; ++v) {
+            z[v] = LOAD(y + k * W + 4 * v) / d;
+            STORE(y + k * W + 4 * v, z[v]);
+        }
+        row_update(k, z, L.first[k], k);
+    }
+}
+
+template <int V>
+ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
+    constexpr int W = 4 * V;
+    // Row q: y(q) = its stored part times x, then y(m) += A(q, m) x(q) for its columns m < q.
+    auto single = [&](idx q, idx m0) {
+        const double* Aq = A.val + A.off[q];
+        v4d xq[V], acc[V];
+        for (int v = 0; v < V; ++v) {
+            xq[v] = LOAD(x + q * W + 4 * v);
+            acc[v] = v4d{};
+        }
+        for (idx m = m0; m <= q; ++m) {
+            const v4d l = SPLAT(Aq[m]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(x + m * W + 4 * v);
+        }
+        for (int v = 0; v < V; ++v) STORE(y + q * W + 4 * v, LOAD(y + q * W + 4 * v) + acc[v]);
+        for (idx m = m0; m < q; ++m) {
+            const v4d l = SPLAT(Aq[m]);
+            for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xq[v]);
+        }
+    };
+    const idx n = A.n;
+    for (idx i = 0; i < n * W; ++i) y[i] = 0.0;
+    idx i = 0;
+    for (; i + 4 <= n; i += 4) {
+        idx s[4], common = 0;
+        for (int r = 0; r < 4; ++r) {
+            s[r] = A.first[i + r];
+            common = std::max(common, s[r]);
+        }
+        common = std::min(common, i);
+        v4d acc[4][V], xr[4][V];
+        for (int r = 0; r < 4; ++r)
+            for (int v = 0; v < V; ++v) {
+                acc[r][v] = v4d{};
+                xr[r][v] = LOAD(x + (i + r) * W + 4 * v);
+            }
+        // Columns before `common` that only some rows reach, each row in turn.
+        for (idx m = std::min(s[0], std::min(s[1], std::min(s[2], s[3]))); m < common; ++m)
+            for (int r = 0; r < 4; ++r)
+                if (m >= s[r]) {
+                    const v4d l = SPLAT(A.at(i + r, m));
+                    for (int v = 0; v < V; ++v) {
+                        acc[r][v] += l * LOAD(x + m * W + 4 * v);
+                        STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xr[r][v]);
+                    }
+                }
+        const double* A0 = A.val + A.off[i];
+        const double* A1 = A.val + A.off[i + 1];
+        const double* A2 = A.val + A.off[i + 2];
+        const double* A3 = A.val + A.off[i + 3];
+        for (idx m = common; m < i; ++m) {
+            const v4d l0 = SPLAT(A0[m]), l1 = SPLAT(A1[m]), l2 = SPLAT(A2[m]), l3 = SPLAT(A3[m]);
+            for (int v = 0; v < V; ++v) {
+                const v4d xm = LOAD(x + m * W + 4 * v);
+                acc[0][v] += l0 * xm;
+                acc[1][v] += l1 * xm;
+                acc[2][v] += l2 * xm;
+                acc[3][v] += l3 * xm;
+                v4d t = LOAD(y + m * W + 4 * v);
+                t += l0 * xr[0][v];
+                t += l1 * xr[1][v];
+                t += l2 * xr[2][v];
+                t += l3 * xr[3][v];
+                STORE(y + m * W + 4 * v, t);
+            }
+        }
+        // The triangle of the four rows, row by row.
+        for (int r = 0; r < 4; ++r) {
+            const idx q = i + r;
+            const double* Aq = A.val + A.off[q];
+            for (idx m = std::max(i, s[r]); m <= q; ++m) {
+                const v4d l = SPLAT(Aq[m]);
+                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(x + m * W + 4 * v);
+            }
+            for (int v = 0; v < V; ++v) STORE(y + q * W + 4 * v, LOAD(y + q * W + 4 * v) + acc[r][v]);
+            for (idx m = std::max(i, s[r]); m < q; ++m) {
+                const v4d l = SPLAT(Aq[m]);
+                for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xr[r][v]);
+            }
+        }
+    }
+    for (; i < n; ++i) single(i, A.first[i]);
+}
+
+ZEFT_BAND_CLONES void multiply_dispatch(const Rows& A, const double* x, double* y, int w) {
+    switch (w) {
+        case 4: return multiply_rows<1>(A, x, y);
+        case 8: return multiply_rows<2>(A, x, y);
+        case 12: return multiply_rows<3>(A, x, y);
+        default: return multiply_rows<4>(A, x, y);
+    }
+}
+
+ZEFT_BAND_CLONES void forward_dispatch(const Rows& L, idx from, double* y, int w) {
+    switch (w) {
+        case 4: return forward_rows<1>(L, from, y);
+        case 8: return forward_rows<2>(L, from, y);
+        case 12: return forward_rows<3>(L, from, y);
+        default: return forward_rows<4>(L, from, y);
+    }
+}
+
+ZEFT_BAND_CLONES void backward_dispatch(const Rows& L, double* y, int w) {
+    switch (w) {
+        case 4: return backward_rows<1>(L, y);
+        case 8: return backward_rows<2>(L, y);
+        case 12: return backward_rows<3>(L, y);
+        default: return backward_rows<4>(L, y);
+    }
+}
+
+/// Blocks of columns [c0, c1) solved one after the other by one thread or split over two.
+template <class Block>
+void blocks(const Rows& L, idx c0, idx c1, Block&& block) {
+    const idx cols = c1 - c0;
+    if (cols <= 0) return;
+    // One block per thread of up to 16 columns: two when the work pays for the second thread.
+    double work = 0.0;
+    for (idx i = 0; i < L.n; ++i) work += static_cast<double>(i - L.first[i] + 1);
+    const bool two = cols >= 2 && work * static_cast<double>(cols) >= thread_work;
+    if (!two) {
+        for (idx c = c0; c < c1; c += 16) block(c, std::min<idx>(16, c1 - c));
+        return;
+    }
+    // Half of the columns each (in blocks of up to 16), the split at a multiple of four.
+    const idx half = std::max<idx>(4, ((cols + 7) / 8) * 4);
+    const idx split = std::min(c1, c0 + half);
+    two_ways(split < c1, [&](int part) {
+        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
+        for (idx c = b0; c < b1; c += 16) block(c, std::min<idx>(16, b1 - c));
+    });
+}
+
+}  // namespace
+
+Skyline::Skyline(const double* a, const int* lv, idx n, idx ibd) : off(n), first(n) {
+    for (idx i = 0; i < n; ++i) {
+        off[i] = lv[i];
+        idx m = std::max<idx>(0, i - ibd + 1);
+        while (m < i && a[off[i] + m] == 0.0) ++m;
+        first[i] = m;
+    }
+}
+
+idx Skyline::width() const {
+    idx w = 1;
+    for (idx i = 0; i < static_cast<idx>(first.size()); ++i) w = std::max(w, i - first[i] + 1);
+    return w;
+}
+
+int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : cols <= 12 ? 12 : 16; }
+
+void forward(const Rows& L, idx from, double* y, int w) { forward_dispatch(L, from, y, w); }
+
+void backward(const Rows& L, double* y, int w) { backward_dispatch(L, y, w); }
+
+void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t) {
+    for (idx i = 0; i < n; ++i) {
+        double* ti = t + i * w;
+        for (int c = 0; c < cols; ++c) ti[c] = x[(c0 + c) * ldx + i];
+        for (int c = cols; c < w; ++c) ti[c] = 0.0;
+    }
+}
+
+void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0) {
+    for (int c = 0; c < cols; ++c) {
+        double* xc = x + (c0 + c) * ldx;
+        for (idx i = 0; i < n; ++i) xc[i] = t[i * w + c];
+    }
+}
+
+void solve(const Rows& L, double* x, idx ldx, idx c0, idx c1) {
+    blocks(L, c0, c1, [&](idx c, idx cols) {
+        const int w = lanes(cols);
+        std::vector<double> t(static_cast<std::size_t>(L.n * w));
+        gather(x, ldx, L.n, c, static_cast<int>(cols), w, t.data());
+        forward(L, 0, t.data(), w);
+        backward(L, t.data(), w);
+        scatter(t.data(), L.n, static_cast<int>(cols), w, x, ldx, c);
+    });
+}
+
+void multiply(const Rows& A, const double* x, double* y, int w) { multiply_dispatch(A, x, y, w); }
+
+void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1) {
+    for (idx c = c0; c < c1; c += 16) {
+        const idx cols = std::min<idx>(16, c1 - c);
+        const int w = lanes(cols);
+        std::vector<double> t(static_cast<std::size_t>(A.n * w)), u(t.size());
+        gather(x, ldx, A.n, c, static_cast<int>(cols), w, t.data());
+        multiply(A, t.data(), u.data(), w);
+        scatter(u.data(), A.n, static_cast<int>(cols), w, y, ldy, c);
+    }
+}
+
+void solve_forward(const Rows& L, double* x, idx ldx, idx c0, idx c1) {
+    blocks(L, c0, c1, [&](idx c, idx cols) {
+        const int w = lanes(cols);
+        std::vector<double> t(static_cast<std::size_t>(L.n * w));
+        gather(x, ldx, L.n, c, static_cast<int>(cols), w, t.data());
+        forward(L, 0, t.data(), w);
+        scatter(t.data(), L.n, static_cast<int>(cols), w, x, ldx, c);
+    });
+}
+
+void multiply(const Rows& A, const double* x, double* y) {
+    for (idx i = 0; i < A.n; ++i) {
+        const double* Ai = A.val + A.off[i];
+        double s = 0.0;
+        for (idx m = A.first[i]; m <= i; ++m) s += Ai[m] * x[m];
+        y[i] = s;
+    }
+    for (idx k = 0; k < A.n; ++k) {
+        const double* Ak = A.val + A.off[k];
+        const double xk = x[k];
+        for (idx m = A.first[k]; m < k; ++m) y[m] += Ak[m] * xk;
+    }
+}
+
+}  // namespace zeft::banded

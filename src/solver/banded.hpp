@@ -1,0 +1,105 @@
+// Triangular solves and products with a symmetric matrix or Cholesky factor held row by row
+// with a variable start per row (skyline storage), for blocks of right-hand sides.
+//
+// Row i (0-based) of the lower triangle holds columns first[i] .. i at val[off[i] + m]; the
+// profile storage of chodec is such a layout with off[i] = lv(i + 1), and first[i] may be set
+// behind the band's start where a row begins with zeros (the factor keeps the leading zeros
+// of every row, so they are skipped in the solves at no change of a single bit).
+//
+// The kernels work on right-hand sides stored row-major, w values per row (w = 4, 8, 12 or
+// 16, the columns of a block side by side), so that one row of the factor is read once for
+// all columns and each column is a vector lane. Every lane is computed on its own, with the
+// terms of each sum added one by one in a fixed row order: a column's result does not depend
+// on the block it was solved in, on w, or on the number of threads.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace zeft::banded {
+
+using idx = std::ptrdiff_t;
+
+/// Lower triangle of order n: entry (i, m), first[i] <= m <= i, at val[off[i] + m].
+struct Rows {
+    const double* val;
+    const idx* off;
+    const idx* first;
+    idx n;
+
+    double at(idx i, idx m) const { return val[off[i] + m]; }
+};
+
+/// Skyline description of profile storage: off from the pointer vector lv (order n,
+/// half-bandwidth ibd, one-based as chodec reads it), first[i] the first column of row i
+/// whose value is nonzero (i when the row holds only its diagonal).
+struct Skyline {
+    std::vector<idx> off, first;
+
+    Skyline() = default;
+    Skyline(const double* a, const int* lv, idx n, idx ibd);
+    Rows rows(const double* a) const { return {a, off.data(), first.data(), static_cast<idx>(off.size())}; }
+    /// Largest row length i - first[i] + 1.
+    idx width() const;
+};
+
+/// Forward substitution L Y = Y for the row-major block y (n x w): rows from .. n-1 are
+/// solved; rows of y before `from` are taken as zero and neither read nor written.
+void forward(const Rows& L, idx from, double* y, int w);
+
+/// Back substitution L^T Y = Y for the row-major block y (n x w).
+void backward(const Rows& L, double* y, int w);
+
+/// X <- (L L^T)^-1 X for the columns c0 .. c1-1 of x (n rows, leading dimension ldx, column
+/// major), in blocks of up to 16 columns spread over up to two threads.
+void solve(const Rows& L, double* x, idx ldx, idx c0, idx c1);
+
+/// X <- L^-1 X (forward substitution only) for the columns c0 .. c1-1 of x, as solve.
+void solve_forward(const Rows& L, double* x, idx ldx, idx c0, idx c1);
+
+/// Y = A X for the symmetric A whose lower triangle is A and the row-major blocks x, y (n x w).
+/// y(q) is the stored part of row q times x, then the terms A(k, q) x(k) of the rows k > q in
+/// increasing k.
+void multiply(const Rows& A, const double* x, double* y, int w);
+
+/// Y(:, c) = A X(:, c) for the columns c = c0 .. c1-1 (0-based) of x and y (leading dimensions
+/// ldx, ldy), as the row-major product above.
+void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1);
+
+/// y = A x for the symmetric A whose lower triangle is A (one column; x, y of length n).
+/// Row i adds its stored part to y(i) in increasing column order, then the rows below add
+/// their entries of column i in increasing row order.
+void multiply(const Rows& A, const double* x, double* y);
+
+/// Row-major block of w columns: t(i, c) = x(i, c0 + c), zero-padded to w lanes.
+void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t);
+/// Columns c0 .. c0+cols-1 of x from the first cols lanes of the block t.
+void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0);
+
+/// Lanes per block for cols columns: 4, 8, 12 or 16.
+int lanes(idx cols);
+
+/// Runs part(0) and part(1) on two threads when `parallel`, else part(0) then part(1).
+/// The parts must not share writes.
+template <class F>
+void two_ways(bool parallel, F&& part);
+
+}  // namespace zeft::banded
+
+#include <thread>
+
+namespace zeft::banded {
+
+template <class F>
+void two_ways(bool parallel, F&& part) {
+    if (!parallel) {
+        part(0);
+        part(1);
+        return;
+    }
+    std::thread other([&] { part(1); });
+    part(0);
+    other.join();
+}
+
+}  // namespace zeft::banded

@@ -1,0 +1,240 @@
+// The condensed buckling matrix through the coupled band system of A11, A21 and A22.
+#include "solver/coupled.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "solver/profile.hpp"
+#include "state/records.hpp"
+
+namespace zeft {
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+/// W columns whose diagonal entries of S are formed together.
+constexpr int diagonal_block = 16;
+
+}  // namespace
+
+CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
+    : ix_(s.ix), iy_(s.iy), a21_(s.a21), lda21_(s.lda21), a22_(s.a22), a11_(s.a11, s.lvtri, s.ix, s.ix) {
+    const idx ix = ix_, iy = iy_;
+    nk_ = ix_ + iy_;
+    // Positions in K.
+    posw_.assign(static_cast<std::size_t>(ix), 0);
+    std::vector<idx> posu(static_cast<std::size_t>(iy), 0);
+    for (idx p = 0; p < nk_; ++p) {
+        const int f = s.order[p];
+        if (f > 0)
+            posw_[f - 1] = p;
+        else
+            posu[-f - 1] = p;
+    }
+    // Nonzero rows of every column of A21.
+    r0_.assign(static_cast<std::size_t>(ix), 0);
+    r1_.assign(static_cast<std::size_t>(ix), 0);
+    for (idx j = 0; j < ix; ++j) {
+        const double* c = a21_ + j * lda21_;
+        idx lo = 0, hi = iy;
+        while (lo < hi && c[lo] == 0.0) ++lo;
+        while (hi > lo && c[hi - 1] == 0.0) --hi;
+        r0_[j] = lo;
+        r1_[j] = hi;
+    }
+    const banded::Skyline a22sky(s.a22, s.lva22, iy, s.ibdy);
+
+    // First column of every row of K.
+    std::vector<idx> first(static_cast<std::size_t>(nk_));
+    for (idx p = 0; p < nk_; ++p) first[p] = p;
+    auto reach = [&](idx p, idx q) {
+        if (p < q) std::swap(p, q);
+        first[p] = std::min(first[p], q);
+    };
+    const banded::Rows a11 = a11_.rows();
+    // Only nonzero entries count: the rows of A11 and A22 span other node lines in their own
+    // numbering, with zeros in between.
+    const banded::Rows a22 = a22sky.rows(s.a22);
+    for (idx j = 0; j < ix; ++j)
+        for (idx i = a11.first[j]; i < j; ++i)
+            if (a11.at(j, i) != 0.0) reach(posw_[j], posw_[i]);
+    for (idx r = 0; r < iy; ++r)
+        for (idx q = a22sky.first[r]; q < r; ++q)
+            if (a22.at(r, q) != 0.0) reach(posu[r], posu[q]);
+    for (idx j = 0; j < ix; ++j)
+        for (idx r = r0_[j]; r < r1_[j]; ++r)
+            if (a21_[j * lda21_ + r] != 0.0) reach(posw_[j], posu[r]);
+    idx width = 1;
+    for (idx p = 0; p < nk_; ++p) width = std::max(width, p - first[p] + 1);
+    ibdk_ = static_cast<int>(width);
+
+    lvk_.assign(static_cast<std::size_t>(nk_), 0);
+    int e = 0;
+    mklvbd(lvk_.data(), nk_, ibdk_, e);
+    k_.assign(static_cast<std::size_t>(lvk_[nk_ - 1]) + nk_, 0.0);
+    auto at = [&](idx p, idx q) -> double& {
+        if (p < q) std::swap(p, q);
+        return k_[lvk_[p] + q];
+    };
+    for (idx j = 0; j < ix; ++j)
+        for (idx i = a11.first[j]; i <= j; ++i)
+            if (a11.at(j, i) != 0.0) at(posw_[j], posw_[i]) = a11.at(j, i);
+    for (idx r = 0; r < iy; ++r)
+        for (idx q = a22sky.first[r]; q <= r; ++q)
+            if (a22.at(r, q) != 0.0) at(posu[r], posu[q]) = a22.at(r, q);
+    for (idx j = 0; j < ix; ++j)
+        for (idx r = r0_[j]; r < r1_[j]; ++r)
+            if (const double v = a21_[j * lda21_ + r]; v != 0.0) at(posw_[j], posu[r]) = v;
+    ksky_.off.assign(lvk_.begin(), lvk_.end());
+    ksky_.first = first;
+
+    // A22 is factorised in place by the caller; keep its pointers for the rows of L22.
+    l22_.off = a22sky.off;
+    l22_.first = a22sky.first;
+}
+
+void CoupledMatrix::use_factor_of_a22() {
+    // s_jj = a11_jj - |L22^-1 A21(:, j)|^2, W columns in blocks, each block solved from the
+    // first row any of its columns reaches; the two halves of the blocks on two threads.
+    const idx ix = ix_, iy = iy_;
+    diag_.assign(static_cast<std::size_t>(ix), 0.0);
+    const banded::Rows L = l22_.rows(a22_);
+    const idx nblocks = (ix + diagonal_block - 1) / diagonal_block;
+    const idx half = (nblocks + 1) / 2;
+    double work = 0.0;
+    for (idx j = 0; j < ix; ++j) work += static_cast<double>(iy - r0_[j]);
+    banded::two_ways(work > 2.0e4 && nblocks > 1, [&](int part) {
+        std::vector<double> t(static_cast<std::size_t>(iy * diagonal_block));
+        const idx b0 = part == 0 ? 0 : half, b1 = part == 0 ? half : nblocks;
+        for (idx b = b0; b < b1; ++b) {
+            const idx c0 = b * diagonal_block;
+            const int cols = static_cast<int>(std::min<idx>(diagonal_block, ix - c0));
+            const int w = banded::lanes(cols);
+            idx from = iy;
+            for (int c = 0; c < cols; ++c) from = std::min(from, r0_[c0 + c]);
+            std::fill(t.begin() + from * w, t.begin() + iy * w, 0.0);
+            for (int c = 0; c < cols; ++c) {
+                const double* col = a21_ + (c0 + c) * lda21_;
+                for (idx r = r0_[c0 + c]; r < r1_[c0 + c]; ++r) t[r * w + c] = col[r];
+            }
+            if (from < iy) banded::forward(L, from, t.data(), w);
+            for (int c = 0; c < cols; ++c) {
+                double s = 0.0;
+                for (idx r = from; r < iy; ++r) s += t[r * w + c] * t[r * w + c];
+                diag_[c0 + c] = a11_.diagonal(c0 + c + 1) - s;
+            }
+        }
+    });
+}
+
+int CoupledMatrix::factorise() {
+    if (factored_ < 0) {
+        int e = 0;
+        chodec(k_.data(), nk_, ibdk_, lvk_.data(), e);
+        factored_ = e;
+    }
+    return factored_;
+}
+
+void CoupledMatrix::solve(double* x, idx c0, idx c1) {
+    const banded::Rows L = ksky_.rows(k_.data());
+    const idx cols = c1 - c0;
+    if (cols <= 0) return;
+    const idx split = cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
+    banded::two_ways(split < c1, [&](int part) {
+        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
+        for (idx c = b0; c < b1; c += 16) {
+            const int n = static_cast<int>(std::min<idx>(16, b1 - c)), w = banded::lanes(n);
+            std::vector<double> t(static_cast<std::size_t>(nk_ * w), 0.0);
+            for (int q = 0; q < n; ++q) {
+                const double* xc = x + (c + q) * ix_;
+                for (idx j = 0; j < ix_; ++j) t[posw_[j] * w + q] = xc[j];
+            }
+            banded::forward(L, 0, t.data(), w);
+            banded::backward(L, t.data(), w);
+            for (int q = 0; q < n; ++q) {
+                double* xc = x + (c + q) * ix_;
+                for (idx j = 0; j < ix_; ++j) xc[j] = t[posw_[j] * w + q];
+            }
+        }
+    });
+}
+
+idx CoupledMatrix::a21_block(const double* x, idx ldx, idx c0, int cols, int w, double* t) const {
+    idx from = iy_;
+    for (idx j = 0; j < ix_; ++j) from = std::min(from, r0_[j]);
+    std::fill(t + from * w, t + iy_ * w, 0.0);
+    for (idx j = 0; j < ix_; ++j) {
+        const double* col = a21_ + j * lda21_;
+        for (int c = 0; c < cols; ++c) {
+            const double xj = x[(c0 + c) * ldx + j];
+            for (idx r = r0_[j]; r < r1_[j]; ++r) t[r * w + c] += col[r] * xj;
+        }
+    }
+    return from;
+}
+
+void CoupledMatrix::couple(const double* x, idx c0, idx c1, double* g) {
+    const banded::Rows L = l22_.rows(a22_);
+    for (idx c = c0; c < c1; c += 16) {
+        const int n = static_cast<int>(std::min<idx>(16, c1 - c)), w = banded::lanes(n);
+        std::vector<double> t(static_cast<std::size_t>(iy_ * w));
+        const idx from = a21_block(x, ix_, c, n, w, t.data());
+        std::fill(t.begin(), t.begin() + from * w, 0.0);
+        if (from < iy_) banded::forward(L, from, t.data(), w);
+        banded::scatter(t.data(), iy_, n, w, g, iy_, c);
+    }
+}
+
+void CoupledMatrix::couple_back(const double* g, double* y) {
+    const banded::Rows L = l22_.rows(a22_);
+    std::vector<double> t(static_cast<std::size_t>(iy_ * 4));
+    banded::gather(g, iy_, iy_, 0, 1, 4, t.data());
+    banded::backward(L, t.data(), 4);
+    for (idx j = 0; j < ix_; ++j) {
+        const double* col = a21_ + j * lda21_;
+        double s = 0.0;
+        for (idx r = r0_[j]; r < r1_[j]; ++r) s += col[r] * t[r * 4];
+        y[j] -= s;
+    }
+}
+
+template <class P>
+std::vector<int> coupled_order() {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
+    const int ix = man.ix, iy = man.iy;
+    std::vector<int> order;
+    order.reserve(static_cast<std::size_t>(ix + iy));
+    std::vector<char> seen_w(static_cast<std::size_t>(ix) + 1, 0), seen_u(static_cast<std::size_t>(iy) + 1, 0);
+    const bool y_first = g.my <= g.mx;
+    const int outer = y_first ? g.mx : g.my, inner = y_first ? g.my : g.mx;
+    for (int o = 1; o <= outer; ++o)
+        for (int i = 1; i <= inner; ++i) {
+            const int node = y_first ? g.leitm(i, o) : g.leitm(o, i);
+            if (node < 1 || node > P::p_nodes) return {};
+            for (int f = 1; f <= 5; ++f)
+                for (int kd = 1; kd <= 4; ++kd) {
+                    const int eq = lm(f, kd, node);
+                    if (eq <= 0) continue;
+                    if (f == 1) {
+                        if (eq > ix || seen_w[eq]) return {};
+                        seen_w[eq] = 1;
+                        order.push_back(eq);
+                    } else {
+                        if (eq > iy || seen_u[eq]) return {};
+                        seen_u[eq] = 1;
+                        order.push_back(-eq);
+                    }
+                }
+        }
+    if (static_cast<int>(order.size()) != ix + iy) return {};
+    return order;
+}
+
+#define ZEFT_INST_COUPLED(P) template std::vector<int> coupled_order<P>();
+ZEFT_FOR_EACH_PRESET(ZEFT_INST_COUPLED)
+#undef ZEFT_INST_COUPLED
+
+}  // namespace zeft

@@ -1,0 +1,82 @@
+// The condensed matrix S = A11 - A21^T A22^-1 A21 of the buckling problem, kept implicit.
+//
+// S is dense (every W freedom couples with every other through A22^-1), while A11, A21 and
+// A22 are banded in the node numbering of the grid. The iteration needs S only through
+//
+//   S^-1 r  = the W part of K^-1 [r; 0],  K = [A11 A21^T; A21 A22] (the uncondensed system,
+//             numbered node by node so that its band is that of one node line),
+//   x^T S x = x^T A11 x - |G x|^2,  G = L22^-1 A21, A22 = L22 L22^T,
+//   S x     = A11 x - A21^T L22^-T (G x),
+//   s_jj    = a11_jj - |G e_j|^2 (each column solved from its first nonzero row on),
+//
+// which cost a band factorisation of K and forward solves with L22 instead of the iy
+// solves, the rank-iy update and the dense factorisation of forming S.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "solver/subspace.hpp"
+
+namespace zeft {
+
+/// The matrices of one buckling problem, one-based as in record `matrix`.
+struct CoupledSystem {
+    const double* a11;   ///< A11 full lower triangle through lvtri (order ix)
+    const int* lvtri;
+    int ix;
+    const double* a21;   ///< A21 (iy x ix), column major, leading dimension lda21
+    std::ptrdiff_t lda21;
+    double* a22;         ///< A22 in profile storage through lva22, half-bandwidth ibdy
+    const int* lva22;
+    int iy, ibdy;
+    /// Freedoms in the order of K: w_order(k) = j > 0 for W freedom j, -r for in-plane freedom r.
+    std::vector<int> order;
+};
+
+/// S = A11 - A21^T A22^-1 A21 through the coupled band system.
+class CoupledMatrix : public IterationMatrix {
+public:
+    /// Builds K from A11, A21 and the unfactorised A22 in s.order.
+    explicit CoupledMatrix(const CoupledSystem& s);
+    /// Completes the set-up once A22 holds its Cholesky factor (chodec): the rows of L22 and
+    /// the diagonal of S.
+    void use_factor_of_a22();
+
+    idx order() const override { return ix_; }
+    double diagonal(idx i) const override { return diag_[i - 1]; }
+    /// Factorises K (once); 0 or the failing row of K.
+    int factorise() override;
+    void solve(double* x, idx c0, idx c1) override;
+    void multiply0(double* x, double* y) override { a11_.multiply0(x, y); }
+    idx coupling_rows() const override { return iy_; }
+    void couple(const double* x, idx c0, idx c1, double* g) override;
+    void couple_back(const double* g, double* y) override;
+
+private:
+    /// t (iy x w, row-major) = A21 X for the columns c0 .. c0+cols-1 of x (ldx ix); rows before
+    /// the returned first row that any column reaches are left as they are.
+    idx a21_block(const double* x, idx ldx, idx c0, int cols, int w, double* t) const;
+
+    int ix_, iy_;
+    const double* a21_;
+    idx lda21_;
+    const double* a22_;
+    banded::Skyline l22_;
+    ProfileMatrix a11_;
+    std::vector<idx> r0_, r1_;        ///< rows r0 .. r1-1 (0-based) hold the nonzeros of A21(:, j)
+    std::vector<idx> posw_;           ///< position in K of W freedom j (0-based)
+    int nk_ = 0, ibdk_ = 0, factored_ = -1;
+    std::vector<int> lvk_;
+    std::vector<double> k_;
+    banded::Skyline ksky_;
+    std::vector<double> diag_;
+};
+
+/// The freedoms of the current grid of preset P node by node (from the key matrix, along the
+/// shorter grid direction first); empty when the key matrix does not number every freedom
+/// 1 .. ix and 1 .. iy exactly once.
+template <class P>
+std::vector<int> coupled_order();
+
+}  // namespace zeft
