@@ -79,9 +79,9 @@ idx profile_extent(const int* lv, idx n) {
 }
 
 /// Writes one record to standard output and to the analysis listing.
-void both(std::string_view spec, std::initializer_list<fmt::Item> items) {
-    io::writef(io::stdout_unit, spec, items);
-    io::writef(datran.nwrite, spec, items);
+void both(std::string_view format, std::initializer_list<fmt::Item> items) {
+    io::writef(io::stdout_unit, format, items);
+    io::writef(datran.nwrite, format, items);
 }
 
 /// Columns first .. first+cols-1 of the n x * matrix v are replaced by V(:, from .. from+nq-1) times
@@ -126,6 +126,7 @@ ProfileMatrix::ProfileMatrix(const double* a, const int* lv, int n, int ibd) : n
     }
     sky_.off.assign(lv_.begin(), lv_.end());
     sky_.first = full.first;
+    sky_.ibd = ibd_;
 }
 
 int ProfileMatrix::factorise() {
