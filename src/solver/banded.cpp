@@ -2,10 +2,10 @@
 //
 // Forward substitution works four rows at a time: the columns left of the four rows are
 // shared (each factor value is broadcast against the w lanes of one solved row), then the
-// small triangle of the four rows is finished row by row. Back substitution passes the rows
-// from the last one upwards, four at a time; a finished row k subtracts L(k, m) z(k) from the
-// right-hand sides of the rows m it reaches, which are kept in y until their turn. In both,
-// every lane receives its terms one by one in the same row order whatever the blocking.
+// small triangle of the four rows is finished row by row. Back substitution is its mirror
+// image over the columns of L, four columns at a time from the last one upwards. In both,
+// every lane receives its terms one by one in an order fixed by the matrix alone, whatever
+// the number of lanes, the blocking of the columns or the threads.
 #include "solver/banded.hpp"
 
 #include <algorithm>
@@ -87,70 +87,6 @@ ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
         for (int v = 0; v < V; ++v) acc[v] = v4d{};
         row_sum(i, std::max(L.first[i], from), i, acc);
         finish(i, acc);
-    }
-}
-
-template <int V>
-ZEFT_INLINE void backward_rows(const Rows& L, double* y) {
-    constexpr int W = 4 * V;
-    // y(m) - L(k, m) z(k) for the columns m0 .. m1-1 of row k.
-    auto row_update = [&](idx k, const v4d* z, idx m0, idx m1) {
-        const double* Lk = L.val + L.off[k];
-        for (idx m = m0; m < m1; ++m) {
-            const v4d l = SPLAT(Lk[m]);
-            for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) - l * z[v]);
-        }
-    };
-    idx k = L.n - 1;
-    for (; k >= 3; k -= 4) {
-        // Rows k, k-1, k-2, k-3 in this order; each finishes its value and updates the rows
-        // of the block above it, then all four update the rows further up together.
-        const idx low = k - 3;
-        v4d z[4][V];
-        idx s[4], common = 0;
-        for (int r = 0; r < 4; ++r) {
-            const idx row = k - r;
-            const v4d d = SPLAT(L.at(row, row));
-            for (int v = 0; v < V; ++v) {
-                z[r][v] = LOAD(y + row * W + 4 * v) / d;
-                STORE(y + row * W + 4 * v, z[r][v]);
-            }
-            s[r] = L.first[row];
-            row_update(row, z[r], std::max(low, s[r]), row);
-            common = std::max(common, s[r]);
-        }
-        common = std::min(common, low);
-        const double* L0 = L.val + L.off[k];
-        const double* L1 = L.val + L.off[k - 1];
-        const double* L2 = L.val + L.off[k - 2];
-        const double* L3 = L.val + L.off[k - 3];
-        for (idx m = common; m < low; ++m) {
-            const v4d l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
-            for (int v = 0; v < V; ++v) {
-                v4d t = LOAD(y + m * W + 4 * v);
-                t -= l0 * z[0][v];
-                t -= l1 * z[1][v];
-                t -= l2 * z[2][v];
-                t -= l3 * z[3][v];
-                STORE(y + m * W + 4 * v, t);
-            }
-        }
-        // Columns that only some of the four rows reach, in the same row order.
-        for (idx m = std::min(s[0], std::min(s[1], std::min(s[2], s[3]))); m < common; ++m)
-            for (int r = 0; r < 4; ++r)
-                if (m >= s[r]) {
-                    const v4d l = SPLAT(L.at(k - r, m));
-                    for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) - l * z[r][v]);
-                }
-    }
-    for (; k >= 0; --k) {
-        v4d z[V];
-        const v4d d = SPLAT(L.at(k, k));
-        for (int v = 0; v < V; ++v) {
-            z[v] = LOAD(y + k * W + 4 * v) / d;
-            STORE(y + k * W + 4 * v, z[v]);
-        }
-        row_update(k, z, L.first[k], k);
     }
 }
 
@@ -257,12 +193,65 @@ ZEFT_BAND_CLONES void forward_dispatch(const Rows& L, idx from, double* y, int w
     }
 }
 
+/// Back substitution by columns: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) / L(c, c),
+/// four columns at a time from the last one upwards. The rows below the four columns are
+/// shared (four consecutive values of each row against its solved z(k)), then the triangle of
+/// the four columns follows. Rows are read from their band start, so terms left of a row's
+/// first nonzero are exact zeros.
+template <int V>
+ZEFT_INLINE void backward_columns(const Rows& L, double* y) {
+    constexpr int W = 4 * V;
+    const idx n = L.n, b = L.ibd;
+    for (idx top = n - 1; top >= 0; top -= 4) {
+        const int R = static_cast<int>(std::min<idx>(4, top + 1));
+        v4d acc[4][V];
+        for (int r = 0; r < 4; ++r)
+            for (int v = 0; v < V; ++v) acc[r][v] = v4d{};
+        const idx low = top - R + 1;
+        const idx shared_end = std::min(n - 1, low + b - 1), end = std::min(n - 1, top + b - 1);
+        if (R == 4) {
+            for (idx k = top + 1; k <= shared_end; ++k) {
+                const double* Lk = L.val + L.off[k];
+                const v4d l0 = SPLAT(Lk[top]), l1 = SPLAT(Lk[top - 1]), l2 = SPLAT(Lk[top - 2]), l3 = SPLAT(Lk[top - 3]);
+                for (int v = 0; v < V; ++v) {
+                    const v4d z = LOAD(y + k * W + 4 * v);
+                    acc[0][v] += l0 * z;
+                    acc[1][v] += l1 * z;
+                    acc[2][v] += l2 * z;
+                    acc[3][v] += l3 * z;
+                }
+            }
+        } else {
+            for (idx k = top + 1; k <= shared_end; ++k)
+                for (int r = 0; r < R; ++r) {
+                    const v4d l = SPLAT(L.at(k, top - r));
+                    for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
+                }
+        }
+        for (idx k = std::max(shared_end, top) + 1; k <= end; ++k)
+            for (int r = 0; r < R; ++r)
+                if (k <= top - r + b - 1) {
+                    const v4d l = SPLAT(L.at(k, top - r));
+                    for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
+                }
+        for (int r = 0; r < R; ++r) {
+            const idx c = top - r;
+            for (idx k = std::min(top, c + b - 1); k > c; --k) {
+                const v4d l = SPLAT(L.at(k, c));
+                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
+            }
+            const v4d d = SPLAT(L.at(c, c));
+            for (int v = 0; v < V; ++v) STORE(y + c * W + 4 * v, (LOAD(y + c * W + 4 * v) - acc[r][v]) / d);
+        }
+    }
+}
+
 ZEFT_BAND_CLONES void backward_dispatch(const Rows& L, double* y, int w) {
     switch (w) {
-        case 4: return backward_rows<1>(L, y);
-        case 8: return backward_rows<2>(L, y);
-        case 12: return backward_rows<3>(L, y);
-        default: return backward_rows<4>(L, y);
+        case 4: return backward_columns<1>(L, y);
+        case 8: return backward_columns<2>(L, y);
+        case 12: return backward_columns<3>(L, y);
+        default: return backward_columns<4>(L, y);
     }
 }
 
@@ -290,7 +279,7 @@ void blocks(const Rows& L, idx c0, idx c1, Block&& block) {
 
 }  // namespace
 
-Skyline::Skyline(const double* a, const int* lv, idx n, idx ibd) : off(n), first(n) {
+Skyline::Skyline(const double* a, const int* lv, idx n, idx ibd_) : off(n), first(n), ibd(ibd_) {
     for (idx i = 0; i < n; ++i) {
         off[i] = lv[i];
         idx m = std::max<idx>(0, i - ibd + 1);

@@ -20,12 +20,13 @@ namespace zeft::banded {
 
 using idx = std::ptrdiff_t;
 
-/// Lower triangle of order n: entry (i, m), first[i] <= m <= i, at val[off[i] + m].
+/// Lower triangle of order n: entry (i, m), first[i] <= m <= i, at val[off[i] + m]. Every
+/// row is stored from column max(0, i - ibd + 1) on (zeros before first[i]).
 struct Rows {
     const double* val;
     const idx* off;
     const idx* first;
-    idx n;
+    idx n, ibd;
 
     double at(idx i, idx m) const { return val[off[i] + m]; }
 };
@@ -35,10 +36,11 @@ struct Rows {
 /// whose value is nonzero (i when the row holds only its diagonal).
 struct Skyline {
     std::vector<idx> off, first;
+    idx ibd = 1;  ///< half-bandwidth of the storage
 
     Skyline() = default;
     Skyline(const double* a, const int* lv, idx n, idx ibd);
-    Rows rows(const double* a) const { return {a, off.data(), first.data(), static_cast<idx>(off.size())}; }
+    Rows rows(const double* a) const { return {a, off.data(), first.data(), static_cast<idx>(off.size()), ibd}; }
     /// Largest row length i - first[i] + 1.
     idx width() const;
 };

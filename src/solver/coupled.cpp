@@ -88,10 +88,12 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
             if (const double v = a21_[j * lda21_ + r]; v != 0.0) at(posw_[j], posu[r]) = v;
     ksky_.off.assign(lvk_.begin(), lvk_.end());
     ksky_.first = first;
+    ksky_.ibd = ibdk_;
 
     // A22 is factorised in place by the caller; keep its pointers for the rows of L22.
     l22_.off = a22sky.off;
     l22_.first = a22sky.first;
+    l22_.ibd = a22sky.ibd;
 }
 
 void CoupledMatrix::use_factor_of_a22() {
