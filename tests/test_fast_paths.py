@@ -1,0 +1,154 @@
+"""The fast paths of the eigen solution against the straightforward ones: the buckling iteration
+on the coupled band system (A11, A21, A22 never condensed) against the dense condensation, the
+profile path of simvit (leading zeros of every row dropped) against the same matrix in full
+storage, bit-identical repetition, and the fallback of an indefinite condensed matrix."""
+import numpy as np
+import pytest
+
+import test_buckling
+from test_buckling import Panel, call_incs2, call_incs3, dense, read
+from test_input_check import Hidden
+
+_zeft = pytest.importorskip("_zeft")
+u = _zeft.zeftutils
+
+
+@pytest.fixture
+def folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    yield tmp_path
+    for unit in (8, 9, 25, 26):
+        _zeft._close_unit(unit)
+    _zeft.man.x2pri = 0
+
+
+class ShearHidden(Hidden):
+    """The records of Hidden, with a transverse shear stiffness in every stiffness data set
+    whenever a panel clears the further stiffness data (so that BETA and GAMMA are stiff)."""
+
+    class _Sets:
+        def __init__(self, view):
+            self.view = view
+
+        def __setitem__(self, key, value):
+            self.view[key] = value
+            self.view[18:21, :] = np.array([2.2e4, 0.0, 2.2e4], np.float32)[:, None]
+
+    @property
+    def matsw(self):
+        return self._Sets(self._matsw)
+
+    @matsw.setter
+    def matsw(self, view):
+        self._matsw = view
+
+
+def solve(pn, n, dense_path):
+    """incs2 and incs3 on the panel's records; the dense condensation is chosen by listing the
+    in-plane vectors. Returns eigenvalues, W vectors, the statistics lines and whether A11 was
+    left as assembled (the coupled path does not condense it)."""
+    _zeft.man.x2pri = 1 if dense_path else 0
+    _zeft._close_unit(9)
+    assert call_incs2(n) == 0
+    A11 = dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix)
+    ier, _ = call_incs3(n)
+    assert ier == 0
+    k = int(_zeft.man.neigrq)
+    text = read("fort.9")
+    stats = [line for line in text if "IP=" in line or "EPSILN" in line]
+    untouched = np.array_equal(dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix), A11)
+    return pn.res.elam[:k].copy(), pn.res.x[:pn.ix, :k].copy(), stats, untouched
+
+
+@pytest.mark.parametrize("n, mx, my, ku, radii, stringers, frames", [
+    (31, 5, 4, (1, 2, 3), (1e29, 1e29, 1e29), [], []),
+    (31, 7, 9, (1, 2, 3), (1e29, 600.0, 1e29), [3, 6], [4]),       # curved, stringers and a frame
+    (19, 12, 6, (1, 2, 3), (900.0, 1e29, 1e29), [3], [5, 9]),      # more x-lines than y-lines
+    (21, 11, 13, (1, 2, 3), (1e29, 800.0, 1e29), [4, 8], [6]),     # medium grid
+    (25, 6, 5, (1, 2, 3, 4, 5), (1e29, 700.0, 1e29), [3], []),     # rotations BETA, GAMMA too
+])
+def test_coupled_path_equals_dense_condensation(folder, monkeypatch, n, mx, my, ku, radii, stringers, frames):
+    monkeypatch.setattr(test_buckling, "Hidden", ShearHidden)
+    pn = Panel(n=n, mx=mx, my=my, ku=ku, radii=radii, stringers=stringers, frames=frames,
+               steif=(2.0e6, 3.0e6, 4.0e8, 1.0e6), load=(1.0, 0.1, 0.2), fixed=(0.1, 0.0, 0.0),
+               buck=0, neigit=8, neigrq=5)
+    lam_fast, x_fast, stats_fast, untouched_fast = solve(pn, n, dense_path=False)
+    lam_ref, x_ref, stats_ref, untouched_ref = solve(pn, n, dense_path=True)
+    assert untouched_fast
+    assert untouched_ref == (not pn.res.a21[:pn.iy, :pn.ix].any())   # the dense path condenses A11
+    np.testing.assert_allclose(lam_fast, lam_ref, rtol=1e-10)
+    signs = np.sign(np.sum(x_fast * x_ref, axis=0))
+    np.testing.assert_allclose(x_fast * signs, x_ref, rtol=0, atol=1e-8 * np.abs(x_ref).max())
+    assert stats_fast == stats_ref
+
+
+def test_coupled_path_repeats_bit_for_bit(folder):
+    pn = Panel(n=31, mx=9, my=8, ku=(1, 2, 3), radii=(1e29, 500.0, 1e29), stringers=[4], frames=[5],
+               steif=(2.0e6, 3.0e6, 4.0e8, 1.0e6), buck=0, neigit=10, neigrq=6)
+    first = solve(pn, 31, dense_path=False)
+    second = solve(pn, 31, dense_path=False)
+    assert first[0].tobytes() == second[0].tobytes()
+    assert first[1].tobytes() == second[1].tobytes()
+
+
+def test_indefinite_condensed_matrix_reports_as_the_dense_path(folder, capfd):
+    """A fixed compression beyond buckling: the coupled system is not positive definite, and the
+    analysis reports the row of the condensed matrix at which its factorisation fails."""
+    outputs = []
+    for dense_path in (False, True):
+        pn = Panel(ku=(1, 2, 3), fixed=(400.0, 0.0, 0.0), buck=0, neigit=5, neigrq=2)
+        _zeft.man.x2pri = 1 if dense_path else 0
+        assert call_incs2() == 0
+        capfd.readouterr()
+        assert call_incs3()[0] == 2
+        outputs.append(capfd.readouterr().out.splitlines())
+    assert outputs[0] == outputs[1]
+    assert outputs[0][0].startswith(" SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=")
+
+
+def band_problem(n, ibd, seed):
+    rng = np.random.default_rng(seed)
+    A = np.zeros((n, n))
+    for d in range(1, ibd):
+        v = rng.uniform(-1.0, 1.0, n - d) / (d + 1)
+        A += np.diag(v, -d) + np.diag(v, d)
+    A += np.diag(np.abs(A).sum(axis=1) + rng.uniform(0.5, 1.5, n))
+    B = np.diag(rng.uniform(0.5, 2.0, n)) + np.diag(np.full(n - 1, 0.1), 1) + np.diag(np.full(n - 1, 0.1), -1)
+    return A, B
+
+
+def pack(A, ibd):
+    return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
+
+
+def pointers(n, ibd):
+    lv, ier = np.zeros(n, np.int32), np.zeros(1, np.int32)
+    u.mklvbd(lv, n, ibd, ier)
+    return lv
+
+
+def run_simvit(A, B, ibda, ibdb, neigit, neigrq):
+    n = len(A)
+    elam, x, ier = np.zeros(neigit), np.zeros((n, neigit), order="F"), np.zeros(1, np.int32)
+    jac, ip = np.zeros(1, np.int32), np.zeros(1, np.int32)
+    u.simvit(neigrq, pack(A, ibda), pack(B, ibdb), ibda, ibdb, pointers(n, ibda), pointers(n, ibdb), 1e-8, elam, x,
+             jac, ip, pointers(neigit, neigit), ier)
+    assert ier[0] == 0
+    return elam[:neigrq], x[:, :neigrq], (int(jac[0]), int(ip[0]))
+
+
+@pytest.mark.parametrize("n, ibd, neigit, neigrq", [(7, 2, 3, 2), (120, 9, 8, 5), (400, 33, 12, 10)])
+def test_profile_path_is_the_same_in_full_and_band_storage(n, ibd, neigit, neigrq):
+    """A banded A handed over as a full triangle gives the eigenpairs of its band storage bit for
+    bit, and both agree with SciPy."""
+    import scipy.linalg
+    A, B = band_problem(n, ibd, n)
+    full = run_simvit(A, B, n, 2, neigit, neigrq)
+    band = run_simvit(A, B, ibd, 2, neigit, neigrq)
+    assert full[0].tobytes() == band[0].tobytes() and full[1].tobytes() == band[1].tobytes()
+    assert full[2] == band[2]
+    mu = scipy.linalg.eigh(B, A, eigvals_only=True)
+    lam = np.sort(1.0 / mu[np.argsort(-np.abs(mu))[:neigrq]])
+    np.testing.assert_allclose(np.sort(full[0]), lam, rtol=1e-3)   # within the iteration's tolerance
