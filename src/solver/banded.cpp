@@ -193,26 +193,34 @@ ZEFT_BAND_CLONES void forward_dispatch(const Rows& L, idx from, double* y, int w
     }
 }
 
-/// Back substitution by columns: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) / L(c, c),
-/// four columns at a time from the last one upwards. The rows below the four columns are
-/// shared (four consecutive values of each row against its solved z(k)), then the triangle of
-/// the four columns follows. Rows are read from their band start, so terms left of a row's
-/// first nonzero are exact zeros.
+/// Back substitution by the rows of L^T: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) /
+/// L(c, c), four columns at a time from the last one upwards. The rows k below all four
+/// columns are shared, then each column's further rows, then the triangle of the four.
 template <int V>
-ZEFT_INLINE void backward_columns(const Rows& L, double* y) {
+ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
     constexpr int W = 4 * V;
-    const idx n = L.n, b = L.ibd;
+    const idx n = U.n;
+    auto column_sum = [&](idx c, idx k0, idx k1, v4d* acc) {
+        const double* Uc = U.val.data() + U.off[c];
+        for (idx k = k0; k <= k1; ++k) {
+            const v4d l = SPLAT(Uc[k]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + k * W + 4 * v);
+        }
+    };
     for (idx top = n - 1; top >= 0; top -= 4) {
         const int R = static_cast<int>(std::min<idx>(4, top + 1));
         v4d acc[4][V];
         for (int r = 0; r < 4; ++r)
             for (int v = 0; v < V; ++v) acc[r][v] = v4d{};
-        const idx low = top - R + 1;
-        const idx shared_end = std::min(n - 1, low + b - 1), end = std::min(n - 1, top + b - 1);
+        idx shared = n - 1;
+        for (int r = 0; r < R; ++r) shared = std::min(shared, U.last[top - r]);
         if (R == 4) {
-            for (idx k = top + 1; k <= shared_end; ++k) {
-                const double* Lk = L.val + L.off[k];
-                const v4d l0 = SPLAT(Lk[top]), l1 = SPLAT(Lk[top - 1]), l2 = SPLAT(Lk[top - 2]), l3 = SPLAT(Lk[top - 3]);
+            const double* U0 = U.val.data() + U.off[top];
+            const double* U1 = U.val.data() + U.off[top - 1];
+            const double* U2 = U.val.data() + U.off[top - 2];
+            const double* U3 = U.val.data() + U.off[top - 3];
+            for (idx k = top + 1; k <= shared; ++k) {
+                const v4d l0 = SPLAT(U0[k]), l1 = SPLAT(U1[k]), l2 = SPLAT(U2[k]), l3 = SPLAT(U3[k]);
                 for (int v = 0; v < V; ++v) {
                     const v4d z = LOAD(y + k * W + 4 * v);
                     acc[0][v] += l0 * z;
@@ -222,31 +230,19 @@ ZEFT_INLINE void backward_columns(const Rows& L, double* y) {
                 }
             }
         } else {
-            for (idx k = top + 1; k <= shared_end; ++k)
-                for (int r = 0; r < R; ++r) {
-                    const v4d l = SPLAT(L.at(k, top - r));
-                    for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
-                }
+            for (int r = 0; r < R; ++r) column_sum(top - r, top + 1, shared, acc[r]);
         }
-        for (idx k = std::max(shared_end, top) + 1; k <= end; ++k)
-            for (int r = 0; r < R; ++r)
-                if (k <= top - r + b - 1) {
-                    const v4d l = SPLAT(L.at(k, top - r));
-                    for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
-                }
+        for (int r = 0; r < R; ++r) column_sum(top - r, std::max(shared, top) + 1, U.last[top - r], acc[r]);
         for (int r = 0; r < R; ++r) {
             const idx c = top - r;
-            for (idx k = std::min(top, c + b - 1); k > c; --k) {
-                const v4d l = SPLAT(L.at(k, c));
-                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(y + k * W + 4 * v);
-            }
-            const v4d d = SPLAT(L.at(c, c));
+            column_sum(c, c + 1, std::min(top, U.last[c]), acc[r]);
+            const v4d d = SPLAT(U.at(c, c));
             for (int v = 0; v < V; ++v) STORE(y + c * W + 4 * v, (LOAD(y + c * W + 4 * v) - acc[r][v]) / d);
         }
     }
 }
 
-ZEFT_BAND_CLONES void backward_dispatch(const Rows& L, double* y, int w) {
+ZEFT_BAND_CLONES void backward_dispatch(const Columns& L, double* y, int w) {
     switch (w) {
         case 4: return backward_columns<1>(L, y);
         case 8: return backward_columns<2>(L, y);
@@ -298,7 +294,23 @@ int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : cols <= 12 ? 12 : 1
 
 void forward(const Rows& L, idx from, double* y, int w) { forward_dispatch(L, from, y, w); }
 
-void backward(const Rows& L, double* y, int w) { backward_dispatch(L, y, w); }
+void backward(const Columns& L, double* y, int w) { backward_dispatch(L, y, w); }
+
+Columns::Columns(const Rows& L) : off(L.n), last(L.n), n(L.n) {
+    for (idx c = 0; c < n; ++c) last[c] = c;
+    for (idx k = 0; k < n; ++k)
+        for (idx m = L.first[k]; m < k; ++m) last[m] = k;
+    idx size = 0;
+    for (idx c = 0; c < n; ++c) {
+        off[c] = size - c;
+        size += last[c] - c + 1;
+    }
+    val.assign(static_cast<std::size_t>(size), 0.0);
+    for (idx k = 0; k < n; ++k) {
+        const double* Lk = L.val + L.off[k];
+        for (idx m = L.first[k]; m <= k; ++m) val[off[m] + k] = Lk[m];
+    }
+}
 
 void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t) {
     for (idx i = 0; i < n; ++i) {
@@ -315,13 +327,13 @@ void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0
     }
 }
 
-void solve(const Rows& L, double* x, idx ldx, idx c0, idx c1) {
+void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1) {
     blocks(L, c0, c1, [&](idx c, idx cols) {
         const int w = lanes(cols);
         std::vector<double> t(static_cast<std::size_t>(L.n * w));
         gather(x, ldx, L.n, c, static_cast<int>(cols), w, t.data());
         forward(L, 0, t.data(), w);
-        backward(L, t.data(), w);
+        backward(Lc, t.data(), w);
         scatter(t.data(), L.n, static_cast<int>(cols), w, x, ldx, c);
     });
 }
@@ -337,16 +349,6 @@ void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c
         multiply(A, t.data(), u.data(), w);
         scatter(u.data(), A.n, static_cast<int>(cols), w, y, ldy, c);
     }
-}
-
-void solve_forward(const Rows& L, double* x, idx ldx, idx c0, idx c1) {
-    blocks(L, c0, c1, [&](idx c, idx cols) {
-        const int w = lanes(cols);
-        std::vector<double> t(static_cast<std::size_t>(L.n * w));
-        gather(x, ldx, L.n, c, static_cast<int>(cols), w, t.data());
-        forward(L, 0, t.data(), w);
-        scatter(t.data(), L.n, static_cast<int>(cols), w, x, ldx, c);
-    });
 }
 
 void multiply(const Rows& A, const double* x, double* y) {

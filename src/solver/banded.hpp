@@ -45,19 +45,30 @@ struct Skyline {
     idx width() const;
 };
 
+/// The columns of a lower triangle L stored contiguously (the rows of L^T): column c holds
+/// rows c .. last[c] at val[off[c] + k]; last[c] is the last row whose stored part reaches c.
+struct Columns {
+    std::vector<double> val;
+    std::vector<idx> off, last;
+    idx n = 0;
+
+    Columns() = default;
+    /// The columns of L, from the diagonal to the last row that reaches each column.
+    explicit Columns(const Rows& L);
+    double at(idx c, idx k) const { return val[off[c] + k]; }
+};
+
 /// Forward substitution L Y = Y for the row-major block y (n x w): rows from .. n-1 are
 /// solved; rows of y before `from` are taken as zero and neither read nor written.
 void forward(const Rows& L, idx from, double* y, int w);
 
-/// Back substitution L^T Y = Y for the row-major block y (n x w).
-void backward(const Rows& L, double* y, int w);
+/// Back substitution L^T Y = Y for the row-major block y (n x w), L given by its columns.
+void backward(const Columns& L, double* y, int w);
 
 /// X <- (L L^T)^-1 X for the columns c0 .. c1-1 of x (n rows, leading dimension ldx, column
-/// major), in blocks of up to 16 columns spread over up to two threads.
-void solve(const Rows& L, double* x, idx ldx, idx c0, idx c1);
-
-/// X <- L^-1 X (forward substitution only) for the columns c0 .. c1-1 of x, as solve.
-void solve_forward(const Rows& L, double* x, idx ldx, idx c0, idx c1);
+/// major), L given by its rows and by its columns, in blocks of up to 16 columns spread over
+/// up to two threads.
+void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1);
 
 /// Y = A X for the symmetric A whose lower triangle is A and the row-major blocks x, y (n x w).
 /// y(q) is the stored part of row q times x, then the terms A(k, q) x(k) of the rows k > q in

@@ -102,6 +102,7 @@ void CoupledMatrix::use_factor_of_a22() {
     const idx ix = ix_, iy = iy_;
     diag_.assign(static_cast<std::size_t>(ix), 0.0);
     const banded::Rows L = l22_.rows(a22_);
+    l22c_ = banded::Columns(L);
     const idx nblocks = (ix + diagonal_block - 1) / diagonal_block;
     const idx half = (nblocks + 1) / 2;
     double work = 0.0;
@@ -135,6 +136,7 @@ int CoupledMatrix::factorise() {
         int e = 0;
         chodec(k_.data(), nk_, ibdk_, lvk_.data(), e);
         factored_ = e;
+        if (e == 0) kc_ = banded::Columns(ksky_.rows(k_.data()));
     }
     return factored_;
 }
@@ -154,7 +156,7 @@ void CoupledMatrix::solve(double* x, idx c0, idx c1) {
                 for (idx j = 0; j < ix_; ++j) t[posw_[j] * w + q] = xc[j];
             }
             banded::forward(L, 0, t.data(), w);
-            banded::backward(L, t.data(), w);
+            banded::backward(kc_, t.data(), w);
             for (int q = 0; q < n; ++q) {
                 double* xc = x + (c + q) * ix_;
                 for (idx j = 0; j < ix_; ++j) xc[j] = t[posw_[j] * w + q];
@@ -190,10 +192,9 @@ void CoupledMatrix::couple(const double* x, idx c0, idx c1, double* g) {
 }
 
 void CoupledMatrix::couple_back(const double* g, double* y) {
-    const banded::Rows L = l22_.rows(a22_);
     std::vector<double> t(static_cast<std::size_t>(iy_ * 4));
     banded::gather(g, iy_, iy_, 0, 1, 4, t.data());
-    banded::backward(L, t.data(), 4);
+    banded::backward(l22c_, t.data(), 4);
     for (idx j = 0; j < ix_; ++j) {
         const double* col = a21_ + j * lda21_;
         double s = 0.0;

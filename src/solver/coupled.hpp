@@ -70,6 +70,7 @@ private:
     std::vector<int> lvk_;
     std::vector<double> k_;
     banded::Skyline ksky_;
+    banded::Columns kc_, l22c_;  ///< the factors of K and A22 by columns
     std::vector<double> diag_;
 };
 

@@ -133,10 +133,11 @@ int ProfileMatrix::factorise() {
     l_ = a_;
     int e = 0;
     chodec(l_.data(), n_, ibd_, lv_.data(), e);
+    if (e == 0) lc_ = banded::Columns(sky_.rows(l_.data()));
     return e;
 }
 
-void ProfileMatrix::solve(double* x, idx c0, idx c1) { banded::solve(sky_.rows(l_.data()), x, n_, c0, c1); }
+void ProfileMatrix::solve(double* x, idx c0, idx c1) { banded::solve(sky_.rows(l_.data()), lc_, x, n_, c0, c1); }
 
 void ProfileMatrix::multiply0(double* x, double* y) { banded::multiply(sky_.rows(a_.data()), x, y); }
 

@@ -57,6 +57,7 @@ private:
     std::vector<double> a_, l_;  ///< A and its factor, band ibd_ (profile storage through lv_)
     std::vector<int> lv_;
     banded::Skyline sky_;
+    banded::Columns lc_;  ///< the factor by columns
 };
 
 /// The iteration of simvit (its Algorithms, steps 1 - 18) on A; arguments and results as simvit.
