@@ -122,10 +122,11 @@ def test_file_names_keep_the_blanks_of_the_project_name(folder, capfd):
 
 def test_a_listing_that_cannot_be_opened_ends_the_run_quietly(folder, capfd):
     prepare(31)
-    _zeft.prtnds31.zeftmain(**arguments(31, proj="no/dir/"))
+    (folder / "NODIR   .out").mkdir()             # a folder where the listing should be
+    _zeft.prtnds31.zeftmain(**arguments(31, proj="NODIR"))
     out = capfd.readouterr().out.splitlines()
     assert STOP in out and STARTED not in out and FINISHED not in out
-    assert any("no/dir/ .out" in line for line in out)
+    assert any("NODIR   .out" in line for line in out)
 
 
 def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(folder, capfd):

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <utility>
 
 #include "binding/signatures.hpp"
+#include "control/driver.hpp"
 #include "control/front_end.hpp"
 #include "state/records.hpp"
 
@@ -116,11 +118,25 @@ std::string check_tczinc(const CallView& c) {
     return "";
 }
 
+/// The project name (text argument `arg`, 8 characters) must name files in the working folder.
+inline std::string check_project_name(const CallView& c, const char* arg) {
+    const std::string_view fault = project_name_fault({static_cast<const char*>(c[arg].data), 8});
+    if (fault.empty()) return "";
+    std::string why(fault);
+    std::transform(why.begin(), why.end(), why.begin(), [](unsigned char ch) { return std::tolower(ch); });
+    return std::string("the project name ") + arg + " must name a file in the working folder, " + why;
+}
+
+/// zeftmain: the output files are named after the project.
+template <class P>
+std::string check_zeftmain(const CallView& c) { return check_project_name(c, "proj"); }
+
 /// callzeft: inputs that would divide by zero, overflow the grid or feed non-finite numbers
 /// into the layout are refused before anything is cleared or written.
 template <class P>
 std::string check_callzeft(const CallView& c) {
     using std::to_string;
+    if (std::string r = check_project_name(c, "filenamep"); !r.empty()) return r;
     const auto real = [&c](const char* n) { return *static_cast<const float*>(c[n].data); };
     const auto reals = [&c](const char* n) { return static_cast<const float*>(c[n].data); };
     constexpr int nr = P::p_rtnds - 1;
@@ -134,11 +150,16 @@ std::string check_callzeft(const CallView& c) {
         if (!(std::isfinite(real(n)) && real(n) > 0.0f))
             return std::string(n) + " = " + to_string(real(n)) + " must be a positive finite length";
     for (const char* n : {"loadvxp", "loadvyp", "loadvxyp", "fnxp", "fnxyp", "fnyp"})
-        if (!std::isfinite(real(n))) return std::string(n) + " is not a finite load";
+        if (!std::isfinite(real(n))) return std::string(n) + " = " + to_string(real(n)) + " is not a finite load";
+    for (const char* n : {"rxp", "ryp", "rxyp"})
+        if (std::isnan(real(n))) return std::string(n) + " is not a number: a radius of curvature (1.0E29 or more is flat)";
+    for (const char* n : {"alfaxp", "alfayp", "chordwdth", "sfootwdth", "alpha", "height"})
+        if (!std::isfinite(real(n))) return std::string(n) + " = " + to_string(real(n)) + " is not a finite number";
     for (const auto& [n, count] : {std::pair<const char*, int>{"matabdf", 36}, {"steifxf", 4}, {"steifyf", 4}})
         for (int i = 0; i < count; ++i)
             if (!std::isfinite(reals(n)[i]))
-                return std::string(n) + " holds a stiffness that is not finite (entry " + to_string(i + 1) + ")";
+                return std::string(n) + " holds a stiffness that is not finite (entry " + to_string(i + 1) + " = " +
+                       to_string(reals(n)[i]) + ")";
 
     // Lengths in x.
     const long long anzelzwframes = c.ival("anzelzwframes");

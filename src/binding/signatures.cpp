@@ -127,7 +127,8 @@ GroupSpec analysis_module() {
                   in('f', "rxp"), in('f', "ryp"), in('f', "rxyp"), arr('i', "istxp", "(" + S + ")"),
                   arr('i', "istyp", "(" + S + ")"), arr('i', "elmstfp", "(" + R1 + ")"),
                   arr('f', "steifxp", "(4," + S + ")"), arr('f', "steifyp", "(4," + S + ")"),
-                  in('f', "alfaxp"), in('f', "alfayp")}});
+                  in('f', "alfaxp"), in('f', "alfayp")},
+                 check_zeftmain<P>});
     r.push_back({"initlz", {}});
     r.push_back({"a11xst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
     r.push_back({"a11yst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});

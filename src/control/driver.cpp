@@ -87,7 +87,8 @@ void run_steps(const std::string& name) {
             pltmsh<P>();
             cntour<P>();
             modes<P>(ier2);
-            io::close(modes_unit);
+            // A file that lost records is reported like a failure of the mode shapes.
+            if (!io::close(modes_unit) && ier2 == 0) ier2 = 1;
         } else {
             ier2 = 1;  // the open has said why on standard output
         }
@@ -99,11 +100,23 @@ void run_steps(const std::string& name) {
             return;
         }
     }
-    io::close(listing_unit);
+    if (!io::close(listing_unit)) {
+        // The records that could not be written leave a listing that must not pass for complete.
+        io::write_record(io::stdout_unit, "    MAIN PROGRAM:   EXECUTION STOPPED.");
+        io::write_record(io::stdout_unit,
+                         fmt::X(16) + "ANALYSIS LISTING " + name + ".out IS INCOMPLETE: RECORDS COULD NOT BE WRITTEN");
+        return;
+    }
     io::write_list(io::stdout_unit, "Buckling/Vibration analysis finished");
 }
 
 }  // namespace
+
+std::string_view project_name_fault(std::string_view proj) {
+    if (proj.find('/') != std::string_view::npos) return "IT CONTAINS A SLASH";
+    if (proj.find('\0') != std::string_view::npos) return "IT CONTAINS A NUL CHARACTER";
+    return {};
+}
 
 template <class P>
 void initlz() {
@@ -171,7 +184,12 @@ void zeftmain(const char* proj, const char* titp, int& buckp, int& itabp, int& n
     datran.nread = input_unit;
     datran.nwrite = listing_unit;
     const std::string name(proj, 8);
-    if (io::open(listing_unit, name + ".out")) {
+    if (const std::string_view fault = project_name_fault(name); !fault.empty()) {
+        // Output files stay in the working folder: a name that reaches elsewhere is refused.
+        io::write_record(io::stdout_unit, "    MAIN PROGRAM:   EXECUTION STOPPED.");
+        io::write_record(io::stdout_unit,
+                         fmt::X(16) + "PROJECT NAME CANNOT NAME A FILE IN THE WORKING FOLDER: " + std::string(fault));
+    } else if (io::open(listing_unit, name + ".out")) {
         run_steps<P>(name);
     } else {
         // Nothing can be listed: say so on standard output and end the run.

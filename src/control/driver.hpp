@@ -1,7 +1,13 @@
 // The analysis driver: one buckling run from the host's control values to the closed listing.
 #pragma once
 
+#include <string_view>
+
 namespace zeft {
+
+/// The project name names files in the working folder only: it must not hold a path
+/// separator "/" or a NUL character. Empty when the name is usable, else the reason.
+std::string_view project_name_fault(std::string_view proj);
 
 /// Runs one analysis: resets and fills the shared records from the arguments, opens the
 /// listing "<proj>.out" on unit 9, checks the analysis type, hands over to buvi and writes

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/registry.hpp"
@@ -175,6 +176,15 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
             finite(f, "SKIN STIFFNESS", "MATABD", skstf.matabd, 18, 18, k, k);
             finite(f, "SKIN STIFFNESS", "MATSW", skstf.matsw, 21, 21, k, k);
         }
+
+    // Radii of curvature: any magnitude (1.0E29 and beyond, infinity included, is flat), but a
+    // number. Angles of obliqueness must be finite.
+    for (const auto& [name, r] : {std::pair<const char*, float>{"RX", f07inb.rx}, {"RY", f07inb.ry},
+                                  {"RXY", f07inb.rxy}})
+        if (std::isnan(r)) f.add(" RADIUS OF CURVATURE " + std::string(name) + " =" + value15(r) + " IS NOT A NUMBER");
+    for (const auto& [name, v] : {std::pair<const char*, float>{"ALFAX", f07ang.alfax}, {"ALFAY", f07ang.alfay}})
+        if (!std::isfinite(v))
+            f.add(" ANGLE OF OBLIQUENESS " + std::string(name) + " =" + value15(v) + " IS NOT A FINITE NUMBER");
 
     // Membrane forces of the nodes of the grid.
     finite(f, "PRESCRIBED MEMBRANE FORCE", "PFEST", cpfest<P>().pfest, P::p_nodes, mx * my, 1, 3);

@@ -26,6 +26,7 @@ struct Unit {
     std::string name;
     bool writable = true;
     bool warned = false;  ///< a write failure has been reported
+    bool lost = false;    ///< a record could not be written
     enum class Last { position, read, write } last = Last::position;
 };
 
@@ -98,6 +99,7 @@ Unit* unit_for(int n, bool reading) {
 /// position when the previous operation was not a write.
 bool begin_write(Unit& u) {
     if (!u.writable) {
+        u.lost = true;
         if (!u.warned) say("FILE \"" + u.name + "\" IS READ-ONLY; RECORDS ARE NOT WRITTEN");
         u.warned = true;
         return false;
@@ -105,7 +107,9 @@ bool begin_write(Unit& u) {
     if (u.last != Unit::Last::write) {
         std::fseek(u.fp, 0, SEEK_CUR);
         const off_t here = ::ftello(u.fp);
-        if (here >= 0 && ::ftruncate(::fileno(u.fp), here) != 0 && !u.warned) {
+        struct stat st;
+        const bool regular = ::fstat(::fileno(u.fp), &st) == 0 && S_ISREG(st.st_mode);
+        if (regular && here >= 0 && ::ftruncate(::fileno(u.fp), here) != 0 && !u.warned) {
             say("FILE \"" + u.name + "\": CANNOT TRUNCATE (" + std::strerror(errno) + ")");
             u.warned = true;
         }
@@ -115,7 +119,9 @@ bool begin_write(Unit& u) {
 }
 
 void end_write(Unit& u) {
-    if (std::ferror(u.fp) && !u.warned) {
+    if (!std::ferror(u.fp)) return;
+    u.lost = true;
+    if (!u.warned) {
         say("FILE \"" + u.name + "\": WRITE ERROR (" + std::strerror(errno) + ")");
         u.warned = true;
     }
@@ -143,16 +149,20 @@ bool open(int n, const std::string& name, OpenStatus status, bool formatted) {
     return u.fp != nullptr;
 }
 
-void close(int n, bool remove) {
+bool close(int n, bool remove) {
     auto& table = units();
     auto it = table.find(n);
-    if (it == table.end()) return;
+    if (it == table.end()) return true;
     Unit u = std::move(it->second);
     table.erase(it);
-    if (!u.fp) return;
-    if (std::fclose(u.fp) != 0 && !u.warned)
-        say("FILE \"" + u.name + "\": ERROR ON CLOSE (" + std::strerror(errno) + ")");
+    if (!u.fp) return false;
+    bool ok = !u.lost && !std::ferror(u.fp);
+    if (std::fclose(u.fp) != 0) {
+        if (!u.warned) say("FILE \"" + u.name + "\": ERROR ON CLOSE (" + std::strerror(errno) + ")");
+        ok = false;
+    }
     if (remove) std::remove(u.name.c_str());
+    return ok;
 }
 
 bool is_open(int n) {

@@ -27,8 +27,9 @@ bool open(int n, const std::string& name, OpenStatus status = OpenStatus::replac
           bool formatted = true);
 
 /// Closes unit n; with remove = true the file is deleted. Closing an unconnected unit is a
-/// no-op.
-void close(int n, bool remove = false);
+/// no-op. Returns false when the unit lost records: an open that failed, a write that failed
+/// (a full disk, a file size limit) or a close that could not write out its buffer.
+bool close(int n, bool remove = false);
 
 /// True when unit n is connected.
 bool is_open(int n);
