@@ -60,7 +60,7 @@ private:
     banded::Columns lc_;  ///< the factor by columns
 };
 
-/// The iteration of simvit (its Algorithms, steps 1 - 18) on A; arguments and results as simvit.
+/// The simultaneous inverse iteration of simvit on A; arguments and results as simvit.
 /// B in profile storage (half-bandwidth ibdb, pointers lvbndb). Gram-Schmidt takes the A-norm
 /// of each orthogonalised vector as x^T A0 x - |G x|^2, with G x carried along linearly.
 void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb, int* lvbndb, double& eps,
