@@ -63,8 +63,10 @@ def run_batch(seed, folder):
     else:
         how = f"the worker ended with status {proc.returncode}"
     stderr = proc.stderr.decode(errors="replace")
+    report = stderr.find("ERROR: ")  # a sanitizer report: its head names the fault and the place
+    excerpt = stderr[max(0, report - 200):report + 5000] if report >= 0 else stderr[-5000:]
     return {"seed": seed, "calls": 0, "crash": f"batch {seed}: {how}; last call:\n{last_call(log)}\n"
-                                               f"--- standard error (end) ---\n{stderr[-6000:]}"}
+                                               f"--- standard error ---\n{excerpt}"}
 
 
 def test_no_call_crashes_hangs_or_raises_an_unexpected_error(tmp_path):
