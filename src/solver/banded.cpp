@@ -22,37 +22,45 @@ namespace {
 #endif
 #define ZEFT_INLINE inline __attribute__((always_inline))
 
-/// Four lanes (one AVX register, two SSE2 registers); loads and stores need no alignment.
+/// Four and eight lanes (one AVX or AVX-512 register, or several narrower ones); the unaligned
+/// forms serve loads and stores.
 typedef double v4d __attribute__((vector_size(4 * sizeof(double))));
+typedef double v8d __attribute__((vector_size(8 * sizeof(double))));
 typedef double v4u __attribute__((vector_size(4 * sizeof(double)), aligned(sizeof(double)), may_alias));
+typedef double v8u __attribute__((vector_size(8 * sizeof(double)), aligned(sizeof(double)), may_alias));
 
-#define LOAD(p) (*reinterpret_cast<const v4u*>(p))
-#define STORE(p, v) (*reinterpret_cast<v4u*>(p) = (v))
-#define SPLAT(x) (v4d{} + (x))
+/// The unaligned type of a lane vector.
+template <class Vd> struct Unaligned;
+template <> struct Unaligned<v4d> { using type = v4u; };
+template <> struct Unaligned<v8d> { using type = v8u; };
+
+#define LOAD(p) (*reinterpret_cast<const typename Unaligned<Vd>::type*>(p))
+#define STORE(p, v) (*reinterpret_cast<typename Unaligned<Vd>::type*>(p) = (v))
+#define SPLAT(x) (Vd{} + (x))
 
 /// Rows below which a second thread does not pay for its start (row length times lanes).
 constexpr double thread_work = 2.0e6;
 
-template <int V>
+template <class Vd, int V>
 ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
-    constexpr int W = 4 * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
     const idx n = L.n;
-    auto row_sum = [&](idx i, idx m0, idx m1, v4d* acc) {
+    auto row_sum = [&](idx i, idx m0, idx m1, Vd* acc) {
         const double* Li = L.val + L.off[i];
         for (idx m = m0; m < m1; ++m) {
-            const v4d l = SPLAT(Li[m]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + m * W + 4 * v);
+            const Vd l = SPLAT(Li[m]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + m * W + N * v);
         }
     };
-    auto finish = [&](idx i, v4d* acc) {
-        const v4d d = SPLAT(L.at(i, i));
-        for (int v = 0; v < V; ++v) STORE(y + i * W + 4 * v, (LOAD(y + i * W + 4 * v) - acc[v]) / d);
+    auto finish = [&](idx i, Vd* acc) {
+        const Vd d = SPLAT(L.at(i, i));
+        for (int v = 0; v < V; ++v) STORE(y + i * W + N * v, (LOAD(y + i * W + N * v) - acc[v]) / d);
     };
     idx i = from;
     for (; i + 4 <= n; i += 4) {
-        v4d acc[4][V];
+        Vd acc[4][V];
         for (int r = 0; r < 4; ++r)
-            for (int v = 0; v < V; ++v) acc[r][v] = v4d{};
+            for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
         idx s[4], common = from;
         for (int r = 0; r < 4; ++r) {
             s[r] = std::max(L.first[i + r], from);
@@ -66,9 +74,9 @@ ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
         const double* L2 = L.val + L.off[i + 2];
         const double* L3 = L.val + L.off[i + 3];
         for (idx m = common; m < i; ++m) {
-            v4d ym[V];
-            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + 4 * v);
-            const v4d l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
+            Vd ym[V];
+            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
+            const Vd l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
             for (int v = 0; v < V; ++v) {
                 acc[0][v] += l0 * ym[v];
                 acc[1][v] += l1 * ym[v];
@@ -83,32 +91,32 @@ ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
         }
     }
     for (; i < n; ++i) {
-        v4d acc[V];
-        for (int v = 0; v < V; ++v) acc[v] = v4d{};
+        Vd acc[V];
+        for (int v = 0; v < V; ++v) acc[v] = Vd{};
         row_sum(i, std::max(L.first[i], from), i, acc);
         finish(i, acc);
     }
 }
 
-template <int V>
+template <class Vd, int V>
 ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
-    constexpr int W = 4 * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
     // Row q: y(q) = its stored part times x, then y(m) += A(q, m) x(q) for its columns m < q.
     auto single = [&](idx q, idx m0) {
         const double* Aq = A.val + A.off[q];
-        v4d xq[V], acc[V];
+        Vd xq[V], acc[V];
         for (int v = 0; v < V; ++v) {
-            xq[v] = LOAD(x + q * W + 4 * v);
-            acc[v] = v4d{};
+            xq[v] = LOAD(x + q * W + N * v);
+            acc[v] = Vd{};
         }
         for (idx m = m0; m <= q; ++m) {
-            const v4d l = SPLAT(Aq[m]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(x + m * W + 4 * v);
+            const Vd l = SPLAT(Aq[m]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(x + m * W + N * v);
         }
-        for (int v = 0; v < V; ++v) STORE(y + q * W + 4 * v, LOAD(y + q * W + 4 * v) + acc[v]);
+        for (int v = 0; v < V; ++v) STORE(y + q * W + N * v, LOAD(y + q * W + N * v) + acc[v]);
         for (idx m = m0; m < q; ++m) {
-            const v4d l = SPLAT(Aq[m]);
-            for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xq[v]);
+            const Vd l = SPLAT(Aq[m]);
+            for (int v = 0; v < V; ++v) STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xq[v]);
         }
     };
     const idx n = A.n;
@@ -121,20 +129,20 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
             common = std::max(common, s[r]);
         }
         common = std::min(common, i);
-        v4d acc[4][V], xr[4][V];
+        Vd acc[4][V], xr[4][V];
         for (int r = 0; r < 4; ++r)
             for (int v = 0; v < V; ++v) {
-                acc[r][v] = v4d{};
-                xr[r][v] = LOAD(x + (i + r) * W + 4 * v);
+                acc[r][v] = Vd{};
+                xr[r][v] = LOAD(x + (i + r) * W + N * v);
             }
         // Columns before `common` that only some rows reach, each row in turn.
         for (idx m = std::min(s[0], std::min(s[1], std::min(s[2], s[3]))); m < common; ++m)
             for (int r = 0; r < 4; ++r)
                 if (m >= s[r]) {
-                    const v4d l = SPLAT(A.at(i + r, m));
+                    const Vd l = SPLAT(A.at(i + r, m));
                     for (int v = 0; v < V; ++v) {
-                        acc[r][v] += l * LOAD(x + m * W + 4 * v);
-                        STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xr[r][v]);
+                        acc[r][v] += l * LOAD(x + m * W + N * v);
+                        STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xr[r][v]);
                     }
                 }
         const double* A0 = A.val + A.off[i];
@@ -142,19 +150,19 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
         const double* A2 = A.val + A.off[i + 2];
         const double* A3 = A.val + A.off[i + 3];
         for (idx m = common; m < i; ++m) {
-            const v4d l0 = SPLAT(A0[m]), l1 = SPLAT(A1[m]), l2 = SPLAT(A2[m]), l3 = SPLAT(A3[m]);
+            const Vd l0 = SPLAT(A0[m]), l1 = SPLAT(A1[m]), l2 = SPLAT(A2[m]), l3 = SPLAT(A3[m]);
             for (int v = 0; v < V; ++v) {
-                const v4d xm = LOAD(x + m * W + 4 * v);
+                const Vd xm = LOAD(x + m * W + N * v);
                 acc[0][v] += l0 * xm;
                 acc[1][v] += l1 * xm;
                 acc[2][v] += l2 * xm;
                 acc[3][v] += l3 * xm;
-                v4d t = LOAD(y + m * W + 4 * v);
+                Vd t = LOAD(y + m * W + N * v);
                 t += l0 * xr[0][v];
                 t += l1 * xr[1][v];
                 t += l2 * xr[2][v];
                 t += l3 * xr[3][v];
-                STORE(y + m * W + 4 * v, t);
+                STORE(y + m * W + N * v, t);
             }
         }
         // The triangle of the four rows, row by row.
@@ -162,13 +170,13 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
             const idx q = i + r;
             const double* Aq = A.val + A.off[q];
             for (idx m = std::max(i, s[r]); m <= q; ++m) {
-                const v4d l = SPLAT(Aq[m]);
-                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(x + m * W + 4 * v);
+                const Vd l = SPLAT(Aq[m]);
+                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(x + m * W + N * v);
             }
-            for (int v = 0; v < V; ++v) STORE(y + q * W + 4 * v, LOAD(y + q * W + 4 * v) + acc[r][v]);
+            for (int v = 0; v < V; ++v) STORE(y + q * W + N * v, LOAD(y + q * W + N * v) + acc[r][v]);
             for (idx m = std::max(i, s[r]); m < q; ++m) {
-                const v4d l = SPLAT(Aq[m]);
-                for (int v = 0; v < V; ++v) STORE(y + m * W + 4 * v, LOAD(y + m * W + 4 * v) + l * xr[r][v]);
+                const Vd l = SPLAT(Aq[m]);
+                for (int v = 0; v < V; ++v) STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xr[r][v]);
             }
         }
     }
@@ -177,41 +185,41 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
 
 ZEFT_BAND_CLONES void multiply_dispatch(const Rows& A, const double* x, double* y, int w) {
     switch (w) {
-        case 4: return multiply_rows<1>(A, x, y);
-        case 8: return multiply_rows<2>(A, x, y);
-        case 12: return multiply_rows<3>(A, x, y);
-        default: return multiply_rows<4>(A, x, y);
+        case 4: return multiply_rows<v4d, 1>(A, x, y);
+        case 8: return multiply_rows<v8d, 1>(A, x, y);
+        case 12: return multiply_rows<v4d, 3>(A, x, y);
+        default: return multiply_rows<v8d, 2>(A, x, y);
     }
 }
 
 ZEFT_BAND_CLONES void forward_dispatch(const Rows& L, idx from, double* y, int w) {
     switch (w) {
-        case 4: return forward_rows<1>(L, from, y);
-        case 8: return forward_rows<2>(L, from, y);
-        case 12: return forward_rows<3>(L, from, y);
-        default: return forward_rows<4>(L, from, y);
+        case 4: return forward_rows<v4d, 1>(L, from, y);
+        case 8: return forward_rows<v8d, 1>(L, from, y);
+        case 12: return forward_rows<v4d, 3>(L, from, y);
+        default: return forward_rows<v8d, 2>(L, from, y);
     }
 }
 
 /// Back substitution by the rows of L^T: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) /
 /// L(c, c), four columns at a time from the last one upwards. The rows k below all four
 /// columns are shared, then each column's further rows, then the triangle of the four.
-template <int V>
+template <class Vd, int V>
 ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
-    constexpr int W = 4 * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
     const idx n = U.n;
-    auto column_sum = [&](idx c, idx k0, idx k1, v4d* acc) {
+    auto column_sum = [&](idx c, idx k0, idx k1, Vd* acc) {
         const double* Uc = U.val.data() + U.off[c];
         for (idx k = k0; k <= k1; ++k) {
-            const v4d l = SPLAT(Uc[k]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + k * W + 4 * v);
+            const Vd l = SPLAT(Uc[k]);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + k * W + N * v);
         }
     };
     for (idx top = n - 1; top >= 0; top -= 4) {
         const int R = static_cast<int>(std::min<idx>(4, top + 1));
-        v4d acc[4][V];
+        Vd acc[4][V];
         for (int r = 0; r < 4; ++r)
-            for (int v = 0; v < V; ++v) acc[r][v] = v4d{};
+            for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
         idx shared = n - 1;
         for (int r = 0; r < R; ++r) shared = std::min(shared, U.last[top - r]);
         if (R == 4) {
@@ -220,9 +228,9 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
             const double* U2 = U.val.data() + U.off[top - 2];
             const double* U3 = U.val.data() + U.off[top - 3];
             for (idx k = top + 1; k <= shared; ++k) {
-                const v4d l0 = SPLAT(U0[k]), l1 = SPLAT(U1[k]), l2 = SPLAT(U2[k]), l3 = SPLAT(U3[k]);
+                const Vd l0 = SPLAT(U0[k]), l1 = SPLAT(U1[k]), l2 = SPLAT(U2[k]), l3 = SPLAT(U3[k]);
                 for (int v = 0; v < V; ++v) {
-                    const v4d z = LOAD(y + k * W + 4 * v);
+                    const Vd z = LOAD(y + k * W + N * v);
                     acc[0][v] += l0 * z;
                     acc[1][v] += l1 * z;
                     acc[2][v] += l2 * z;
@@ -236,18 +244,18 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
         for (int r = 0; r < R; ++r) {
             const idx c = top - r;
             column_sum(c, c + 1, std::min(top, U.last[c]), acc[r]);
-            const v4d d = SPLAT(U.at(c, c));
-            for (int v = 0; v < V; ++v) STORE(y + c * W + 4 * v, (LOAD(y + c * W + 4 * v) - acc[r][v]) / d);
+            const Vd d = SPLAT(U.at(c, c));
+            for (int v = 0; v < V; ++v) STORE(y + c * W + N * v, (LOAD(y + c * W + N * v) - acc[r][v]) / d);
         }
     }
 }
 
 ZEFT_BAND_CLONES void backward_dispatch(const Columns& L, double* y, int w) {
     switch (w) {
-        case 4: return backward_columns<1>(L, y);
-        case 8: return backward_columns<2>(L, y);
-        case 12: return backward_columns<3>(L, y);
-        default: return backward_columns<4>(L, y);
+        case 4: return backward_columns<v4d, 1>(L, y);
+        case 8: return backward_columns<v8d, 1>(L, y);
+        case 12: return backward_columns<v4d, 3>(L, y);
+        default: return backward_columns<v8d, 2>(L, y);
     }
 }
 
@@ -290,7 +298,7 @@ idx Skyline::width() const {
     return w;
 }
 
-int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : cols <= 12 ? 12 : 16; }
+int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : 16; }
 
 void forward(const Rows& L, idx from, double* y, int w) { forward_dispatch(L, from, y, w); }
 
