@@ -102,6 +102,14 @@ TEXTS = st.one_of(
     st.text(max_size=12),
     st.sampled_from(["PANEL", "../up", "/tmp/x", "a/b", "a\x00b", "", " " * 8, "ÄÖÜ", ".", "..",
                      "X", "Y", "Z", "x", "y", "TOO LONG A NAME", None, 12, b"bytes"]))
+NAMELIST_TEXTS = st.one_of(
+    st.text(max_size=200),
+    st.builds(lambda group, body: f" &{group} {body} /\n",
+              st.sampled_from(["title", "antype", "inert", "tstringer", "ostringer", "TITLE", "x"]),
+              st.text(alphabet="abcdefghijklmnopqrstuvwxyz=,.'\"&/ 0123456789-+eEtTfF*()\n", max_size=120)),
+    st.sampled_from([" &title tit = 'T' /\n &antype buck = T /\n", " &inert dom = 1e-6, domx = 3*0.5 /\n",
+                     " &tstringer footth = 1.0, ddst(7) = 2 /\n", " &ostringer alpha = nan /\n",
+                     " &antype buck = T, vibr = perhaps /\n", " &title tit = 'unterminated\n"]))
 SHAPES = st.lists(st.integers(0, 6), min_size=0, max_size=3)
 FILLS = st.sampled_from(["zeros", "small", "index", "normal", "special", "huge"])
 ODD_ARRAYS = st.sampled_from([None, 3, "abc", [[1, 2], [3]], [1.5, "x"]])
@@ -369,6 +377,13 @@ def draw_call(draw, batch):
         rec, member, flat, value = change
         batch.note(f"RECORD {rec!r}.{member}[{flat}] = {value!r}")
         apply_change(change)
+
+    if draw(st.integers(0, 24)) == 0:  # new namelist input on unit 8
+        content = draw(NAMELIST_TEXTS)
+        batch.note(f"INPUT fort.8 = {content!r}")
+        _zeft._close_unit(8)
+        with open("fort.8", "w", encoding="latin-1", errors="replace") as f:
+            f.write(content)
 
     kind = draw(st.integers(0, 19))
     if kind <= 1:  # a complete run, mostly valid, with a few changed arguments

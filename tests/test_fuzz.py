@@ -31,12 +31,12 @@ SECONDS = float(os.environ.get("ZEFT_FUZZ_SECONDS", "60"))
 
 
 def last_call(log):
-    """The last call of a batch log with the record changes made just before it."""
+    """The last call of a batch log with the record and input changes made just before it."""
     if not log.exists():
         return "(no call logged)"
     lines = log.read_text(errors="replace").splitlines()
     start = max((i for i, l in enumerate(lines) if l.startswith("CALL ")), default=0)
-    while start > 0 and lines[start - 1].startswith("RECORD "):
+    while start > 0 and lines[start - 1].startswith(("RECORD ", "INPUT ")):
         start -= 1
     return "\n".join(lines[start:])
 
