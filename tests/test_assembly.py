@@ -2,7 +2,6 @@
 by Gauss quadrature of the Hermite shape functions, the stiffeners add their line integrals,
 a few closed-form entries, and inconsistent records end in an error code with a listing
 message instead of reading or writing outside the arrays."""
-import ctypes
 from functools import reduce
 
 import numpy as np
@@ -22,24 +21,19 @@ _X, _W = np.polynomial.legendre.leggauss(4)
 Z, WZ = (_X + 1) / 2, _W / 2
 
 
-def lib_floats(symbol, count):
-    base = ctypes.addressof(ctypes.c_char.in_dll(ctypes.CDLL(_zeft.__file__), symbol))
-    return np.ctypeslib.as_array((ctypes.c_float * count).from_address(base))
-
-
 def set_scale_factors(a, b, angles):
     """Record f07pd as the eigen analysis sets it before assembling: sa = pi/Lx, sb = pi/Ly,
     fa = cos(alfax - alfay), b1(r, c) = (sb if r even)(sa if c even)."""
-    pd = lib_floats("_ZN4zeft5f07pdE", 20)
+    pd = _zeft._internal31.f07pd
     lx = reduce(lambda s, v: np.float32(s + v), np.float32(a), np.float32(0))
     ly = reduce(lambda s, v: np.float32(s + v), np.float32(b), np.float32(0))
     sa, sb = PI / lx, PI / ly
     b1 = np.ones((4, 4), np.float32)
     b1[1::2, :] *= sb
     b1[:, 1::2] *= sa
-    pd[:3] = sa, sb, np.cos(np.float32(angles[0] - angles[1]))
-    pd[3:19] = b1.ravel(order="F")
-    return float(sa), float(sb), float(pd[2])
+    pd.sa, pd.sb, pd.fa = sa, sb, np.cos(np.float32(angles[0] - angles[1]))
+    pd.b1 = b1
+    return float(sa), float(sb), float(pd.fa)
 
 
 def membrane_compliance(m):
@@ -110,7 +104,8 @@ class Panel:
         q = _zeft.f01qua
         self.fquad, self.kquad, self.ikt = q.fquad.copy(), q.kquad.copy(), q.ikt.copy()
         self.kappa = (float(_zeft.f01eps.feps[0, 1]), float(_zeft.f01eps.feps[1, 1]))
-        self.sa, self.sb, self.fa = set_scale_factors(a, b, h.angles)
+        ang = _zeft._internal31.f07ang
+        self.sa, self.sb, self.fa = set_scale_factors(a, b, (ang.alfax, ang.alfay))
         self.stringers, self.frames, self.steif = list(stringers), list(frames), np.array(steif)
         self.elmstf = list(elmstf or [1] * (my - 1))
         # Stiffener strains: the compliance of each data set; an oblique panel's comes skewed.
@@ -576,8 +571,7 @@ def test_failures_return_a_code_with_their_message(folder, change, routine, ier,
 def test_mass_matrix_equals_the_integrated_masses(folder, dom, domx, domy, ier):
     pn = Panel(**PANELS["curved, W U V, stiffened, two data sets"])
     h = pn.hidden
-    domy_record = h._view("_ZN4zeft12f07dis_storeE", ctypes.c_float, S, 11 * S + 2)
-    h.densit[0], h.domx[:2], domy_record[:2] = dom, domx, domy
+    h.densit[0], h.domx[:2], h.domy[:2] = dom, domx, domy
     lv = pointers(pn.ix, pn.ibdx)
     mmt = np.zeros(lv[-1] + pn.ix)
     assert M.cmpmmt(mmt, lv) == ier

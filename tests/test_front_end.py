@@ -2,7 +2,6 @@
 stiffener tables, the membrane forces of every node (foot-strip scaling, the edge node, the
 spreading along x), the result arrays, independence of successive runs, and the refusal of
 inputs that would divide by zero or overflow the grid."""
-import ctypes
 import json
 import math
 import re
@@ -60,10 +59,8 @@ def panel(n=31, **changes):
 
 def grid(n):
     """Subdivision lengths a, b of record f07ina as the module of preset n lays them out."""
-    lib = Hidden(n).lib
-    base = ctypes.addressof(ctypes.c_char.in_dll(lib, "_ZN4zeft12f07ina_storeE")) + 4 * 7
-    lengths = np.ctypeslib.as_array((ctypes.c_float * (2 * (n - 1))).from_address(base))
-    return lengths[: n - 1], lengths[n - 1:]
+    ina = getattr(_zeft, f"_internal{n}").f07ina
+    return ina.a, ina.b
 
 
 def run(n=31, **changes):

@@ -2,8 +2,6 @@
 summary and plot symmetry, stiffener counts, element stiffness from the data sets of the
 strips, plot scale, the namelist groups of vibration and crippling runs, and the refusal of
 inconsistent panel descriptions before anything is indexed with them."""
-import ctypes
-
 import numpy as np
 import pytest
 
@@ -15,35 +13,22 @@ ELEMENTS = 900
 # ----------------------------------------------------------------------------- helpers
 
 class Hidden:
-    """Views of the records the module does not publish (skin stiffness data sets, membrane
-    forces, stiffener table, strip data sets, mass), through the library's own symbols, laid
-    out as the analysis module of preset n reads them."""
+    """The records the module does not publish (skin stiffness data sets, membrane forces,
+    stiffener table, strip data sets, mass, membrane compliance) as live views of the module's
+    internal records in the layout of preset n. A scalar member appears as a one-element view,
+    so that h.stype[0] = 2 writes the record."""
 
     def __init__(self, n):
-        self.lib = ctypes.CDLL(_zeft.__file__)
-        s, r, nodes = n - 2, n - 1, n * n
-        f, i = ctypes.c_float, ctypes.c_int32
-        self.matabd = self._view("_ZN4zeft5skstfE", f, 36).reshape((18, 2), order="F")
-        self.matsw = self._view("_ZN4zeft5skstfE", f, 42, 36).reshape((21, 2), order="F")
-        self.pfest = self._view("_ZN4zeft12cpfest_storeE", f, 3 * nodes).reshape((nodes, 3), order="F")
-        self.pvar = self._view("_ZN4zeft11cpvar_storeE", f, 3 * nodes).reshape((nodes, 3), order="F")
-        dis = "_ZN4zeft12f07dis_storeE"
-        self.steifx = self._view(dis, f, 4 * s).reshape((4, s), order="F")
-        self.istx = self._view(dis, i, s, 4 * s)
-        self.nox = self._view(dis, i, 1, 5 * s)
-        self.domx = self._view(dis, f, s, 5 * s + 1)
-        self.steify = self._view(dis, f, 4 * s, 6 * s + 1).reshape((4, s), order="F")
-        self.isty = self._view(dis, i, s, 10 * s + 1)
-        self.noy = self._view(dis, i, 1, 11 * s + 1)
-        self.stype = self._view(dis, i, 1, 12 * s + 2)
-        self.elmstf = self._view("_ZN4zeft14stiffcom_storeE", i, r)
-        self.densit = self._view("_ZN4zeft6densitE", f, 2)
-        self.angles = self._view("_ZN4zeft6f07angE", f, 2)
-        self.aij = self._view("_ZN4zeft6f07aijE", f, 9).reshape((3, 3), order="F")
-
-    def _view(self, symbol, ctype, count, offset=0):
-        base = ctypes.addressof(ctypes.c_char.in_dll(self.lib, symbol))
-        return np.ctypeslib.as_array((ctype * count).from_address(base + 4 * offset))
+        rec = getattr(_zeft, f"_internal{n}")
+        self.matabd, self.matsw = rec.skstf.matabd, rec.skstf.matsw
+        self.pfest, self.pvar = rec.cpfest.pfest, rec.cpvar.pvar
+        dis = rec.f07dis
+        self.steifx, self.istx, self.nox, self.domx = dis.steifx, dis.istx, dis.nox.reshape(1), dis.domx
+        self.steify, self.isty, self.noy, self.domy = dis.steify, dis.isty, dis.noy.reshape(1), dis.domy
+        self.stype = dis.stype.reshape(1)
+        self.elmstf = rec.stiffcom.elmstf
+        self.densit = rec.densit.dom.reshape(1)     # skin mass per unit area
+        self.aij = rec.f07aij.aij
 
 
 def isotropic(t, e=70000.0, nu=0.3):

@@ -2,14 +2,13 @@
 float64 evaluation of the column curve (flat and curved skin bays), the panel length and
 width summed over the grid only, the refusal of inputs that would divide by zero, and the
 check at the end of a panel run."""
-import ctypes
 import math
 
 import numpy as np
 import pytest
 
 from test_front_end import N_PLATE, panel
-from test_input_check import Hidden, isotropic
+from test_input_check import isotropic
 
 _zeft = pytest.importorskip("_zeft")
 P31 = _zeft.prtnds31
@@ -23,15 +22,13 @@ class Checks:
     crippling stress, the membrane compliance, the radius across the stringers and the grid."""
 
     def __init__(self):
-        h = Hidden(31)
-        glb, tst = (ctypes.addressof(ctypes.c_char.in_dll(h.lib, n)) for n in ("_ZN4zeft9glbuckcomE", "_ZN4zeft4testE"))
-        self.glbuckcom = np.ctypeslib.as_array((ctypes.c_float * 2).from_address(glb))
-        self.test = np.ctypeslib.as_array((ctypes.c_float * 5).from_address(tst))   # pax(2), stiffx, epsweb, sigmweb
-        self.aij = h.aij
+        rec = _zeft._internal31
+        self.glbuckcom, self.test, self.aij = rec.glbuckcom, rec.test, rec.f07aij.aij
 
     def set(self, skinth=T, stpitch=150.0, sigmweb=300.0, ry=1e30, foot=(2.0, 30.0), web=(2.0, 30.0),
             a=(100.0,) * 4, b=(150.0,) * 4, mx=None, my=None):
-        self.glbuckcom[:], self.test[4] = (skinth, stpitch), sigmweb
+        g = self.glbuckcom
+        g.skinth, g.stpitch, self.test.sigmweb = skinth, stpitch, sigmweb
         s = _zeft.stringercom
         (s.footth, s.footwidth), (s.webth, s.webheight) = foot, web
         m = isotropic(T)[:6].astype(np.float64)
