@@ -1,7 +1,6 @@
 """Buckling eigen analysis: the condensed matrix and the eigenpairs equal a dense SciPy solution
 of the same assembled matrices, the work file holds A22^-1 A21 column by column, the result
 blocks of the listing line by line, and the failures and refusals with their messages."""
-import ctypes
 import re
 from pathlib import Path
 
@@ -23,34 +22,17 @@ EDGES = {"ss": (SS_X, SS_Y), "cc": (CC_X, CC_Y)}
 
 class Results:
     """The unpublished records of one size preset: matrices, profile pointers, key matrix,
-    eigenvalues, eigenvectors and forces, as views of the library's storage."""
+    eigenvalues, eigenvectors and forces, as live views of the module's internal records."""
 
     def __init__(self, n):
-        self.lib = ctypes.CDLL(_zeft.__file__)
-        self.nx, self.ny = 4 * n * n, 16 * n * n
-        ibdx = 12 * (n + 2)
-        ibdy = 4 * ibdx
-        la11 = self.nx * (self.nx + 1) // 2
-        la22 = self.ny * ibdy - ibdy * (ibdy - 1) // 2
-        lb11 = self.nx * ibdx - ibdx * (ibdx - 1) // 2
-        d, i = ctypes.c_double, ctypes.c_int32
-        m = "_ZN4zeft12matrix_storeE"
-        self.a22 = self._view(m, d, la22)
-        self.a11 = self._view(m, d, la11, la22)
-        self.b11 = self._view(m, d, lb11, la22 + la11)
-        self.a21 = self._view(m, d, self.ny * self.nx, la22 + la11 + lb11).reshape((self.ny, self.nx), order="F")
-        lv = "_ZN4zeft11comlv_storeE"
-        self.lvtri = self._view(lv, i, self.nx)
-        self.lva22 = self._view(lv, i, self.ny, self.nx)
-        self.lvb = self._view(lv, i, self.nx, self.nx + self.ny)
-        self.lm = self._view("_ZN4zeft12f07mat_storeE", i, 20 * n * n).reshape((5, 4, n * n), order="F")
-        self.elam = self._view("_ZN4zeft5valusE", d, 55)
-        self.forces = self._view("_ZN4zeft7pythresE", d, 275).reshape((55, 5), order="F")
-        self.x = self._view("_ZN4zeft12vectrs_storeE", d, self.nx * 55).reshape((self.nx, 55), order="F")
-
-    def _view(self, symbol, ctype, count, offset=0):
-        base = ctypes.addressof(ctypes.c_char.in_dll(self.lib, symbol)) + ctypes.sizeof(ctype) * offset
-        return np.ctypeslib.as_array((ctype * count).from_address(base))
+        rec = getattr(_zeft, f"_internal{n}")
+        m = rec.matrix
+        self.a22, self.a11, self.b11, self.a21 = m.a22, m.a11, m.b11, m.a21
+        self.lvtri, self.lva22, self.lvb = rec.comlv.lvtri, rec.comlv.lva22, rec.comlv.lvb
+        self.lm = rec.f07mat.lm
+        self.elam = rec.valus.elam
+        self.forces = rec.pythres.membraneforces
+        self.x = rec.vectrs.x
 
 
 def dense(a, lv, n, ibd):
