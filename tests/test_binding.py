@@ -34,6 +34,7 @@ def test_preset_parameters(n):
     assert mod.p_lb11 == nx * ibdx - ibdx * (ibdx - 1) // 2
     for name in ANALYSIS_ROUTINES:
         assert f"Wrapper for ``{name}``." in getattr(mod, name).__doc__
+    assert set(ANALYSIS_ROUTINES) | {"p_nx", "p_la11"} <= set(dir(mod))
 
 
 def test_module_attributes_and_doc():

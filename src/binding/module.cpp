@@ -460,7 +460,11 @@ bool init_types() {
     static PyMemberDef group_members[] = {
         {"__dictoffset__", T_PYSSIZET, offsetof(GroupObject, dict), READONLY, nullptr},
         {nullptr, 0, 0, 0, nullptr}};
+    static PyGetSetDef group_getset[] = {
+        {"__dict__", PyObject_GenericGetDict, nullptr, nullptr, nullptr},
+        {nullptr, nullptr, nullptr, nullptr, nullptr}};
     static PyType_Slot group_slots[] = {
+        {Py_tp_getset, group_getset},
         {Py_tp_dealloc, reinterpret_cast<void*>(group_dealloc)},
         {Py_tp_repr, reinterpret_cast<void*>(group_repr)},
         {Py_tp_getattro, reinterpret_cast<void*>(PyObject_GenericGetAttr)},
