@@ -22,9 +22,6 @@ namespace zeft {
 
 namespace {
 
-/// Unit of the work file "RCA25" that holds the columns A22^-1 A21(:, j).
-constexpr int work_unit = 25;
-
 /// x-lines (or stiffeners) per block of a force table.
 constexpr int block_width = 6;
 
@@ -42,28 +39,13 @@ void incs3_message(std::string_view spec, std::initializer_list<fmt::Item> items
     io::writef(io::stdout_unit, spec, items);
 }
 
-/// Empty when rows 1 .. n of profile storage through lv with half-bandwidth ibd lie within
-/// positions 1 .. capacity; otherwise the reason.
-std::string profile_fault(const char* name, const int* lv, int n, int ibd, long long capacity) {
-    if (ibd < 1 || ibd > n) return "HALF-BANDWIDTH OF " + std::string(name) + " IS " + str(ibd) + ", ORDER " + str(n);
-    for (int i = 1; i <= n; ++i) {
-        const long long row = lv[i - 1], ja = std::max(1, i - ibd + 1);
-        if (row + ja < 1 || row + i > capacity)
-            return "PROFILE OF " + std::string(name) + " OUTSIDE ITS STORAGE AT ROW " + str(i);
-    }
-    return "";
-}
-
 /// Empty when the records incs3 reads agree with the size preset; otherwise the reason.
 /// The host can write every count and the node table, so they are checked before use.
 template <class P>
 std::string inconsistency(bool condensing) {
     auto& g = f07ina<P>();
     auto& d = f07dis<P>();
-    auto& lv = comlv<P>();
-    if (man.ix < 1 || man.ix > P::p_nx || man.iy < 0 || man.iy > P::p_ny)
-        return "FREEDOM COUNTS IX=" + str(man.ix) + " IY=" + str(man.iy) + " OUTSIDE THE SIZE PRESET";
-    if (man.neigit > P::p_ngit) return "NEIGIT=" + str(man.neigit) + " ABOVE " + str(P::p_ngit);
+    if (std::string r = count_fault<P>(); !r.empty()) return r;
     if (g.mx < 1 || g.my < 1 || g.mx > P::p_rtnds || g.my > P::p_rtnds)
         return "INCONSISTENT GRID: MX=" + str(g.mx) + " MY=" + str(g.my);
     for (int ix = 1; ix <= g.mx; ++ix)
@@ -72,11 +54,7 @@ std::string inconsistency(bool condensing) {
                 return "NODE NUMBER " + str(node) + " AT IY=" + str(iy) + " IX=" + str(ix) + " OUTSIDE THE SIZE PRESET";
     if (d.nox < 0 || d.nox > P::p_stf || d.noy < 0 || d.noy > P::p_stf)
         return "STIFFENER COUNTS NOX=" + str(d.nox) + " NOY=" + str(d.noy) + " OUTSIDE 0 .. " + str(P::p_stf);
-    if (std::string r = profile_fault("A11", lv.lvtri, man.ix, man.ix, P::p_la11); !r.empty()) return r;
-    if (std::string r = profile_fault("B", lv.lvb, man.ix, g.ibdx, P::p_lb11); !r.empty()) return r;
-    if (condensing)
-        if (std::string r = profile_fault("A22", lv.lva22, man.iy, g.ibdy, P::p_la22); !r.empty()) return r;
-    return "";
+    return profile_faults<P>("B", condensing);
 }
 
 /// True when every node carries the same variable and the same fixed membrane forces.
@@ -183,47 +161,6 @@ void list_stiffener_forces(int i, float lambda) {
     }
 }
 
-/// The condensed A11 (full lower triangle, row by row), seven values per record.
-template <class P>
-void list_condensed_matrix() {
-    const int nw = datran.nwrite;
-    const double* a11 = matrix<P>().a11;
-    const long long count = static_cast<long long>(comlv<P>().lvtri[man.ix - 1]) + man.ix;
-    io::writef(nw, "(35X,'UPDATED MATRIX A11')");
-    for (long long k = 0; k < count; k += 7) {
-        std::vector<fmt::Item> items(a11 + k, a11 + std::min(count, k + 7));
-        io::writef(nw, "(1X,7D17.6)", items);
-    }
-}
-
-/// The in-plane and rotation freedoms of the first neigrq modes, u_k = -A22^-1 A21 w_k =
-/// -sum over j of z_j w_k(j), from the columns z_j on the work file, listed mode by mode.
-/// False when the work file ends before all ix columns are read.
-bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq) {
-    const int nw = datran.nwrite;
-    io::writef(nw, "(/1X,'X2-EIGENVECTORS DESCRIBING TANGENTIAL DISPLACEMENTS'/1X,'AND TRANSVERSE SHEAR STRAINS')");
-    const std::size_t n = static_cast<std::size_t>(iy);
-    std::vector<double> x2(n * std::max(neigrq, 0), 0.0), z(n);
-    io::rewind(work_unit);
-    for (int j = 1; j <= ix; ++j) {
-        if (!io::read_doubles(work_unit, z.data(), iy)) return false;
-        for (int k = 1; k <= neigrq; ++k) {
-            const double w = x[(j - 1) + static_cast<std::size_t>(ix) * (k - 1)];
-            double* u = x2.data() + n * (k - 1);
-            for (std::size_t r = 0; r < n; ++r) u[r] = u[r] - z[r] * w;
-        }
-    }
-    for (int k = 1; k <= neigrq; ++k) {
-        io::writef(nw, "('0 EIGENMODE ',I2)", {k});
-        const double* u = x2.data() + n * (k - 1);
-        for (std::size_t r = 0; r < n; r += 5) {
-            std::vector<fmt::Item> items(u + r, u + std::min(n, r + 5));
-            io::writef(nw, "(1X,5D20.8)", items);
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------------ incs2
@@ -269,7 +206,7 @@ void incs2(int& ier) {
             ier = err::incs2::b11;
             return;
         }
-        std::fill_n(m.b11, static_cast<std::size_t>(lv.lvb[man.ix - 1]) + man.ix, 0.0);
+        std::fill_n(m.b11, profile_size(lv.lvb, man.ix), 0.0);
     }
     float fkt = 1.0f;
     cmpbmt<P>(m.b11, lv.lvb, cpvar<P>().pvar, fkt, e);
@@ -290,9 +227,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
 
-    // Without in-plane freedoms (W alone, or all of them suppressed) A11 is already the
-    // matrix of the W freedoms and nothing is condensed.
-    const bool condensing = g.knfun > 1 && man.iy > 0;
+    const bool condensing = condensation_needed<P>();
     if (std::string r = inconsistency<P>(condensing); !r.empty()) {
         incs3_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/1X,A)", {r});
         ier = err::incs3::bad_data;
@@ -317,21 +252,15 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
             ier = err::incs3::chodec_a22;
             return;
         }
-        if (!io::is_open(work_unit)) io::open(work_unit, "RCA25", io::OpenStatus::replace, /*formatted=*/false);
-        io::rewind(work_unit);
+        open_condensed_columns();
         // A condensed matrix that is not positive definite is left to the straightforward
         // path, which reports the row where its factorisation fails.
         if (coupled) {
             coupled->use_factor_of_a22();
             if (coupled->factorise() != 0) coupled.reset();
         }
-        if (!coupled) {
-            // The columns are kept on the work file only when the in-plane vectors are listed.
-            CondensedColumn keep;
-            if (in_plane_vectors) keep = [iy](int, const double* z) { io::write_doubles(work_unit, z, iy); };
-            condense<P>(keep);
-            if (man.itab != 0) list_condensed_matrix<P>();
-        }
+        // The columns are kept on the work file only when the in-plane vectors are listed.
+        if (!coupled) condense_and_list<P>(in_plane_vectors);
     }
 
     // Load factors of smallest magnitude: condensed A11 as a full triangle, B in its profile.
@@ -389,7 +318,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     int unit = nw;
     eigvpr(unit, x.data(), ix, man.neigrq);
 
-    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq)) {
+    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/true)) {
         incs3_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
         ier = err::incs3::work_file;
     }

@@ -6,11 +6,16 @@
 // triangle of A11. A21 is sparse by columns: W freedom i couples only with the in-plane
 // freedoms of the subdivisions around its node, so each product A21(:, i) . z_j runs over
 // the rows between the first and the last nonzero entry of column i.
+//
+// Below it, the pieces the buckling and the vibration analyses share around it: the checks
+// of the records they index with, the work file of the columns and the two listings drawn
+// from the condensation.
 #include "solver/condensation.hpp"
 
 #include <algorithm>
 #include <vector>
 
+#include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "state/array.hpp"
 #include "state/records.hpp"
@@ -21,6 +26,21 @@ namespace {
 
 /// Right-hand sides solved together.
 constexpr int block_columns = 32;
+
+std::string str(long long v) { return std::to_string(v); }
+
+/// The condensed A11 (full lower triangle, row by row), seven values per record.
+template <class P>
+void list_condensed_matrix() {
+    const int nw = datran.nwrite;
+    const double* a11 = matrix<P>().a11;
+    const long long count = profile_size(comlv<P>().lvtri, man.ix);
+    io::writef(nw, "(35X,'UPDATED MATRIX A11')");
+    for (long long k = 0; k < count; k += 7) {
+        std::vector<fmt::Item> items(a11 + k, a11 + std::min(count, k + 7));
+        io::writef(nw, "(1X,7D17.6)", items);
+    }
+}
 
 }  // namespace
 
@@ -71,7 +91,90 @@ void condense(const CondensedColumn& column) {
     condense(s, column);
 }
 
-#define ZEFT_INST_CONDENSE(P) template void condense<P>(const CondensedColumn&);
+long long profile_size(const int* lv, int n) { return n > 0 ? static_cast<long long>(lv[n - 1]) + n : 0; }
+
+std::string profile_fault(const char* name, const int* lv, int n, int ibd, long long capacity) {
+    if (n == 0) return "";
+    if (ibd < 1 || ibd > n) return "HALF-BANDWIDTH OF " + std::string(name) + " IS " + str(ibd) + ", ORDER " + str(n);
+    for (int i = 1; i <= n; ++i) {
+        const long long row = lv[i - 1], first = std::max(1, i - ibd + 1);
+        if (row + first < 1 || row + i > capacity)
+            return "PROFILE OF " + std::string(name) + " OUTSIDE ITS STORAGE AT ROW " + str(i);
+    }
+    return "";
+}
+
+template <class P>
+bool condensation_needed() {
+    return f07ina<P>().knfun > 1 && man.iy > 0;
+}
+
+template <class P>
+std::string count_fault() {
+    if (man.ix < 1 || man.ix > P::p_nx || man.iy < 0 || man.iy > P::p_ny)
+        return "FREEDOM COUNTS IX=" + str(man.ix) + " IY=" + str(man.iy) + " OUTSIDE THE SIZE PRESET";
+    if (man.neigit > P::p_ngit) return "NEIGIT=" + str(man.neigit) + " ABOVE " + str(P::p_ngit);
+    return "";
+}
+
+template <class P>
+std::string profile_faults(const char* rhs, bool condensing) {
+    auto& g = f07ina<P>();
+    auto& lv = comlv<P>();
+    if (std::string r = profile_fault("A11", lv.lvtri, man.ix, man.ix, P::p_la11); !r.empty()) return r;
+    if (std::string r = profile_fault(rhs, lv.lvb, man.ix, g.ibdx, P::p_lb11); !r.empty()) return r;
+    if (condensing)
+        if (std::string r = profile_fault("A22", lv.lva22, man.iy, g.ibdy, P::p_la22); !r.empty()) return r;
+    return "";
+}
+
+void open_condensed_columns() {
+    if (!io::is_open(condensed_columns_unit))
+        io::open(condensed_columns_unit, "RCA25", io::OpenStatus::replace, /*formatted=*/false);
+    io::rewind(condensed_columns_unit);
+}
+
+template <class P>
+void condense_and_list(bool keep_columns) {
+    CondensedColumn keep;
+    if (keep_columns)
+        keep = [iy = man.iy](int, const double* z) { io::write_doubles(condensed_columns_unit, z, iy); };
+    condense<P>(keep);
+    if (man.itab != 0) list_condensed_matrix<P>();
+}
+
+bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool heading) {
+    const int nw = datran.nwrite;
+    if (heading)
+        io::writef(nw, "(/1X,'X2-EIGENVECTORS DESCRIBING TANGENTIAL DISPLACEMENTS'/1X,'AND TRANSVERSE SHEAR STRAINS')");
+    const std::size_t n = static_cast<std::size_t>(iy);
+    std::vector<double> u(n * static_cast<std::size_t>(std::max(neigrq, 0)), 0.0), z(n);
+    io::rewind(condensed_columns_unit);
+    for (int j = 1; j <= ix; ++j) {
+        if (!io::read_doubles(condensed_columns_unit, z.data(), iy)) return false;
+        for (int k = 1; k <= neigrq; ++k) {
+            const double w = x[(j - 1) + static_cast<std::size_t>(ix) * (k - 1)];
+            double* uk = u.data() + n * (k - 1);
+            for (std::size_t r = 0; r < n; ++r) uk[r] -= z[r] * w;
+        }
+    }
+    for (int k = 1; k <= neigrq; ++k) {
+        io::writef(nw, "('0 EIGENMODE ',I2)", {k});
+        const double* uk = u.data() + n * (k - 1);
+        for (std::size_t r = 0; r < n; r += 5) {
+            std::vector<fmt::Item> items(uk + r, uk + std::min(n, r + 5));
+            io::writef(nw, "(1X,5D20.8)", items);
+        }
+    }
+    return true;
+}
+
+#define ZEFT_INST_CONDENSE(P)                                                                     \
+    template void condense<P>(const CondensedColumn&);                                            \
+    template bool condensation_needed<P>();                                                       \
+    template std::string count_fault<P>();                                                        \
+    template std::string profile_faults<P>(const char*, bool);                                    \
+    template void condense_and_list<P>(bool);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_CONDENSE)
 #undef ZEFT_INST_CONDENSE
 

@@ -12,10 +12,16 @@
 //
 // a problem in the W freedoms alone. The columns z_j = A22^-1 A21(:, j) are what recovers
 // u from w afterwards, so they are handed to the caller one by one as they are formed.
+//
+// The natural-frequency problem (vibs3) is the same with the mass matrix M in place of B, so
+// the buckling and vibration analyses share the checks of their records, the condensation
+// with its work file "RCA25" and the listings of the condensed matrix and of the in-plane
+// vectors declared below.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 namespace zeft {
 
@@ -46,5 +52,50 @@ void condense(const CondensationSystem& s, const CondensedColumn& column);
 /// A21 with leading dimension p_ny, A11 through lvtri, orders iy and ix of record `man`.
 template <class P>
 void condense(const CondensedColumn& column);
+
+// ------------------------------------------------------- shared by incs3 and vibs3
+
+/// True when there are in-plane freedoms to condense out: knfun > 1 and iy > 0. Without them
+/// (W alone, or all of them suppressed) A11 is already the matrix of the W freedoms.
+template <class P>
+bool condensation_needed();
+
+/// Unit of the work file "RCA25": one unformatted record of iy doubles, z_j, per W freedom j.
+constexpr int condensed_columns_unit = 25;
+
+/// Number of stored entries lv(n) + n of a profile matrix of order n (0 for n = 0).
+long long profile_size(const int* lv, int n);
+
+/// Empty when rows 1 .. n of a symmetric matrix in profile storage (pointers lv,
+/// half-bandwidth ibd) lie within positions 1 .. capacity of its store; otherwise the reason,
+/// naming the matrix.
+std::string profile_fault(const char* name, const int* lv, int n, int ibd, long long capacity);
+
+/// Empty when the counts ix, iy and neigit of record `man` lie within the limits of preset P;
+/// otherwise the reason. The host can write them, so they are checked before any use.
+template <class P>
+std::string count_fault();
+
+/// Empty when the profiles of A11 (full triangle, order ix), of the right-hand matrix rhs
+/// ("B" or "M", through lvb with ibdx) and, when condensing, of A22 (order iy, through lva22
+/// with ibdy) fit the stores of record `matrix`; otherwise the reason.
+template <class P>
+std::string profile_faults(const char* rhs, bool condensing);
+
+/// Opens the work file "RCA25" unless it is open already, and rewinds it.
+void open_condensed_columns();
+
+/// condense<P>, with every column z_j written to the work file as one record when
+/// keep_columns; then, when itab of record `man` is set, the condensed A11 in the listing.
+/// A22 must already be factorised and the work file open.
+template <class P>
+void condense_and_list(bool keep_columns);
+
+/// Lists the in-plane and rotation freedoms of the first neigrq modes, u_k = -A22^-1 A21 w_k
+/// = -sum over j of z_j w_k(j), from the columns z_j on the work file; x holds the W
+/// freedoms, ix rows per mode, column-major. The buckling listing puts the two heading lines
+/// "X2-EIGENVECTORS ..." before the modes (heading), the vibration listing does not.
+/// False when the work file ends before all ix columns are read.
+bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool heading);
 
 }  // namespace zeft

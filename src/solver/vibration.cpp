@@ -23,11 +23,6 @@ namespace zeft {
 
 namespace {
 
-/// Unit of the work file "RCA25" that holds the columns A22^-1 A21(:, j).
-constexpr int work_unit = 25;
-
-std::string str(long long v) { return std::to_string(v); }
-
 /// The two-record failure message of vibs2, on standard output and then in the listing.
 void vibs2_failed(const char* name) {
     for (int unit : {io::stdout_unit, datran.nwrite})
@@ -40,36 +35,12 @@ void vibs3_message(std::string_view spec, std::initializer_list<fmt::Item> items
     io::writef(io::stdout_unit, spec, items);
 }
 
-/// Empty when rows 1 .. n of a symmetric matrix in profile storage (pointers lv, half-bandwidth
-/// ibd) lie within positions 1 .. capacity of its store; otherwise the reason.
-std::string profile_fault(const char* name, const int* lv, int n, int ibd, long long capacity) {
-    if (n == 0) return "";
-    if (ibd < 1 || ibd > n) return "HALF-BANDWIDTH OF " + std::string(name) + " IS " + str(ibd) + ", ORDER " + str(n);
-    for (int i = 1; i <= n; ++i) {
-        const long long row = lv[i - 1], first = std::max(1, i - ibd + 1);
-        if (row + first < 1 || row + i > capacity)
-            return "PROFILE OF " + std::string(name) + " OUTSIDE ITS STORAGE AT ROW " + str(i);
-    }
-    return "";
-}
-
-/// Number of stored entries of a profile matrix of order n: lv(n) + n.
-long long stored(const int* lv, int n) { return n > 0 ? static_cast<long long>(lv[n - 1]) + n : 0; }
-
 /// Empty when the counts and profiles vibs3 works with agree with the size preset; otherwise
 /// the reason. The host can write all of them, so they are checked before use.
 template <class P>
 std::string inconsistency(bool condensing) {
-    auto& g = f07ina<P>();
-    auto& lv = comlv<P>();
-    if (man.ix < 1 || man.ix > P::p_nx || man.iy < 0 || man.iy > P::p_ny)
-        return "FREEDOM COUNTS IX=" + str(man.ix) + " IY=" + str(man.iy) + " OUTSIDE THE SIZE PRESET";
-    if (man.neigit > P::p_ngit) return "NEIGIT=" + str(man.neigit) + " ABOVE " + str(P::p_ngit);
-    if (std::string r = profile_fault("A11", lv.lvtri, man.ix, man.ix, P::p_la11); !r.empty()) return r;
-    if (std::string r = profile_fault("M", lv.lvb, man.ix, g.ibdx, P::p_lb11); !r.empty()) return r;
-    if (condensing)
-        if (std::string r = profile_fault("A22", lv.lva22, man.iy, g.ibdy, P::p_la22); !r.empty()) return r;
-    return "";
+    if (std::string r = count_fault<P>(); !r.empty()) return r;
+    return profile_faults<P>("M", condensing);
 }
 
 /// The largest magnitude among the first count entries of a.
@@ -77,46 +48,6 @@ double largest(const double* a, long long count) {
     double m = 0.0;
     for (long long k = 0; k < count; ++k) m = std::max(m, std::abs(a[k]));
     return m;
-}
-
-/// The condensed A11 (full lower triangle, row by row), seven values per record.
-template <class P>
-void list_condensed_matrix() {
-    const int nw = datran.nwrite;
-    const double* a11 = matrix<P>().a11;
-    const long long count = stored(comlv<P>().lvtri, man.ix);
-    io::writef(nw, "(35X,'UPDATED MATRIX A11')");
-    for (long long k = 0; k < count; k += 7) {
-        std::vector<fmt::Item> items(a11 + k, a11 + std::min(count, k + 7));
-        io::writef(nw, "(1X,7D17.6)", items);
-    }
-}
-
-/// The in-plane and rotation freedoms of the first neigrq modes, u_k = -A22^-1 A21 w_k =
-/// -sum over j of z_j w_k(j), from the columns z_j on the work file (x: ix rows per mode),
-/// listed mode by mode. False when the work file ends before all ix columns are read.
-bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq) {
-    const int nw = datran.nwrite;
-    const std::size_t n = static_cast<std::size_t>(iy);
-    std::vector<double> u(n * static_cast<std::size_t>(std::max(neigrq, 0)), 0.0), z(n);
-    io::rewind(work_unit);
-    for (int j = 1; j <= ix; ++j) {
-        if (!io::read_doubles(work_unit, z.data(), iy)) return false;
-        for (int k = 1; k <= neigrq; ++k) {
-            const double w = x[(j - 1) + static_cast<std::size_t>(ix) * (k - 1)];
-            double* uk = u.data() + n * (k - 1);
-            for (std::size_t r = 0; r < n; ++r) uk[r] -= z[r] * w;
-        }
-    }
-    for (int k = 1; k <= neigrq; ++k) {
-        io::writef(nw, "('0 EIGENMODE ',I2)", {k});
-        const double* uk = u.data() + n * (k - 1);
-        for (std::size_t r = 0; r < n; r += 5) {
-            std::vector<fmt::Item> items(uk + r, uk + std::min(n, r + 5));
-            io::writef(nw, "(1X,5D20.8)", items);
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -152,7 +83,7 @@ void vibs2(int& ier) {
             io::writef(datran.nwrite, "(/' MESSAGE FROM SUBROUTINE VIBS2:'/1X,A)", {r});
             return failed("B11", err::vibs2::b11);
         }
-        std::fill_n(m.b11, stored(lv.lvb, man.ix), 0.0);
+        std::fill_n(m.b11, profile_size(lv.lvb, man.ix), 0.0);
     }
     cmpmmt<P>(m.b11, lv.lvb, e);
     if (e != 0) return failed("B11", err::vibs2::b11);
@@ -169,9 +100,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
 
-    // Without in-plane freedoms (W alone, or all of them suppressed) A11 is already the
-    // matrix of the W freedoms and nothing is condensed.
-    const bool condensing = g.knfun > 1 && man.iy > 0;
+    const bool condensing = condensation_needed<P>();
     if (std::string r = inconsistency<P>(condensing); !r.empty()) {
         vibs3_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/1X,A)", {r});
         ier = err::vibs3::bad_data;
@@ -188,18 +117,14 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
             ier = err::vibs3::chodec_a22;
             return;
         }
-        if (!io::is_open(work_unit)) io::open(work_unit, "RCA25", io::OpenStatus::replace, /*formatted=*/false);
-        io::rewind(work_unit);
+        open_condensed_columns();
         // The columns are kept on the work file only when the in-plane vectors are listed.
-        CondensedColumn keep;
-        if (in_plane_vectors) keep = [iy](int, const double* z) { io::write_doubles(work_unit, z, iy); };
-        condense<P>(keep);
-        if (man.itab != 0) list_condensed_matrix<P>();
+        condense_and_list<P>(in_plane_vectors);
     }
 
     // M is brought to the size of the stiffness, so that the iteration sees eigenvalues of
     // order one whatever the units of the masses; the eigenvalues are scaled back below.
-    const long long na = stored(lv.lvtri, ix), nm = stored(lv.lvb, ix);
+    const long long na = profile_size(lv.lvtri, ix), nm = profile_size(lv.lvb, ix);
     const double nrma = ix * largest(m.a11, na), nrmm = ix * largest(m.b11, nm);
     const float pdom = static_cast<float>(nrmm / nrma);
     if (!(std::isfinite(pdom) && pdom > 0.0f)) {
@@ -250,7 +175,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     int unit = nw;
     eigvpr(unit, x.data(), ix, man.neigrq);
 
-    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq)) {
+    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/false)) {
         vibs3_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
         ier = err::vibs3::work_file;
     }
