@@ -24,13 +24,6 @@ constexpr int idhh[9] = {1, 2, 4, 2, 3, 5, 4, 5, 6};
 /// Edge names in the column order of ki(7, 4), left-aligned in 8 columns.
 constexpr const char* edge_name[4] = {"Y = 0   ", "X = 0   ", "Y = LY  ", "X = LX  "};
 
-void to_radians(F07ang& ang) {
-    // Multiply first, then divide, both in single precision: later users rely on exactly
-    // these values (90 degrees become 1.5707964).
-    ang.alfax = ang.alfax * 3.1415927f / 180.0f;
-    ang.alfay = ang.alfay * 3.1415927f / 180.0f;
-}
-
 /// Writes a message block of `routine` to the listing and to standard output.
 void refuse(std::string_view routine, const std::string& reason) {
     std::string name(routine);
@@ -46,6 +39,13 @@ void refuse(std::string_view routine, const std::string& reason) {
 
 void empty_lines(int unit, int n) {
     for (int i = 0; i < n; ++i) io::write_record(unit, "");
+}
+
+void to_radians(F07ang& ang) {
+    // Multiply first, then divide, both in single precision: later users rely on exactly
+    // these values (90 degrees become 1.5707964).
+    ang.alfax = ang.alfax * 3.1415927f / 180.0f;
+    ang.alfay = ang.alfay * 3.1415927f / 180.0f;
 }
 
 template <class P>
@@ -231,6 +231,20 @@ void discrete_stiffnesses(int unit, char direction, int n, const int* lines, con
 }
 
 template <class P>
+void panel_description(int unit) {
+    auto& ina = f07ina<P>();
+    const int mx = ina.mx, my = ina.my, knfun = ina.knfun;
+    if (f07ind.seiten) boundary_conditions(unit, f07ind, ina.ku, knfun);
+    if (f07ind.numsup > 0) suppressed_freedoms(unit, f07ind);
+    functional_dofs(unit, ina.ku, knfun);
+    subdivision_lines(unit, mx, my);
+    subdivision_lengths(unit, ina.a, ina.b, mx, my);
+    edge_lengths(unit, ina.a, ina.b, mx, my);
+    angles_of_obliqueness(unit, f07ang);
+    shell_curvature(unit, f07inb);
+}
+
+template <class P>
 void node_tables(int unit, const float* f) {
     auto& ina = f07ina<P>();
     const int mx = ina.mx, my = ina.my;
@@ -268,17 +282,9 @@ void prtout(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     }
     auto& ina = f07ina<P>();
     auto& dis = f07dis<P>();
-    const int mx = ina.mx, my = ina.my, knfun = ina.knfun;
-    const int strips = my - 1;
+    const int strips = ina.my - 1;
 
-    if (f07ind.seiten) boundary_conditions(u, f07ind, ina.ku, knfun);
-    if (f07ind.numsup > 0) suppressed_freedoms(u, f07ind);
-    functional_dofs(u, ina.ku, knfun);
-    subdivision_lines(u, mx, my);
-    subdivision_lengths(u, ina.a, ina.b, mx, my);
-    edge_lengths(u, ina.a, ina.b, mx, my);
-    angles_of_obliqueness(u, f07ang);
-    shell_curvature(u, f07inb);
+    panel_description<P>(u);
 
     // Stiffness coefficients of every element strip: columns 1 .. my-1 of the element arrays.
     auto col6 = [](float* e, int j) { return e + 6 * (j - 1); };
@@ -301,7 +307,7 @@ void prtout(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
 
     // The rotations BETA and GAMMA take part: adjustment terms of the last strip and the
     // transverse shear of every strip.
-    if (ina.ku[1] == 4 || knfun == 5) {
+    if (ina.ku[1] == 4 || ina.knfun == 5) {
         title0(u, "BENDING ADJUSTMENT");
         packed3(u, col6(rr, strips));
         title0(u, "MEMBRANE-BENDING ADJUSTMENT COUPLING");
@@ -328,6 +334,7 @@ void prtout(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
 
 #define ZEFT_LISTING_INST(P)                                                                  \
     template bool listing::echo_admissible<P>(std::string_view, bool);                        \
+    template void listing::panel_description<P>(int);                                         \
     template void listing::node_tables<P>(int, const float*);                                 \
     template void prtout<P>(float*, float*, float*, float*, float*, float*, float*);
 ZEFT_FOR_EACH_PRESET(ZEFT_LISTING_INST)

@@ -18,6 +18,10 @@ namespace listing {
 /// Writes n empty records.
 void empty_lines(int unit, int n);
 
+/// Converts the angles of obliqueness alfax, alfay in place from degrees to radians
+/// (angle * 3.1415927 / 180.0 in single precision, multiplied first).
+void to_radians(F07ang& ang);
+
 /// Checks the grid and table sizes the echo indexes with: 2 <= mx, my <= p_rtnds,
 /// 1 <= knfun <= 5, numsup <= p_nsup, every leit(iy, ix) of the grid inside 1 .. p_nodes and,
 /// with stiffener_counts, nox and noy not above p_stf. On a violation writes a message block
@@ -72,6 +76,13 @@ void packed2(int unit, const float* t);
 /// Discrete stiffnesses of n stiffeners in direction 'X' or 'Y': per stiffener its line
 /// number lines(i) and the four values steif(1 .. 4, i) (axial, coupling, bending, torsion).
 void discrete_stiffnesses(int unit, char direction, int n, const int* lines, const float* steif);
+
+/// The blocks every echo starts with, from records f07ind, f07ina, f07ang and f07inb:
+/// boundary conditions (when seiten), suppressed freedoms (when numsup > 0), functional DOFs,
+/// subdivision lines and lengths, edge lengths, angles of obliqueness (converted to radians
+/// after printing) and shell curvature. Requires echo_admissible<P>.
+template <class P>
+void panel_description(int unit);
 
 /// Three node tables of a membrane-force distribution f(p_nodes, 3) — NX, NXY, NY — over
 /// the grid nodes leit(iy, ix) of record f07ina, the x-lines in groups of six.

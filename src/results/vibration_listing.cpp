@@ -39,20 +39,10 @@ void prtvib(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
 
     if (!echo_admissible<P>("prtvib", false)) {
         // Everything after the echo works in radians, so the conversion is kept.
-        f07ang.alfax = f07ang.alfax * 3.1415927f / 180.0f;
-        f07ang.alfay = f07ang.alfay * 3.1415927f / 180.0f;
+        to_radians(f07ang);
         return;
     }
-    const int mx = ina.mx, my = ina.my, knfun = ina.knfun;
-
-    if (f07ind.seiten) boundary_conditions(u, f07ind, ina.ku, knfun);
-    if (f07ind.numsup > 0) suppressed_freedoms(u, f07ind);
-    functional_dofs(u, ina.ku, knfun);
-    subdivision_lines(u, mx, my);
-    subdivision_lengths(u, ina.a, ina.b, mx, my);
-    edge_lengths(u, ina.a, ina.b, mx, my);
-    angles_of_obliqueness(u, f07ang);
-    shell_curvature(u, f07inb);
+    panel_description<P>(u);
 
     // One set of stiffness coefficients for the whole skin.
     stiffness_header(u);
@@ -63,7 +53,7 @@ void prtvib(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     packed3(u, bd);
 
     // The rotations BETA and GAMMA take part: adjustment terms and transverse shear.
-    if (ina.ku[1] == 4 || knfun == 5) {
+    if (ina.ku[1] == 4 || ina.knfun == 5) {
         title0(u, "BENDING ADJUSTMENT");
         packed3(u, rr);
         title0(u, "MEMBRANE-BENDING ADJUSTMENT COUPLING");
