@@ -33,12 +33,6 @@ void assembly_failed(const char* name) {
         io::writef(unit, "(1X,'SUBROUTINE INCS2:'/1X,'ERROR ENCOUNTERED WHEN COMPUTING MATRIX ',A3)", {name});
 }
 
-/// A message of incs3, in the listing and then on standard output.
-void incs3_message(std::string_view spec, std::initializer_list<fmt::Item> items = {}) {
-    io::writef(datran.nwrite, spec, items);
-    io::writef(io::stdout_unit, spec, items);
-}
-
 /// Empty when the records incs3 reads agree with the size preset; otherwise the reason.
 /// The host can write every count and the node table, so they are checked before use.
 template <class P>
@@ -229,7 +223,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
 
     const bool condensing = condensation_needed<P>();
     if (std::string r = inconsistency<P>(condensing); !r.empty()) {
-        incs3_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/1X,A)", {r});
+        eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/1X,A)", {r});
         ier = err::incs3::bad_data;
         return;
     }
@@ -248,7 +242,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         int e = 0;
         chodec(m.a22, iy, g.ibdy, lv.lva22, e);
         if (e != 0) {
-            incs3_message("(/' SUBROUTINE INCS3: CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED. IER= ',I5)", {e});
+            eigen_message("(/' SUBROUTINE INCS3: CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED. IER= ',I5)", {e});
             ier = err::incs3::chodec_a22;
             return;
         }
@@ -274,7 +268,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
                x.data(), jac, ip, lv.lvtri, e);
     if (e != 0) {
-        incs3_message("(1X,'SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT')");
+        eigen_message("(1X,'SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT')");
         ier = err::incs3::simvit;
         return;
     }
@@ -319,7 +313,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     eigvpr(unit, x.data(), ix, man.neigrq);
 
     if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/true)) {
-        incs3_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
+        eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
         ier = err::incs3::work_file;
     }
 }

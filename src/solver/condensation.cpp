@@ -91,6 +91,11 @@ void condense(const CondensedColumn& column) {
     condense(s, column);
 }
 
+void eigen_message(std::string_view spec, std::initializer_list<fmt::Item> items) {
+    io::writef(datran.nwrite, spec, items);
+    io::writef(io::stdout_unit, spec, items);
+}
+
 long long profile_size(const int* lv, int n) { return n > 0 ? static_cast<long long>(lv[n - 1]) + n : 0; }
 
 std::string profile_fault(const char* name, const int* lv, int n, int ibd, long long capacity) {

@@ -29,12 +29,6 @@ void vibs2_failed(const char* name) {
         io::writef(unit, "(1X,'SUBROUTINE VIBS2:'/1X,'ERREOR ENCOUNTERED WHEN COMPUTING MATRIX ',A3)", {name});
 }
 
-/// A message of vibs3, in the listing and then on standard output.
-void vibs3_message(std::string_view spec, std::initializer_list<fmt::Item> items = {}) {
-    io::writef(datran.nwrite, spec, items);
-    io::writef(io::stdout_unit, spec, items);
-}
-
 /// Empty when the counts and profiles vibs3 works with agree with the size preset; otherwise
 /// the reason. The host can write all of them, so they are checked before use.
 template <class P>
@@ -102,7 +96,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
 
     const bool condensing = condensation_needed<P>();
     if (std::string r = inconsistency<P>(condensing); !r.empty()) {
-        vibs3_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/1X,A)", {r});
+        eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/1X,A)", {r});
         ier = err::vibs3::bad_data;
         return;
     }
@@ -113,7 +107,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
         int e = 0;
         chodec(m.a22, iy, g.ibdy, lv.lva22, e);
         if (e != 0) {
-            vibs3_message("(/' SUBROUTINE VIBS3: CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED. IER= ',I5)", {e});
+            eigen_message("(/' SUBROUTINE VIBS3: CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED. IER= ',I5)", {e});
             ier = err::vibs3::chodec_a22;
             return;
         }
@@ -129,7 +123,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     const float pdom = static_cast<float>(nrmm / nrma);
     if (!(std::isfinite(pdom) && pdom > 0.0f)) {
         // A matrix without any mass (or a stiffness without any entry) has no frequencies.
-        vibs3_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/1X,A,E15.7,A,E15.7)",
+        eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/1X,A,E15.7,A,E15.7)",
                       {"NO SCALE FOR THE MASS MATRIX: LARGEST ENTRY OF M TIMES IX =", nrmm,
                        ", OF A11 =", nrma});
         ier = err::vibs3::zero_mass;
@@ -147,7 +141,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
            x.data(), jac, ip, lv.lvtri, e);
     if (e != 0) {
-        vibs3_message("(1X,'SUBROUTINE VIBS3: ERROR ENCOUNTERED IN SUBR. SIMVIT'/1X,'IER=',I4)", {e});
+        eigen_message("(1X,'SUBROUTINE VIBS3: ERROR ENCOUNTERED IN SUBR. SIMVIT'/1X,'IER=',I4)", {e});
         ier = err::vibs3::simvit;
         return;
     }
@@ -176,7 +170,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     eigvpr(unit, x.data(), ix, man.neigrq);
 
     if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/false)) {
-        vibs3_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
+        eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
         ier = err::vibs3::work_file;
     }
 }
