@@ -312,20 +312,15 @@ def assert_profile(stored, lv, want):
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+def folder(work_folder):
     _zeft.datran.nwrite = 9
 
     def listing():
         _zeft._close_unit(9)
-        p = tmp_path / "fort.9"
+        p = work_folder / "fort.9"
         return p.read_text().splitlines() if p.exists() else []
 
-    yield listing
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+    return listing
 
 
 def assemble(pn, pmem=None, fakt=1.0):

@@ -155,13 +155,8 @@ def fortran_e(v, w, d):
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
-    yield tmp_path
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+def folder(work_folder):
+    return work_folder
 
 
 # ----------------------------------------------------------------------------- condensation and eigenpairs

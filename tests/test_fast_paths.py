@@ -14,13 +14,8 @@ u = _zeft.zeftutils
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
-    yield tmp_path
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+def folder(work_folder):
+    yield work_folder
     _zeft.man.x2pri = 0
 
 

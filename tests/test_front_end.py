@@ -78,15 +78,10 @@ def two_bay(load):
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+def folder(work_folder):
     for flag in ("cripan", "glban", "vibr"):
         setattr(_zeft.antype, flag, 0)
-    yield tmp_path
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+    return work_folder
 
 
 # ----------------------------------------------------------------------------- layout in y

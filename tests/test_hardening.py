@@ -29,18 +29,13 @@ KEPT = [(_zeft.antype, FLAGS), (_zeft._internal31.f07inb, ("rx", "ry", "rxy")),
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
+def folder(work_folder):
     kept = [(rec, name, getattr(rec, name).copy()) for rec, names in KEPT for name in names]
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
     for flag in FLAGS:
         setattr(_zeft.antype, flag, 0)
     _zeft.plotin.npx = _zeft.plotin.npy = 20
     _zeft.plotin.isymx = _zeft.plotin.isymy = 0
-    yield tmp_path
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
+    yield work_folder
     for rec, name, value in kept:
         setattr(rec, name, value)
 

@@ -32,22 +32,17 @@ def fortran_e(v, w, d, letter="E"):
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
+def folder(work_folder):
     """Working folder; listing(name) closes the listing unit and returns the file's lines."""
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
     _zeft.datran.nwrite = 9
 
     def listing(name="fort.9"):
         _zeft._close_unit(9)
-        lines = (tmp_path / name).read_text().splitlines()
-        (tmp_path / name).unlink()
+        lines = (work_folder / name).read_text().splitlines()
+        (work_folder / name).unlink()
         return lines
 
     yield listing
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
     _zeft.antype.vibr = _zeft.man.x2pri = 0
 
 
