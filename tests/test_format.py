@@ -51,16 +51,16 @@ def test_reference_file_is_complete():
     assert sum(len(c[2]) for c in CASES) > 2000
 
 
-@pytest.mark.parametrize("spec,items,expected", CASES, ids=[f"{k}:{c[0]}" for k, c in enumerate(CASES)])
-def test_reference_records(spec, items, expected):
-    got = _zeft._format(spec, items)
+@pytest.mark.parametrize("layout,items,expected", CASES, ids=[f"{k}:{c[0]}" for k, c in enumerate(CASES)])
+def test_reference_records(layout, items, expected):
+    got = _zeft._format(layout, items)
     diffs = [(k, items[k] if k < len(items) else None, g, e)
              for k, (g, e) in enumerate(zip(got, expected)) if g != e]
     assert not diffs, diffs[:5]
     assert len(got) == len(expected)
 
 
-@pytest.mark.parametrize("spec,items,expected", [
+@pytest.mark.parametrize("layout,items,expected", [
     # The format text may come without its parentheses; letters in any case.
     ("1X,'N =',i3", [7], [" N =  7"]),
     # Reversion to the last top-level group, carrying its repeat count.
@@ -76,8 +76,8 @@ def test_reference_records(spec, items, expected):
     # An empty item list ends output at the first data descriptor.
     ("(' VALUE',I3,' UNITS')", [], [" VALUE"]),
 ])
-def test_format_rules(spec, items, expected):
-    assert _zeft._format(spec, items) == expected
+def test_format_rules(layout, items, expected):
+    assert _zeft._format(layout, items) == expected
 
 
 @pytest.mark.parametrize("value,expected", [
@@ -93,7 +93,7 @@ def test_numpy_integers_are_integer_items():
     assert _zeft._format("(2I4)", [np.int32(-12), np.int64(345)]) == [" -12 345"]
 
 
-@pytest.mark.parametrize("spec,items", [
+@pytest.mark.parametrize("layout,items", [
     ("(I3", [1]),              # unbalanced parentheses
     ("(I3))", [1]),
     ("(Q5)", [1]),             # unknown descriptor
@@ -109,18 +109,18 @@ def test_numpy_integers_are_integer_items():
     ("(F8.2)", [3]),           # an integer for F
     ("(A)", [3]),              # an integer for A
 ])
-def test_bad_formats_and_items_raise(spec, items):
+def test_bad_formats_and_items_raise(layout, items):
     with pytest.raises(_zeft.error):
-        _zeft._format(spec, items)
+        _zeft._format(layout, items)
 
 
 def test_format_speed():
     """A listing of thousands of records must not be slowed down by the interpreter."""
-    spec = "(1X,I5,3E20.7,F12.4)"
+    layout = "(1X,I5,3E20.7,F12.4)"
     values = [(k, k * 1.5, -k / 3.0, 1e-7 * k, k / 7.0) for k in range(20000)]
     start = time.perf_counter()
     for v in values:
-        _zeft._format(spec, list(v))
+        _zeft._format(layout, list(v))
     assert time.perf_counter() - start < 2.0
 
 

@@ -104,7 +104,7 @@ bool is_number(const std::string& s) {
 
 /// State of one argument during a call.
 struct Value {
-    const ArgSpec* spec = nullptr;
+    const ArgSpec* decl = nullptr;
     int host_position = 0;  ///< ordinal among required arguments, or among keywords
     PyObject* obj = nullptr;  ///< borrowed: what the caller passed (nullptr when omitted)
     bool known = false;       ///< scalar value determined
@@ -118,28 +118,28 @@ struct Value {
     std::vector<Extent> extents;
 
     ~Value() { Py_XDECREF(array); }
-    bool is_array() const { return !spec->dims.empty(); }
+    bool is_array() const { return !decl->dims.empty(); }
     void* data() {
         if (is_array()) return array ? PyArray_DATA(array) : nullptr;
-        if (spec->type == 'c') return text.data();
-        if (spec->type == 'f') return &f;
-        if (spec->type == 'd') return &d;
+        if (decl->type == 'c') return text.data();
+        if (decl->type == 'f') return &f;
+        if (decl->type == 'd') return &d;
         return &i;
     }
 };
 
 class Call {
 public:
-    Call(const std::string& group, const RoutineSpec& spec) : spec_(spec) {
-        qualified_ = "_zeft." + group + "." + spec.name;
-        values_.resize(spec.args.size());
+    Call(const std::string& group, const RoutineSpec& decl) : decl_(decl) {
+        qualified_ = "_zeft." + group + "." + decl.name;
+        values_.resize(decl.args.size());
         int req = 0, kw = 0;
-        for (size_t k = 0; k < spec.args.size(); ++k) {
+        for (size_t k = 0; k < decl.args.size(); ++k) {
             Value& v = values_[k];
-            v.spec = &spec.args[k];
-            v.extents = parse_dims(v.spec->dims);
-            if (v.spec->role == Role::in || v.spec->role == Role::inout) v.host_position = ++req;
-            if (v.spec->role == Role::optional) v.host_position = ++kw;
+            v.decl = &decl.args[k];
+            v.extents = parse_dims(v.decl->dims);
+            if (v.decl->role == Role::in || v.decl->role == Role::inout) v.host_position = ++req;
+            if (v.decl->role == Role::optional) v.host_position = ++kw;
         }
     }
 
@@ -167,13 +167,13 @@ public:
     }
 
 private:
-    const RoutineSpec& spec_;
+    const RoutineSpec& decl_;
     std::string qualified_;
     std::vector<Value> values_;
 
     Value* find(const std::string& name) {
         for (Value& v : values_)
-            if (v.spec->name == name) return &v;
+            if (v.decl->name == name) return &v;
         return nullptr;
     }
 
@@ -182,13 +182,13 @@ private:
     bool match(PyObject* args, PyObject* kwargs) {
         std::vector<Value*> order;  // host parameter order: required, then keywords
         for (Value& v : values_)
-            if (v.spec->role == Role::in || v.spec->role == Role::inout) order.push_back(&v);
+            if (v.decl->role == Role::in || v.decl->role == Role::inout) order.push_back(&v);
         size_t nreq = order.size();
         for (Value& v : values_)
-            if (v.spec->role == Role::optional) order.push_back(&v);
+            if (v.decl->role == Role::optional) order.push_back(&v);
         Py_ssize_t nargs = PyTuple_GET_SIZE(args);
         if (static_cast<size_t>(nargs) > order.size()) {
-            PyErr_Format(PyExc_TypeError, "%s() takes at most %zd arguments (%zd given)", spec_.name.c_str(),
+            PyErr_Format(PyExc_TypeError, "%s() takes at most %zd arguments (%zd given)", decl_.name.c_str(),
                          static_cast<Py_ssize_t>(order.size()), nargs);
             return false;
         }
@@ -201,15 +201,15 @@ private:
                 if (!name) return false;
                 Value* v = nullptr;
                 for (Value* o : order)
-                    if (o->spec->name == name) v = o;
+                    if (o->decl->name == name) v = o;
                 if (!v) {
                     PyErr_Format(PyExc_TypeError, "'%s' is an invalid keyword argument for %s()", name,
-                                 spec_.name.c_str());
+                                 decl_.name.c_str());
                     return false;
                 }
                 if (v->obj) {
                     PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position",
-                                 spec_.name.c_str(), name);
+                                 decl_.name.c_str(), name);
                     return false;
                 }
                 v->obj = item;
@@ -217,8 +217,8 @@ private:
         }
         for (size_t k = 0; k < nreq; ++k)
             if (!order[k]->obj) {
-                PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", spec_.name.c_str(),
-                             order[k]->spec->name.c_str(), k + 1);
+                PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", decl_.name.c_str(),
+                             order[k]->decl->name.c_str(), k + 1);
                 return false;
             }
         return true;
@@ -227,14 +227,14 @@ private:
     // ---------------------------------------------------------------- scalars and texts
 
     std::string arg_label(const Value& v) const {
-        return qualified_ + "() " + ordinal(v.host_position) + " argument (" + v.spec->name + ")";
+        return qualified_ + "() " + ordinal(v.host_position) + " argument (" + v.decl->name + ")";
     }
 
     /// Converts a Python object to the scalar type; a writable 1-element array of exactly
     /// that type is remembered so the routine's final value can be written back into it.
     bool convert_scalar(Value& v, const std::string& label) {
         PyObject* o = v.obj;
-        const char type = v.spec->type;
+        const char type = v.decl->type;
         if (PyArray_Check(o)) {
             auto* a = reinterpret_cast<PyArrayObject*>(o);
             if (PyArray_SIZE(a) == 1 && PyArray_TYPE(a) == typenum_of(type) && PyArray_ISWRITEABLE(a) &&
@@ -298,7 +298,7 @@ private:
     }
 
     bool convert_text(Value& v) {
-        const int n = v.spec->textlen;
+        const int n = v.decl->textlen;
         v.text.assign(static_cast<size_t>(n), ' ');
         v.text.push_back('\0');
         PyObject* o = v.obj;
@@ -316,7 +316,7 @@ private:
         }
         if (!bytes) {
             raise_chained("string_from_pyobj failed in converting " + ordinal(v.host_position) + " argument `" +
-                          v.spec->name + "' of " + qualified_ + " to C string");
+                          v.decl->name + "' of " + qualified_ + " to C string");
             return false;
         }
         const char* s = PyBytes_AS_STRING(bytes);
@@ -329,7 +329,7 @@ private:
     // ---------------------------------------------------------------- arrays
 
     std::string array_error(const Value& v) const {
-        return "failed in converting " + ordinal(v.host_position) + " argument `" + v.spec->name + "' of " +
+        return "failed in converting " + ordinal(v.host_position) + " argument `" + v.decl->name + "' of " +
                qualified_ + " to C/Fortran array";
     }
 
@@ -364,9 +364,9 @@ private:
     }
 
     bool convert_array(Value& v) {
-        const int typenum = typenum_of(v.spec->type);
+        const int typenum = typenum_of(v.decl->type);
         const size_t rank = v.extents.size();
-        if (v.spec->role == Role::inout) {
+        if (v.decl->role == Role::inout) {
             if (!PyArray_Check(v.obj))
                 return fail_array(v, PyExc_TypeError, "an in/out argument must be a NumPy array");
             auto* a = reinterpret_cast<PyArrayObject*>(v.obj);
@@ -417,7 +417,7 @@ private:
 
     /// Checks the extents whose values are known; with final = true every extent must be known.
     bool check_extents(Value& v, bool final) {
-        if (v.spec->role == Role::returned || !v.array) return true;
+        if (v.decl->role == Role::returned || !v.array) return true;
         for (size_t k = 0; k < v.extents.size(); ++k) {
             const Extent& e = v.extents[k];
             if (e.any) continue;
@@ -445,10 +445,10 @@ private:
 
     bool convert_required() {
         for (Value& v : values_) {
-            if (v.spec->role != Role::in && v.spec->role != Role::inout) continue;
+            if (v.decl->role != Role::in && v.decl->role != Role::inout) continue;
             if (v.is_array()) {
                 if (!convert_array(v) || !check_extents(v, false)) return false;
-            } else if (v.spec->type == 'c') {
+            } else if (v.decl->type == 'c') {
                 if (!convert_text(v)) return false;
             } else if (!convert_scalar(v, arg_label(v))) {
                 return false;
@@ -474,16 +474,16 @@ private:
 
     bool resolve_keywords() {
         for (Value& v : values_) {
-            if (v.spec->role != Role::optional) continue;
+            if (v.decl->role != Role::optional) continue;
             if (v.obj && v.obj != Py_None) {
                 const std::string label =
-                    qualified_ + "() " + ordinal(v.host_position) + " keyword (" + v.spec->name + ")";
+                    qualified_ + "() " + ordinal(v.host_position) + " keyword (" + v.decl->name + ")";
                 if (!convert_scalar(v, label)) return false;
             } else {
-                auto x = shape_function(v.spec->deflt);
+                auto x = shape_function(v.decl->deflt);
                 if (!x) {
                     PyErr_Format(module_error, "%s: cannot determine the default of %s", qualified_.c_str(),
-                                 v.spec->name.c_str());
+                                 v.decl->name.c_str());
                     return false;
                 }
                 v.i = static_cast<int>(*x);
@@ -492,16 +492,16 @@ private:
         }
         // Relations, checked once every keyword is known.
         for (Value& v : values_) {
-            if (v.spec->role != Role::optional || v.spec->relation.empty()) continue;
-            const std::string& rel = v.spec->relation;
+            if (v.decl->role != Role::optional || v.decl->relation.empty()) continue;
+            const std::string& rel = v.decl->relation;
             const bool ge = rel.find(">=") != std::string::npos;
             const size_t op = rel.find(ge ? ">=" : "==");
             auto lhs = shape_function(rel.substr(0, op));
             auto rhs = symbol(rel.substr(op + 2));
             if (lhs && rhs && (ge ? *lhs >= *rhs : *lhs == *rhs)) continue;
             PyErr_Format(module_error, "(%s) failed for %s keyword %s: %s:%s=%d", rel.c_str(),
-                         ordinal(v.host_position).c_str(), v.spec->name.c_str(), spec_.name.c_str(),
-                         v.spec->name.c_str(), v.i);
+                         ordinal(v.host_position).c_str(), v.decl->name.c_str(), decl_.name.c_str(),
+                         v.decl->name.c_str(), v.i);
             return false;
         }
         return true;
@@ -515,7 +515,7 @@ private:
 
     bool allocate_returned() {
         for (Value& v : values_) {
-            if (v.spec->role != Role::returned) continue;
+            if (v.decl->role != Role::returned) continue;
             v.known = true;
             if (!v.is_array()) continue;
             std::vector<npy_intp> shape;
@@ -523,12 +523,12 @@ private:
                 auto x = extent_value(e);
                 if (!x || *x < 0) {
                     PyErr_Format(module_error, "%s: the extents of the result %s are undetermined", qualified_.c_str(),
-                                 v.spec->name.c_str());
+                                 v.decl->name.c_str());
                     return false;
                 }
                 shape.push_back(static_cast<npy_intp>(*x));
             }
-            PyObject* a = PyArray_ZEROS(static_cast<int>(shape.size()), shape.data(), typenum_of(v.spec->type), 1);
+            PyObject* a = PyArray_ZEROS(static_cast<int>(shape.size()), shape.data(), typenum_of(v.decl->type), 1);
             if (!a) return false;
             v.array = reinterpret_cast<PyArrayObject*>(a);
             v.dims.assign(shape.begin(), shape.end());
@@ -537,12 +537,12 @@ private:
     }
 
     bool precheck() {
-        if (!spec_.precheck) return true;
+        if (!decl_.precheck) return true;
         CallView view;
-        for (Value& v : values_) view.args.push_back({v.spec, v.data(), v.dims});
+        for (Value& v : values_) view.args.push_back({v.decl, v.data(), v.dims});
         std::string why;
         try {
-            why = spec_.precheck(view);
+            why = decl_.precheck(view);
         } catch (const std::exception& e) {
             why = e.what();
         }
@@ -557,8 +557,8 @@ private:
         for (Value& v : values_) {
             if (!v.writeback) continue;
             void* dst = PyArray_DATA(v.writeback);
-            if (v.spec->type == 'f') std::memcpy(dst, &v.f, sizeof v.f);
-            else if (v.spec->type == 'd') std::memcpy(dst, &v.d, sizeof v.d);
+            if (v.decl->type == 'f') std::memcpy(dst, &v.f, sizeof v.f);
+            else if (v.decl->type == 'd') std::memcpy(dst, &v.d, sizeof v.d);
             else std::memcpy(dst, &v.i, sizeof v.i);
         }
     }
@@ -566,13 +566,13 @@ private:
     PyObject* build_result() {
         std::vector<PyObject*> out;
         for (Value& v : values_) {
-            if (v.spec->role != Role::returned) continue;
+            if (v.decl->role != Role::returned) continue;
             PyObject* o;
             if (v.is_array()) {
                 o = reinterpret_cast<PyObject*>(v.array);
                 Py_INCREF(o);
-            } else if (v.spec->type == 'f') o = PyFloat_FromDouble(v.f);
-            else if (v.spec->type == 'd') o = PyFloat_FromDouble(v.d);
+            } else if (v.decl->type == 'f') o = PyFloat_FromDouble(v.f);
+            else if (v.decl->type == 'd') o = PyFloat_FromDouble(v.d);
             else o = PyLong_FromLong(v.i);
             if (!o) {
                 for (PyObject* p : out) Py_DECREF(p);
@@ -595,9 +595,9 @@ std::string ordinal(int n) {
     return std::to_string(n) + suffix[n % 10];
 }
 
-PyObject* call_routine(const std::string& group, const RoutineSpec& spec, const Implementation* impl,
+PyObject* call_routine(const std::string& group, const RoutineSpec& decl, const Implementation* impl,
                        PyObject* args, PyObject* kwargs) {
-    Call call(group, spec);
+    Call call(group, decl);
     return call.run(impl, args, kwargs);
 }
 

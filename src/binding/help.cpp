@@ -47,22 +47,22 @@ std::string parameter_line(const ArgSpec& a) {
 
 }  // namespace
 
-std::string signature_line(const RoutineSpec& spec) {
+std::string signature_line(const RoutineSpec& decl) {
     std::string req, opt, ret;
-    for (const ArgSpec& a : spec.args) {
+    for (const ArgSpec& a : decl.args) {
         std::string& dst = a.role == Role::optional ? opt : a.role == Role::returned ? ret : req;
         dst += (dst.empty() ? "" : ",") + a.name;
     }
     std::string line = ret.empty() ? "" : ret + " = ";
-    line += spec.name + "(" + req;
+    line += decl.name + "(" + req;
     if (!opt.empty()) line += (req.empty() ? "[" : ",[") + opt + "]";
     return line + ")";
 }
 
-std::string routine_help(const RoutineSpec& spec) {
-    std::string h = signature_line(spec) + "\n\nWrapper for ``" + spec.name + "``.\n";
+std::string routine_help(const RoutineSpec& decl) {
+    std::string h = signature_line(decl) + "\n\nWrapper for ``" + decl.name + "``.\n";
     std::string params, optional, returns;
-    for (const ArgSpec& a : spec.args) {
+    for (const ArgSpec& a : decl.args) {
         if (a.role == Role::optional)
             optional += parameter_line(a) + "\n    Default: " + a.deflt + "\n";
         else if (a.role == Role::returned)

@@ -5,7 +5,7 @@
 //   _flush_units()                 flushes every connected unit and standard output
 //   _open_unit, _rewind_unit, _write_unit, _read_unit, _write_doubles, _read_doubles
 //                                  the unit operations one by one
-//   _format(spec, items)           records of a FORMAT text: list of str
+//   _format(layout, items)           records of a FORMAT text: list of str
 //   _namelist(path, group, items)  reads one group from the file: (status, values, message)
 //
 // Texts cross the boundary as Latin-1 so that every character is one byte of a record.
@@ -95,16 +95,16 @@ bool items_of(PyObject* obj, std::vector<std::string>& texts, std::vector<fmt::I
 }
 
 PyObject* format(PyObject*, PyObject* args) {
-    PyObject *spec_obj, *items_obj;
-    if (!PyArg_ParseTuple(args, "UO:_format", &spec_obj, &items_obj)) return nullptr;
-    std::string spec;
+    PyObject *layout_obj, *items_obj;
+    if (!PyArg_ParseTuple(args, "UO:_format", &layout_obj, &items_obj)) return nullptr;
+    std::string layout;
     std::vector<std::string> texts;
     std::vector<fmt::Item> items;
-    if (!text_of(spec_obj, spec) || !items_of(items_obj, texts, items)) return nullptr;
+    if (!text_of(layout_obj, layout) || !items_of(items_obj, texts, items)) return nullptr;
 
     std::vector<std::string> records;
     try {
-        records = fmt::format(spec, items);
+        records = fmt::format(layout, items);
     } catch (const std::invalid_argument& e) {
         PyErr_SetString(error_class(), e.what());
         return nullptr;
@@ -141,14 +141,14 @@ PyObject* rewind_unit(PyObject*, PyObject* arg) {
 
 PyObject* write_unit(PyObject*, PyObject* args) {
     int n;
-    PyObject *spec_obj, *items_obj;
-    if (!PyArg_ParseTuple(args, "iUO:_write_unit", &n, &spec_obj, &items_obj)) return nullptr;
-    std::string spec;
+    PyObject *layout_obj, *items_obj;
+    if (!PyArg_ParseTuple(args, "iUO:_write_unit", &n, &layout_obj, &items_obj)) return nullptr;
+    std::string layout;
     std::vector<std::string> texts;
     std::vector<fmt::Item> items;
-    if (!text_of(spec_obj, spec) || !items_of(items_obj, texts, items)) return nullptr;
+    if (!text_of(layout_obj, layout) || !items_of(items_obj, texts, items)) return nullptr;
     try {
-        io::writef(n, spec, items);
+        io::writef(n, layout, items);
     } catch (const std::invalid_argument& e) {
         PyErr_SetString(error_class(), e.what());
         return nullptr;
@@ -382,14 +382,14 @@ PyMethodDef hook_methods[] = {
      "it, else keep it)."},
     {"_rewind_unit", rewind_unit, METH_O, "_rewind_unit(n): position unit n at its start."},
     {"_write_unit", write_unit, METH_VARARGS,
-     "_write_unit(n, spec, items): write the records of a FORMAT text to unit n."},
+     "_write_unit(n, layout, items): write the records of a FORMAT text to unit n."},
     {"_read_unit", read_unit, METH_O, "_read_unit(n) -> str or None at end of file."},
     {"_write_doubles", write_doubles, METH_VARARGS,
      "_write_doubles(n, values): write one unformatted record of doubles."},
     {"_read_doubles", read_doubles, METH_VARARGS,
      "_read_doubles(n, count) -> list, or None at end of file or for a shorter record."},
     {"_format", format, METH_VARARGS,
-     "_format(spec, items) -> list of records written by a FORMAT text (int: integer, float: "
+     "_format(layout, items) -> list of records written by a FORMAT text (int: integer, float: "
      "real, str: text)."},
     {"_namelist", namelist, METH_VARARGS,
      "_namelist(path, group, items) -> (status, values, message); items are tuples (name, kind "

@@ -32,9 +32,9 @@ void register_routine(const char* group, const char* name, Implementation impl) 
 namespace {
 
 /// Parameter kinds a routine's implementation must have, from its table entry.
-std::string expected_kinds(const RoutineSpec& spec) {
+std::string expected_kinds(const RoutineSpec& decl) {
     std::string k;
-    for (const ArgSpec& a : spec.args) {
+    for (const ArgSpec& a : decl.args) {
         if (!a.dims.empty()) k += a.type == 'f' ? 'F' : a.type == 'd' ? 'D' : 'I';
         else if (a.type == 'c') k += 'c';
         else if (a.type == 'f' || a.type == 'd') k += a.type;
@@ -47,7 +47,7 @@ std::string expected_kinds(const RoutineSpec& spec) {
 
 struct RoutineObject {
     PyObject_HEAD
-    const RoutineSpec* spec;
+    const RoutineSpec* decl;
     const std::string* group;
     const Implementation* impl;
     PyObject* doc;
@@ -55,7 +55,7 @@ struct RoutineObject {
 
 PyObject* routine_call(PyObject* self, PyObject* args, PyObject* kwargs) {
     auto* r = reinterpret_cast<RoutineObject*>(self);
-    return call_routine(*r->group, *r->spec, r->impl, args, kwargs);
+    return call_routine(*r->group, *r->decl, r->impl, args, kwargs);
 }
 
 void routine_dealloc(PyObject* self) {
@@ -65,7 +65,7 @@ void routine_dealloc(PyObject* self) {
 
 PyObject* routine_repr(PyObject* self) {
     auto* r = reinterpret_cast<RoutineObject*>(self);
-    return PyUnicode_FromFormat("<routine %s of %s>", r->spec->name.c_str(), r->group->c_str());
+    return PyUnicode_FromFormat("<routine %s of %s>", r->decl->name.c_str(), r->group->c_str());
 }
 
 PyObject* routine_get_doc(PyObject* self, void*) {
@@ -75,7 +75,7 @@ PyObject* routine_get_doc(PyObject* self, void*) {
 }
 
 PyObject* routine_get_name(PyObject* self, void*) {
-    return PyUnicode_FromString(reinterpret_cast<RoutineObject*>(self)->spec->name.c_str());
+    return PyUnicode_FromString(reinterpret_cast<RoutineObject*>(self)->decl->name.c_str());
 }
 
 PyGetSetDef routine_getset[] = {
@@ -91,7 +91,7 @@ PyTypeObject* RoutineType = nullptr;
 struct GroupObject {
     PyObject_HEAD
     PyObject* dict;
-    const GroupSpec* spec;
+    const GroupSpec* decl;
 };
 
 void group_dealloc(PyObject* self) {
@@ -100,7 +100,7 @@ void group_dealloc(PyObject* self) {
 }
 
 PyObject* group_repr(PyObject* self) {
-    return PyUnicode_FromFormat("<routine group '%s'>", reinterpret_cast<GroupObject*>(self)->spec->name.c_str());
+    return PyUnicode_FromFormat("<routine group '%s'>", reinterpret_cast<GroupObject*>(self)->decl->name.c_str());
 }
 
 PyTypeObject* GroupType = nullptr;
@@ -127,7 +127,7 @@ PyObject* scalar_view(int typenum, void* data, PyObject* base, bool writeable) {
 PyObject* make_group(const GroupSpec& g) {
     auto* obj = PyObject_New(GroupObject, GroupType);
     if (!obj) return nullptr;
-    obj->spec = &g;
+    obj->decl = &g;
     obj->dict = PyDict_New();
     if (!obj->dict) {
         Py_DECREF(obj);
@@ -149,7 +149,7 @@ PyObject* make_group(const GroupSpec& g) {
             Py_DECREF(obj);
             return nullptr;
         }
-        ro->spec = &r;
+        ro->decl = &r;
         ro->group = &g.name;
         auto it = registry().find({g.name, r.name});
         ro->impl = it == registry().end() ? nullptr : &it->second;
@@ -193,7 +193,7 @@ Member m(const char* name, T* data, std::vector<npy_intp> dims = {}) {
 /// The published records, members in record order; preset-dependent records show the
 /// preset-31 layout.
 const std::vector<RecordSpec>& record_specs() {
-    static const std::vector<RecordSpec> specs = [] {
+    static const std::vector<RecordSpec> decls = [] {
         auto& ina = f07ina<P31>();
         auto& qua = f01qua<P31>();
         return std::vector<RecordSpec>{
@@ -228,7 +228,7 @@ const std::vector<RecordSpec>& record_specs() {
                         m("mdsplt", plotin.mdsplt, {50}), m("nmod", &plotin.nmod)}},
         };
     }();
-    return specs;
+    return decls;
 }
 
 /// Every record of the shared state, published or not, in the layout of preset P: what the
@@ -242,8 +242,8 @@ std::vector<RecordSpec> internal_record_specs() {
     auto& qua = f01qua<P>();
     auto& lv = comlv<P>();
     auto& mat = matrix<P>();
-    std::vector<RecordSpec> specs = record_specs();
-    for (RecordSpec& r : specs) {
+    std::vector<RecordSpec> decls = record_specs();
+    for (RecordSpec& r : decls) {
         if (r.name == "f07ina")
             r.members = {m("ku", ina.ku, {5}), m("mx", &ina.mx), m("my", &ina.my), m("a", ina.a, v{R1}),
                          m("b", ina.b, v{R1}), m("leit", ina.leit, v{R, R}), m("ibdx", &ina.ibdx),
@@ -257,31 +257,31 @@ std::vector<RecordSpec> internal_record_specs() {
         if (r.name == "f07in1") r.members.push_back(m("s1", f07in1.s1, {3, 4, 3, 4}));
         if (r.name == "f07in2") r.members.push_back(m("s2", f07in2.s2, {3, 4, 3, 4}));
     }
-    specs.push_back({"f07ang", {m("alfax", &f07ang.alfax), m("alfay", &f07ang.alfay)}});
-    specs.push_back({"skstf", {m("matabd", skstf.matabd, {18, 2}), m("matsw", skstf.matsw, {21, 2})}});
-    specs.push_back({"densit", {m("dom", &densit.dom), m("pdom", &densit.pdom)}});
-    specs.push_back({"glbuckcom", {m("skinth", &glbuckcom.skinth), m("stpitch", &glbuckcom.stpitch)}});
-    specs.push_back({"valus", {m("elam", valus.elam, {55})}});
-    specs.push_back({"pythres", {m("membraneforces", pythres.membraneforces, {55, 5})}});
-    specs.push_back({"f07aij", {m("aij", f07aij.aij, {3, 3})}});
-    specs.push_back({"f07pd", {m("sa", &f07pd.sa), m("sb", &f07pd.sb), m("fa", &f07pd.fa),
+    decls.push_back({"f07ang", {m("alfax", &f07ang.alfax), m("alfay", &f07ang.alfay)}});
+    decls.push_back({"skstf", {m("matabd", skstf.matabd, {18, 2}), m("matsw", skstf.matsw, {21, 2})}});
+    decls.push_back({"densit", {m("dom", &densit.dom), m("pdom", &densit.pdom)}});
+    decls.push_back({"glbuckcom", {m("skinth", &glbuckcom.skinth), m("stpitch", &glbuckcom.stpitch)}});
+    decls.push_back({"valus", {m("elam", valus.elam, {55})}});
+    decls.push_back({"pythres", {m("membraneforces", pythres.membraneforces, {55, 5})}});
+    decls.push_back({"f07aij", {m("aij", f07aij.aij, {3, 3})}});
+    decls.push_back({"f07pd", {m("sa", &f07pd.sa), m("sb", &f07pd.sb), m("fa", &f07pd.fa),
                                m("b1", f07pd.b1, {4, 4}), m("fs", &f07pd.fs)}});
-    specs.push_back({"plotfls", {m("xplt", plotfls.xplt, {81}), m("yplt", plotfls.yplt, {81}), m("lx", &plotfls.lx),
+    decls.push_back({"plotfls", {m("xplt", plotfls.xplt, {81}), m("yplt", plotfls.yplt, {81}), m("lx", &plotfls.lx),
                                  m("ly", &plotfls.ly), m("dx", &plotfls.dx), m("dy", &plotfls.dy),
                                  m("cntr", plotfls.cntr, {81, 81})}});
-    specs.push_back({"f07dis", {m("steifx", dis.steifx, v{4, S}), m("istx", dis.istx, v{S}), m("nox", &dis.nox),
+    decls.push_back({"f07dis", {m("steifx", dis.steifx, v{4, S}), m("istx", dis.istx, v{S}), m("nox", &dis.nox),
                                 m("domx", dis.domx, v{S}), m("steify", dis.steify, v{4, S}), m("isty", dis.isty, v{S}),
                                 m("noy", &dis.noy), m("domy", dis.domy, v{S}), m("stype", &dis.stype)}});
-    specs.push_back({"stiffcom", {m("elmstf", stiffcom<P>().elmstf, v{R1})}});
-    specs.push_back({"cpfest", {m("pfest", cpfest<P>().pfest, v{N, 3})}});
-    specs.push_back({"cpvar", {m("pvar", cpvar<P>().pvar, v{N, 3})}});
-    specs.push_back({"vectrs", {m("x", vectrs<P>().x, v{P::p_nx, P::p_ngit})}});
-    specs.push_back({"comlv", {m("lvtri", lv.lvtri, v{P::p_nx}), m("lva22", lv.lva22, v{P::p_ny}),
+    decls.push_back({"stiffcom", {m("elmstf", stiffcom<P>().elmstf, v{R1})}});
+    decls.push_back({"cpfest", {m("pfest", cpfest<P>().pfest, v{N, 3})}});
+    decls.push_back({"cpvar", {m("pvar", cpvar<P>().pvar, v{N, 3})}});
+    decls.push_back({"vectrs", {m("x", vectrs<P>().x, v{P::p_nx, P::p_ngit})}});
+    decls.push_back({"comlv", {m("lvtri", lv.lvtri, v{P::p_nx}), m("lva22", lv.lva22, v{P::p_ny}),
                                m("lvb", lv.lvb, v{P::p_nx})}});
-    specs.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
+    decls.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
                                 m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
-    specs.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
-    return specs;
+    decls.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
+    return decls;
 }
 
 /// The internal records of the four presets, kept for the life of the module.
@@ -294,16 +294,16 @@ const std::vector<std::pair<std::string, std::vector<RecordSpec>>>& internal_vie
 
 struct RecordObject {
     PyObject_HEAD
-    const RecordSpec* spec;
+    const RecordSpec* decl;
 };
 
-const Member* find_member(const RecordSpec& spec, PyObject* name) {
+const Member* find_member(const RecordSpec& decl, PyObject* name) {
     const char* n = PyUnicode_Check(name) ? PyUnicode_AsUTF8(name) : nullptr;
     if (!n) {
         PyErr_Clear();
         return nullptr;
     }
-    for (const Member& mb : spec.members)
+    for (const Member& mb : decl.members)
         if (mb.name == n) return &mb;
     return nullptr;
 }
@@ -338,14 +338,14 @@ PyObject* member_view(const Member& mb, PyObject* owner) {
 }
 
 PyObject* record_getattro(PyObject* self, PyObject* name) {
-    const Member* mb = find_member(*reinterpret_cast<RecordObject*>(self)->spec, name);
+    const Member* mb = find_member(*reinterpret_cast<RecordObject*>(self)->decl, name);
     if (mb) return member_view(*mb, self);
     return PyObject_GenericGetAttr(self, name);
 }
 
 /// Assignment writes into the shared record, converted to the member's element type.
 int record_setattro(PyObject* self, PyObject* name, PyObject* value) {
-    const Member* mb = find_member(*reinterpret_cast<RecordObject*>(self)->spec, name);
+    const Member* mb = find_member(*reinterpret_cast<RecordObject*>(self)->decl, name);
     if (!mb) {
         PyErr_Format(PyExc_AttributeError, "record has no member %R", name);
         return -1;
@@ -386,10 +386,10 @@ int record_setattro(PyObject* self, PyObject* name, PyObject* value) {
 }
 
 PyObject* record_dir(PyObject* self, PyObject*) {
-    const RecordSpec& spec = *reinterpret_cast<RecordObject*>(self)->spec;
+    const RecordSpec& decl = *reinterpret_cast<RecordObject*>(self)->decl;
     PyObject* list = PyList_New(0);
     if (!list) return nullptr;
-    for (const Member& mb : spec.members) {
+    for (const Member& mb : decl.members) {
         PyObject* s = PyUnicode_FromString(mb.name.c_str());
         if (!s || PyList_Append(list, s) < 0) {
             Py_XDECREF(s);
@@ -402,7 +402,7 @@ PyObject* record_dir(PyObject* self, PyObject*) {
 }
 
 PyObject* record_repr(PyObject* self) {
-    return PyUnicode_FromFormat("<record '%s'>", reinterpret_cast<RecordObject*>(self)->spec->name.c_str());
+    return PyUnicode_FromFormat("<record '%s'>", reinterpret_cast<RecordObject*>(self)->decl->name.c_str());
 }
 
 PyMethodDef record_methods[] = {
@@ -487,17 +487,17 @@ bool init_types() {
 /// Every registered implementation must belong to a table routine and match its parameters.
 bool check_registry() {
     for (const auto& [key, impl] : registry()) {
-        const RoutineSpec* spec = nullptr;
+        const RoutineSpec* decl = nullptr;
         for (const GroupSpec& g : module_groups())
             if (g.name == key.first)
                 for (const RoutineSpec& r : g.routines)
-                    if (r.name == key.second) spec = &r;
-        if (!spec) {
+                    if (r.name == key.second) decl = &r;
+        if (!decl) {
             PyErr_Format(PyExc_ImportError, "_zeft: implementation %s.%s has no signature table entry",
                          key.first.c_str(), key.second.c_str());
             return false;
         }
-        const std::string want = expected_kinds(*spec);
+        const std::string want = expected_kinds(*decl);
         if (want != impl.kinds) {
             PyErr_Format(PyExc_ImportError,
                          "_zeft: parameters of %s.%s do not match the signature table (table '%s', code '%s')",
@@ -550,21 +550,21 @@ PyMODINIT_FUNC PyInit__zeft() {
     for (const RecordSpec& r : record_specs()) {
         auto* rec = PyObject_New(RecordObject, RecordType);
         if (!rec) return fail();
-        rec->spec = &r;
+        rec->decl = &r;
         if (PyModule_AddObject(mod, r.name.c_str(), reinterpret_cast<PyObject*>(rec)) < 0) return fail();
     }
     // Private: every record in each preset's layout, for inspection by the test suite.
-    for (const auto& [name, specs] : internal_views()) {
+    for (const auto& [name, decls] : internal_views()) {
         PyObject* ns = PyModule_New(name.c_str());
         if (!ns) return fail();
-        for (const RecordSpec& r : specs) {
+        for (const RecordSpec& r : decls) {
             auto* rec = PyObject_New(RecordObject, RecordType);
             if (!rec || PyModule_AddObject(ns, r.name.c_str(), reinterpret_cast<PyObject*>(rec)) < 0) {
                 Py_XDECREF(rec);
                 Py_DECREF(ns);
                 return fail();
             }
-            rec->spec = &r;
+            rec->decl = &r;
         }
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }

@@ -85,7 +85,7 @@ std::string check_mmt(const CallView& c) {
     std::string r = check_profile("mmt", c["mmt"].size(), comlv<P>().lvb, P::p_nx, ix, f07ina<P>().ibdx);
     if (!r.empty()) return r;
     for (const auto& a : c.args)
-        if (a.spec->name == "lv") return check_wprofile<P>(c, "mmt");
+        if (a.decl->name == "lv") return check_wprofile<P>(c, "mmt");
     return "";
 }
 

@@ -23,14 +23,14 @@ extern PyObject* module_error;
 /// Calls a routine of the table: matches, converts and checks the arguments, runs the
 /// implementation and builds the returned values. Returns a new reference or nullptr with an
 /// exception set.
-PyObject* call_routine(const std::string& group, const RoutineSpec& spec, const Implementation* impl,
+PyObject* call_routine(const std::string& group, const RoutineSpec& decl, const Implementation* impl,
                        PyObject* args, PyObject* kwargs);
 
 /// The help text of a routine: signature line, parameters, optional keywords, returns.
-std::string routine_help(const RoutineSpec& spec);
+std::string routine_help(const RoutineSpec& decl);
 
 /// The host signature line, e.g. "b,ier = trnpsi(psi,a,[m])".
-std::string signature_line(const RoutineSpec& spec);
+std::string signature_line(const RoutineSpec& decl);
 
 /// English ordinal by the module's fixed rule: the suffix follows the last digit only.
 std::string ordinal(int n);

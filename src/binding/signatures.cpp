@@ -208,14 +208,14 @@ const std::vector<GroupSpec>& module_groups() {
 
 const CallView::Arg& CallView::operator[](const std::string& name) const {
     for (const Arg& a : args)
-        if (a.spec->name == name) return a;
+        if (a.decl->name == name) return a;
     throw std::logic_error("no argument named " + name);
 }
 
 long long CallView::ival(const std::string& name) const {
     const Arg& a = (*this)[name];
-    if (a.spec->type == 'd') return static_cast<long long>(*static_cast<double*>(a.data));
-    if (a.spec->type == 'f') return static_cast<long long>(*static_cast<float*>(a.data));
+    if (a.decl->type == 'd') return static_cast<long long>(*static_cast<double*>(a.data));
+    if (a.decl->type == 'f') return static_cast<long long>(*static_cast<float*>(a.data));
     return *static_cast<int*>(a.data);
 }
 

@@ -56,7 +56,7 @@ const std::vector<GroupSpec>& module_groups();
 /// What a precheck sees of a converted call: the extents and data of each argument by name.
 struct CallView {
     struct Arg {
-        const ArgSpec* spec;
+        const ArgSpec* decl;
         void* data;                  ///< scalar storage, text buffer or array data
         std::vector<long long> dims; ///< array extents (empty for scalars)
         long long size() const {

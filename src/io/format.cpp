@@ -159,14 +159,14 @@ struct Program {
     bool has_data = false;
 };
 
-[[noreturn]] void bad_format(std::string_view spec, size_t pos, const char* why) {
-    throw std::invalid_argument("bad FORMAT " + std::string(spec) + " at position " +
+[[noreturn]] void bad_format(std::string_view layout, size_t pos, const char* why) {
+    throw std::invalid_argument("bad FORMAT " + std::string(layout) + " at position " +
                                 std::to_string(pos + 1) + ": " + why);
 }
 
 class Parser {
 public:
-    explicit Parser(std::string_view spec) : s_(spec) {}
+    explicit Parser(std::string_view layout) : s_(layout) {}
 
     Program parse() {
         Program prog;
@@ -345,12 +345,12 @@ private:
 /// Runs a parsed format over the items.
 class Runner {
 public:
-    Runner(std::string_view spec, const Item* items, size_t count)
-        : spec_(spec), items_(items), count_(count) {}
+    Runner(std::string_view layout, const Item* items, size_t count)
+        : layout_(layout), items_(items), count_(count) {}
 
     std::vector<std::string> run(const Program& prog) {
         if (count_ > 0 && !prog.has_data)
-            throw std::invalid_argument("FORMAT " + std::string(spec_) +
+            throw std::invalid_argument("FORMAT " + std::string(layout_) +
                                         " has no data edit descriptor for its items");
         bool more = execute(prog.top, 0);
         while (more && next_ < count_) {
@@ -360,7 +360,7 @@ public:
             const size_t before = next_;
             more = execute(prog.top, static_cast<size_t>(prog.reversion));
             if (next_ == before)
-                throw std::invalid_argument("FORMAT " + std::string(spec_) +
+                throw std::invalid_argument("FORMAT " + std::string(layout_) +
                                             ": reverted part has no data edit descriptor");
         }
         records_.push_back(std::move(cur_));
@@ -385,7 +385,7 @@ private:
     const Item& take(Item::Kind kind, const char* descriptor) {
         const Item& it = items_[next_++];
         if (it.kind != kind)
-            throw std::invalid_argument("FORMAT " + std::string(spec_) + ": item " +
+            throw std::invalid_argument("FORMAT " + std::string(layout_) + ": item " +
                                         std::to_string(next_) + " does not suit edit descriptor " +
                                         descriptor);
         return it;
@@ -426,7 +426,7 @@ private:
         }
     }
 
-    std::string_view spec_;
+    std::string_view layout_;
     const Item* items_;
     size_t count_;
     size_t next_ = 0;
@@ -441,22 +441,22 @@ struct SpecHash {
 };
 
 /// Parsed formats by their text; listings reuse a few hundred format texts many times.
-const Program& parsed(std::string_view spec) {
+const Program& parsed(std::string_view layout) {
     static std::unordered_map<std::string, std::unique_ptr<Program>, SpecHash, std::equal_to<>> cache;
-    if (auto it = cache.find(spec); it != cache.end()) return *it->second;
-    auto prog = std::make_unique<Program>(Parser(spec).parse());
+    if (auto it = cache.find(layout); it != cache.end()) return *it->second;
+    auto prog = std::make_unique<Program>(Parser(layout).parse());
     if (cache.size() >= 4096) cache.clear();  // bound the cache for generated format texts
-    return *cache.emplace(std::string(spec), std::move(prog)).first->second;
+    return *cache.emplace(std::string(layout), std::move(prog)).first->second;
 }
 
 }  // namespace
 
-std::vector<std::string> format(std::string_view spec, std::initializer_list<Item> items) {
-    return Runner(spec, items.begin(), items.size()).run(parsed(spec));
+std::vector<std::string> format(std::string_view layout, std::initializer_list<Item> items) {
+    return Runner(layout, items.begin(), items.size()).run(parsed(layout));
 }
 
-std::vector<std::string> format(std::string_view spec, const std::vector<Item>& items) {
-    return Runner(spec, items.data(), items.size()).run(parsed(spec));
+std::vector<std::string> format(std::string_view layout, const std::vector<Item>& items) {
+    return Runner(layout, items.data(), items.size()).run(parsed(layout));
 }
 
 }  // namespace zeft::fmt

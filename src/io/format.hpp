@@ -1,4 +1,4 @@
-// Fortran-style formatted records: an interpreter for FORMAT specifications, so that every
+// Fortran-style formatted records: an interpreter for FORMAT texts, so that every
 // listing block is written from a format text that reads like its layout description.
 //
 // Supported edit descriptors: Iw, Fw.d, Ew.d, Dw.d, Aw and A, nX, '/', quoted literals
@@ -38,8 +38,8 @@ struct Item {
 /// Formats the items by the FORMAT text (with or without the enclosing parentheses) and
 /// returns the records it produces, without line terminators. Throws std::invalid_argument
 /// on a malformed format or an item of the wrong kind for its descriptor.
-std::vector<std::string> format(std::string_view spec, std::initializer_list<Item> items);
-std::vector<std::string> format(std::string_view spec, const std::vector<Item>& items);
+std::vector<std::string> format(std::string_view layout, std::initializer_list<Item> items);
+std::vector<std::string> format(std::string_view layout, const std::vector<Item>& items);
 
 /// Single edit descriptors, exposed for direct use and testing.
 std::string I(int w, long long v);             ///< Iw: right-aligned integer

@@ -199,12 +199,12 @@ void write_record(int n, std::string_view record) {
     end_write(*u);
 }
 
-void writef(int n, std::string_view spec, std::initializer_list<fmt::Item> items) {
-    for (const std::string& r : fmt::format(spec, items)) write_record(n, r);
+void writef(int n, std::string_view layout, std::initializer_list<fmt::Item> items) {
+    for (const std::string& r : fmt::format(layout, items)) write_record(n, r);
 }
 
-void writef(int n, std::string_view spec, const std::vector<fmt::Item>& items) {
-    for (const std::string& r : fmt::format(spec, items)) write_record(n, r);
+void writef(int n, std::string_view layout, const std::vector<fmt::Item>& items) {
+    for (const std::string& r : fmt::format(layout, items)) write_record(n, r);
 }
 
 std::optional<std::string> read_record(int n) {

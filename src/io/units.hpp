@@ -46,8 +46,8 @@ void flush_all();
 void write_record(int n, std::string_view record);
 
 /// Writes the records produced by a FORMAT text and its items.
-void writef(int n, std::string_view spec, std::initializer_list<fmt::Item> items = {});
-void writef(int n, std::string_view spec, const std::vector<fmt::Item>& items);
+void writef(int n, std::string_view layout, std::initializer_list<fmt::Item> items = {});
+void writef(int n, std::string_view layout, const std::vector<fmt::Item>& items);
 
 /// Writes a list-directed text record: one blank, then the text.
 inline void write_list(int n, std::string_view text) { write_record(n, fmt::list(text)); }

@@ -36,7 +36,9 @@ template <> struct Unaligned<v8d> { using type = v8u; };
 
 #define LOAD(p) (*reinterpret_cast<const typename Unaligned<Vd>::type*>(p))
 #define STORE(p, v) (*reinterpret_cast<typename Unaligned<Vd>::type*>(p) = (v))
-#define SPLAT(x) (Vd{} + (x))
+// x - 0 is x for every x (a signed zero included), so this is a plain broadcast that the
+// compiler folds into the multiplication; Vd{} + x would be a scalar addition first.
+#define SPLAT(x) ((x) - Vd{})
 
 /// Rows below which a second thread does not pay for its start (row length times lanes).
 constexpr double thread_work = 2.0e6;

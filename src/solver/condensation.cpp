@@ -91,9 +91,9 @@ void condense(const CondensedColumn& column) {
     condense(s, column);
 }
 
-void eigen_message(std::string_view spec, std::initializer_list<fmt::Item> items) {
-    io::writef(datran.nwrite, spec, items);
-    io::writef(io::stdout_unit, spec, items);
+void eigen_message(std::string_view layout, std::initializer_list<fmt::Item> items) {
+    io::writef(datran.nwrite, layout, items);
+    io::writef(io::stdout_unit, layout, items);
 }
 
 long long profile_size(const int* lv, int n) { return n > 0 ? static_cast<long long>(lv[n - 1]) + n : 0; }

@@ -59,9 +59,9 @@ void condense(const CondensedColumn& column);
 
 // ------------------------------------------------------- shared by incs3 and vibs3
 
-/// Writes a message record (FORMAT spec with its items) to the listing, then to standard
+/// Writes a message record (FORMAT text with its items) to the listing, then to standard
 /// output.
-void eigen_message(std::string_view spec, std::initializer_list<fmt::Item> items = {});
+void eigen_message(std::string_view layout, std::initializer_list<fmt::Item> items = {});
 
 /// True when there are in-plane freedoms to condense out: knfun > 1 and iy > 0. Without them
 /// (W alone, or all of them suppressed) A11 is already the matrix of the W freedoms.
