@@ -43,6 +43,18 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
         r0_[j] = lo;
         r1_[j] = hi;
     }
+    // The same columns without their inner zeros: the products with A21 and A21^T add the
+    // nonzero terms only, in the same order (a zero term leaves a sum of finite terms as it is).
+    nz0_.assign(static_cast<std::size_t>(ix) + 1, 0);
+    for (idx j = 0; j < ix; ++j) {
+        const double* c = a21_ + j * lda21_;
+        for (idx r = r0_[j]; r < r1_[j]; ++r)
+            if (c[r] != 0.0) {
+                nzrow_.push_back(r);
+                nzval_.push_back(c[r]);
+            }
+        nz0_[j + 1] = static_cast<idx>(nzrow_.size());
+    }
     const banded::Skyline a22sky(s.a22, s.lva22, iy, s.ibdy);
 
     // First column of every row of K.
@@ -169,11 +181,15 @@ idx CoupledMatrix::a21_block(const double* x, idx ldx, idx c0, int cols, int w, 
     idx from = iy_;
     for (idx j = 0; j < ix_; ++j) from = std::min(from, r0_[j]);
     std::fill(t + from * w, t + iy_ * w, 0.0);
+    // Column j of A21 times the row j of the block, added to the rows of t it reaches; the
+    // lanes beyond cols carry zeros.
+    double xj[16] = {};
     for (idx j = 0; j < ix_; ++j) {
-        const double* col = a21_ + j * lda21_;
-        for (int c = 0; c < cols; ++c) {
-            const double xj = x[(c0 + c) * ldx + j];
-            for (idx r = r0_[j]; r < r1_[j]; ++r) t[r * w + c] += col[r] * xj;
+        for (int c = 0; c < cols; ++c) xj[c] = x[(c0 + c) * ldx + j];
+        for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) {
+            const double v = nzval_[k];
+            double* tr = t + nzrow_[k] * w;
+            for (int c = 0; c < w; ++c) tr[c] += v * xj[c];
         }
     }
     return from;
@@ -196,9 +212,8 @@ void CoupledMatrix::couple_back(const double* g, double* y) {
     banded::gather(g, iy_, iy_, 0, 1, 4, t.data());
     banded::backward(l22c_, t.data(), 4);
     for (idx j = 0; j < ix_; ++j) {
-        const double* col = a21_ + j * lda21_;
         double s = 0.0;
-        for (idx r = r0_[j]; r < r1_[j]; ++r) s += col[r] * t[r * 4];
+        for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) s += nzval_[k] * t[nzrow_[k] * 4];
         y[j] -= s;
     }
 }

@@ -65,6 +65,10 @@ private:
     banded::Skyline l22_;
     ProfileMatrix a11_;
     std::vector<idx> r0_, r1_;        ///< rows r0 .. r1-1 (0-based) hold the nonzeros of A21(:, j)
+    /// The nonzero entries of A21 by columns: column j at positions nz0_[j] .. nz0_[j+1]-1 of
+    /// nzrow_ (0-based row, increasing) and nzval_.
+    std::vector<idx> nz0_, nzrow_;
+    std::vector<double> nzval_;
     std::vector<idx> posw_;           ///< position in K of W freedom j (0-based)
     int nk_ = 0, ibdk_ = 0, factored_ = -1;
     std::vector<int> lvk_;
