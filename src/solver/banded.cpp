@@ -58,36 +58,33 @@ ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
         const Vd d = SPLAT(L.at(i, i));
         for (int v = 0; v < V; ++v) STORE(y + i * W + N * v, (LOAD(y + i * W + N * v) - acc[v]) / d);
     };
+    // R rows at a time: R independent sums per lane in flight.
+    constexpr int R = V == 1 ? 8 : 4;
     idx i = from;
-    for (; i + 4 <= n; i += 4) {
-        Vd acc[4][V];
-        for (int r = 0; r < 4; ++r)
+    for (; i + R <= n; i += R) {
+        Vd acc[R][V];
+        for (int r = 0; r < R; ++r)
             for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
-        idx s[4], common = from;
-        for (int r = 0; r < 4; ++r) {
+        idx s[R], common = from;
+        for (int r = 0; r < R; ++r) {
             s[r] = std::max(L.first[i + r], from);
             common = std::max(common, s[r]);
         }
         common = std::min(common, i);
         // Leading columns of rows that start before the others.
-        for (int r = 0; r < 4; ++r) row_sum(i + r, s[r], common, acc[r]);
-        const double* L0 = L.val + L.off[i];
-        const double* L1 = L.val + L.off[i + 1];
-        const double* L2 = L.val + L.off[i + 2];
-        const double* L3 = L.val + L.off[i + 3];
+        for (int r = 0; r < R; ++r) row_sum(i + r, s[r], common, acc[r]);
+        const double* Lr[R];
+        for (int r = 0; r < R; ++r) Lr[r] = L.val + L.off[i + r];
         for (idx m = common; m < i; ++m) {
             Vd ym[V];
             for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
-            const Vd l0 = SPLAT(L0[m]), l1 = SPLAT(L1[m]), l2 = SPLAT(L2[m]), l3 = SPLAT(L3[m]);
-            for (int v = 0; v < V; ++v) {
-                acc[0][v] += l0 * ym[v];
-                acc[1][v] += l1 * ym[v];
-                acc[2][v] += l2 * ym[v];
-                acc[3][v] += l3 * ym[v];
+            for (int r = 0; r < R; ++r) {
+                const Vd l = SPLAT(Lr[r][m]);
+                for (int v = 0; v < V; ++v) acc[r][v] += l * ym[v];
             }
         }
-        // The triangle of the four rows.
-        for (int r = 0; r < 4; ++r) {
+        // The triangle of the R rows.
+        for (int r = 0; r < R; ++r) {
             row_sum(i + r, std::max(i, s[r]), i + r, acc[r]);
             finish(i + r, acc[r]);
         }
