@@ -214,26 +214,25 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
             for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + k * W + N * v);
         }
     };
-    for (idx top = n - 1; top >= 0; top -= 4) {
-        const int R = static_cast<int>(std::min<idx>(4, top + 1));
-        Vd acc[4][V];
-        for (int r = 0; r < 4; ++r)
+    // Eight columns at a time, for every number of lanes: the grouping decides the order of
+    // each column's terms, so it must not depend on the block a column is solved in.
+    constexpr int G = 8;
+    for (idx top = n - 1; top >= 0; top -= G) {
+        const int R = static_cast<int>(std::min<idx>(G, top + 1));
+        Vd acc[G][V];
+        for (int r = 0; r < G; ++r)
             for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
         idx shared = n - 1;
         for (int r = 0; r < R; ++r) shared = std::min(shared, U.last[top - r]);
-        if (R == 4) {
-            const double* U0 = U.val.data() + U.off[top];
-            const double* U1 = U.val.data() + U.off[top - 1];
-            const double* U2 = U.val.data() + U.off[top - 2];
-            const double* U3 = U.val.data() + U.off[top - 3];
+        if (R == G) {
+            const double* Ur[G];
+            for (int r = 0; r < G; ++r) Ur[r] = U.val.data() + U.off[top - r];
             for (idx k = top + 1; k <= shared; ++k) {
-                const Vd l0 = SPLAT(U0[k]), l1 = SPLAT(U1[k]), l2 = SPLAT(U2[k]), l3 = SPLAT(U3[k]);
-                for (int v = 0; v < V; ++v) {
-                    const Vd z = LOAD(y + k * W + N * v);
-                    acc[0][v] += l0 * z;
-                    acc[1][v] += l1 * z;
-                    acc[2][v] += l2 * z;
-                    acc[3][v] += l3 * z;
+                Vd z[V];
+                for (int v = 0; v < V; ++v) z[v] = LOAD(y + k * W + N * v);
+                for (int r = 0; r < G; ++r) {
+                    const Vd l = SPLAT(Ur[r][k]);
+                    for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
                 }
             }
         } else {
