@@ -1,11 +1,12 @@
 // Block triangular solves and products in skyline storage.
 //
-// Forward substitution works four rows at a time: the columns left of the four rows are
-// shared (each factor value is broadcast against the w lanes of one solved row), then the
-// small triangle of the four rows is finished row by row. Back substitution is its mirror
-// image over the columns of L, four columns at a time from the last one upwards. In both,
-// every lane receives its terms one by one in an order fixed by the matrix alone, whatever
-// the number of lanes, the blocking of the columns or the threads.
+// Forward substitution works eight rows at a time (four for more than one vector of lanes):
+// the columns left of the rows are taken column by column for all of them (each factor value
+// is broadcast against the w lanes of one solved row, eight independent sums in flight), then
+// the small triangle of the rows is finished row by row. Back substitution is its mirror image
+// over the columns of L, eight columns at a time from the last one upwards. In both, every
+// lane receives its terms one by one in an order fixed by the matrix alone, whatever the
+// number of lanes, the blocking of the columns or the threads.
 #include "solver/banded.hpp"
 
 #include <algorithm>
@@ -71,10 +72,21 @@ ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
             common = std::max(common, s[r]);
         }
         common = std::min(common, i);
-        // Leading columns of rows that start before the others.
-        for (int r = 0; r < R; ++r) row_sum(i + r, s[r], common, acc[r]);
         const double* Lr[R];
         for (int r = 0; r < R; ++r) Lr[r] = L.val + L.off[i + r];
+        // Leading columns of rows that start before the others, column by column (each row
+        // still takes its columns in increasing order).
+        idx lead = common;
+        for (int r = 0; r < R; ++r) lead = std::min(lead, s[r]);
+        for (idx m = lead; m < common; ++m) {
+            Vd ym[V];
+            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
+            for (int r = 0; r < R; ++r)
+                if (m >= s[r]) {
+                    const Vd l = SPLAT(Lr[r][m]);
+                    for (int v = 0; v < V; ++v) acc[r][v] += l * ym[v];
+                }
+        }
         for (idx m = common; m < i; ++m) {
             Vd ym[V];
             for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
@@ -238,7 +250,25 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
         } else {
             for (int r = 0; r < R; ++r) column_sum(top - r, top + 1, shared, acc[r]);
         }
-        for (int r = 0; r < R; ++r) column_sum(top - r, std::max(shared, top) + 1, U.last[top - r], acc[r]);
+        // The further rows of the columns that reach below the others, row by row (each
+        // column still takes its rows in increasing order).
+        {
+            idx deepest = top;
+            const double* Ur[G];
+            for (int r = 0; r < R; ++r) {
+                deepest = std::max(deepest, U.last[top - r]);
+                Ur[r] = U.val.data() + U.off[top - r];
+            }
+            for (idx k = std::max(shared, top) + 1; k <= deepest; ++k) {
+                Vd z[V];
+                for (int v = 0; v < V; ++v) z[v] = LOAD(y + k * W + N * v);
+                for (int r = 0; r < R; ++r)
+                    if (k <= U.last[top - r]) {
+                        const Vd l = SPLAT(Ur[r][k]);
+                        for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
+                    }
+            }
+        }
         for (int r = 0; r < R; ++r) {
             const idx c = top - r;
             column_sum(c, c + 1, std::min(top, U.last[c]), acc[r]);
