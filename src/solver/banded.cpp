@@ -10,7 +10,12 @@
 #include "solver/banded.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+#include <unistd.h>
 
 namespace zeft::banded {
 
@@ -327,6 +332,83 @@ idx Skyline::width() const {
 }
 
 int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : 16; }
+
+namespace {
+
+/// The helper thread: waits for a job (spinning briefly, since the parallel sections of an
+/// iteration follow each other closely, then asleep), runs it and reports it done.
+struct Helper {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<int> state{0};  ///< 0 idle, 1 job posted, 2 job done
+    std::atomic<bool> taken{false};
+    void (*call)(void*) = nullptr;
+    void* arg = nullptr;
+    pid_t pid = getpid();
+
+    Helper() { std::thread([this] { loop(); }).detach(); }
+
+    void loop() {
+        for (;;) {
+            await(1);
+            call(arg);
+            {
+                std::lock_guard lock(m);
+                state.store(2, std::memory_order_release);
+            }
+            cv.notify_all();
+        }
+    }
+
+    /// Waits until state == s.
+    void await(int s) {
+        for (int spin = 0; spin < 4000; ++spin) {
+            if (state.load(std::memory_order_acquire) == s) return;
+            __builtin_ia32_pause();
+        }
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return state.load(std::memory_order_acquire) == s; });
+    }
+};
+
+/// The helper of this process (a child process after fork gets its own: the thread does not
+/// survive the fork). Never destroyed: the thread sleeps on it until the process ends.
+Helper& helper() {
+    static std::mutex creation;
+    static Helper* current = nullptr;
+    std::lock_guard lock(creation);
+    if (current == nullptr || current->pid != getpid()) current = new Helper;
+    return *current;
+}
+
+}  // namespace
+
+bool run_on_helper(void (*call)(void*), void* arg) {
+    Helper* hp;
+    try {
+        hp = &helper();
+    } catch (const std::system_error&) {  // no thread available
+        return false;
+    }
+    Helper& h = *hp;
+    bool idle = false;
+    if (!h.taken.compare_exchange_strong(idle, true)) return false;
+    h.call = call;
+    h.arg = arg;
+    {
+        std::lock_guard lock(h.m);
+        h.state.store(1, std::memory_order_release);
+    }
+    h.cv.notify_all();
+    return true;
+}
+
+void wait_for_helper() {
+    Helper& h = helper();
+    h.await(2);
+    h.state.store(0, std::memory_order_relaxed);
+    h.taken.store(false, std::memory_order_release);
+}
 
 void forward(const Rows& L, idx from, double* y, int w) { forward_dispatch(L, from, y, w); }
 

@@ -98,8 +98,16 @@ int lanes(idx cols);
 template <class F>
 void two_ways(bool parallel, F&& part);
 
+/// Starts call(arg) on the process's helper thread (kept between calls, so that the many
+/// short parallel sections of an analysis do not each start a thread) and returns true; false
+/// when the helper is busy (a nested or concurrent section), the caller then runs it itself.
+bool run_on_helper(void (*call)(void*), void* arg);
+/// Waits until the job started by run_on_helper() has finished.
+void wait_for_helper();
+
 }  // namespace zeft::banded
 
+#include <system_error>
 #include <thread>
 
 namespace zeft::banded {
@@ -111,8 +119,29 @@ void two_ways(bool parallel, F&& part) {
         part(1);
         return;
     }
-    std::thread other([&] { part(1); });
-    part(0);
+    auto second = [&] { part(1); };
+    using Second = decltype(second);
+    if (run_on_helper([](void* p) { (*static_cast<Second*>(p))(); }, &second)) {
+        struct Join {
+            ~Join() { wait_for_helper(); }
+        } join;  // waits also when part(0) throws
+        part(0);
+        return;
+    }
+    std::thread other;
+    try {
+        other = std::thread(second);
+    } catch (const std::system_error&) {  // no thread available: both parts here
+        part(0);
+        part(1);
+        return;
+    }
+    try {
+        part(0);
+    } catch (...) {
+        other.join();
+        throw;
+    }
     other.join();
 }
 

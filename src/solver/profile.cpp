@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "binding/registry.hpp"
+#include "solver/banded.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -294,26 +295,17 @@ void split_work(std::ptrdiff_t count, double work, const std::function<double(st
     for (double acc = 0.0; mid < count - 1 && acc + 0.5 * weight(mid) < 0.5 * total; ++mid) acc += weight(mid);
     if (mid == 0) mid = 1;
     std::exception_ptr failure;
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            try {
-                part(mid, count);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        part(0, count);  // no thread available: do it all here
-        return;
-    }
-    try {
-        part(0, mid);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
+    banded::two_ways(true, [&](int half) {
+        if (half == 0) {
+            part(0, mid);
+            return;
+        }
+        try {
+            part(mid, count);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
     if (failure) std::rethrow_exception(failure);
 }
 
