@@ -297,3 +297,14 @@ def test_example_command_lists_the_load_factors_and_writes_its_files(folder, cap
     assert f"Listing:     {folder / 'STIFFPNL.out'}" in out
     assert f"Mode shapes: {folder / 'STIFFPNLMODES.txt'}" in out
     assert (folder / "STIFFPNL.out").stat().st_size > 0 and (folder / "STIFFPNLMODES.txt").stat().st_size > 0
+
+
+def test_returned_vectors_hold_nothing_of_a_larger_earlier_run(folder):
+    """Rows of displ beyond the W freedoms of this run are zero, as in a fresh process, even
+    after a run of a finer grid filled them."""
+    _zeft.prtnds31.callzeft(**panel(anzelzwframes=12, anzelzwstr=8))
+    args = panel()
+    _zeft.prtnds31.callzeft(**args)
+    ix = int(_zeft.man.ix)
+    vectors = args["displ"].reshape((int(_zeft.prtnds31.p_nx), 3), order="F")
+    assert np.any(vectors[:ix] != 0.0) and not np.any(vectors[ix:])

@@ -272,9 +272,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         ier = err::incs3::simvit;
         return;
     }
-    double* vx = vectrs<P>().x;
-    for (int k = 1; k <= man.neigit; ++k)
-        std::copy_n(x.data() + static_cast<std::size_t>(ix) * (k - 1), ix, vx + static_cast<std::size_t>(P::p_nx) * (k - 1));
+    store_eigenvectors<P>(x.data(), ix, man.neigit);
 
     auto& pv = cpvar<P>();
     auto& pf = cpfest<P>();

@@ -174,7 +174,18 @@ bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool hea
     return true;
 }
 
+template <class P>
+void store_eigenvectors(const double* x, int ix, int neigit) {
+    double* vx = vectrs<P>().x;
+    for (int k = 1; k <= neigit; ++k) {
+        double* column = vx + static_cast<std::size_t>(P::p_nx) * (k - 1);
+        std::copy_n(x + static_cast<std::size_t>(ix) * (k - 1), ix, column);
+        std::fill(column + ix, column + P::p_nx, 0.0);
+    }
+}
+
 #define ZEFT_INST_CONDENSE(P)                                                                     \
+    template void store_eigenvectors<P>(const double*, int, int);                                 \
     template void condense<P>(const CondensedColumn&);                                            \
     template bool condensation_needed<P>();                                                       \
     template std::string count_fault<P>();                                                        \

@@ -106,4 +106,9 @@ void condense_and_list(bool keep_columns);
 /// False when the work file ends before all ix columns are read.
 bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool heading);
 
+/// Stores the eigenvectors x(ix, neigit) in the columns of record vectrs, rows ix+1 .. p_nx
+/// cleared: the vectors handed to the host then hold nothing of an earlier, larger run.
+template <class P>
+void store_eigenvectors(const double* x, int ix, int neigit);
+
 }  // namespace zeft
