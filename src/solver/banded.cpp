@@ -459,56 +459,96 @@ void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1)
 void multiply(const Rows& A, const double* x, double* y, int w) { multiply_dispatch(A, x, y, w); }
 
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1) {
-    for (idx c = c0; c < c1; c += 16) {
-        const idx cols = std::min<idx>(16, c1 - c);
+    blocks(A, c0, c1, [&](idx c, idx cols) {
         const int w = lanes(cols);
         std::vector<double> t(static_cast<std::size_t>(A.n * w)), u(t.size());
         gather(x, ldx, A.n, c, static_cast<int>(cols), w, t.data());
         multiply(A, t.data(), u.data(), w);
         scatter(u.data(), A.n, static_cast<int>(cols), w, y, ldy, c);
-    }
+    });
 }
 
-void multiply(const Rows& A, const double* x, double* y) {
-    // The stored part of each row times x, four rows side by side (four independent sums,
-    // each in increasing column order): the columns before the four rows share, then each
-    // row's own columns up to its diagonal.
-    const idx n = A.n;
-    idx i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const double* Ar[4];
-        double s[4];
-        idx common = i + 1;
-        for (int r = 0; r < 4; ++r) {
+namespace {
+
+/// Rows i0 .. i1-1 of y = A x: y(q) = the stored part of row q times x (its terms in
+/// increasing column order), eight rows side by side (eight independent sums); after each
+/// group its entries left of the diagonal times x(q) are added to y(m) for the columns
+/// m >= mlo, row by row. Every y(m) thus receives its own row first and then the rows below
+/// in increasing order, whichever rows a call covers.
+void multiply_single_rows(const Rows& A, const double* x, double* y, idx i0, idx i1, idx mlo) {
+    constexpr int R = 8;
+    auto transposed = [&](idx q, idx m0) {
+        const double* Aq = A.val + A.off[q];
+        const double xq = x[q];
+        for (idx m = std::max(m0, mlo); m < q; ++m) y[m] += Aq[m] * xq;
+    };
+    idx i = i0;
+    for (; i + R <= i1; i += R) {
+        const double* Ar[R];
+        double s[R];
+        idx f[R], lead = i, common = 0;
+        for (int r = 0; r < R; ++r) {
             Ar[r] = A.val + A.off[i + r];
             s[r] = 0.0;
-            common = std::max(common, A.first[i + r]);
+            f[r] = A.first[i + r];
+            lead = std::min(lead, f[r]);
+            common = std::max(common, f[r]);
         }
         common = std::min(common, i + 1);
-        for (int r = 0; r < 4; ++r)
-            for (idx m = A.first[i + r]; m < common; ++m) s[r] += Ar[r][m] * x[m];
+        // Columns that only some of the rows reach, then the columns all of them reach up
+        // to the first row's diagonal, then the triangle of the eight rows.
+        for (idx m = lead; m < common; ++m) {
+            const double xm = x[m];
+            for (int r = 0; r < R; ++r)
+                if (m >= f[r]) s[r] += Ar[r][m] * xm;
+        }
         for (idx m = common; m <= i; ++m) {
             const double xm = x[m];
-            s[0] += Ar[0][m] * xm;
-            s[1] += Ar[1][m] * xm;
-            s[2] += Ar[2][m] * xm;
-            s[3] += Ar[3][m] * xm;
+            for (int r = 0; r < R; ++r) s[r] += Ar[r][m] * xm;
         }
-        for (int r = 1; r < 4; ++r)
-            for (idx m = std::max(i + 1, A.first[i + r]); m <= i + r; ++m) s[r] += Ar[r][m] * x[m];
-        for (int r = 0; r < 4; ++r) y[i + r] = s[r];
+        for (int r = 1; r < R; ++r)
+            for (idx m = std::max(i + 1, f[r]); m <= i + r; ++m) s[r] += Ar[r][m] * x[m];
+        for (int r = 0; r < R; ++r) y[i + r] = s[r];
+        for (int r = 0; r < R; ++r) transposed(i + r, f[r]);
     }
-    for (; i < n; ++i) {
+    for (; i < i1; ++i) {
         const double* Ai = A.val + A.off[i];
         double s = 0.0;
         for (idx m = A.first[i]; m <= i; ++m) s += Ai[m] * x[m];
         y[i] = s;
+        transposed(i, A.first[i]);
     }
-    for (idx k = 0; k < A.n; ++k) {
-        const double* Ak = A.val + A.off[k];
-        const double xk = x[k];
-        for (idx m = A.first[k]; m < k; ++m) y[m] += Ak[m] * xk;
+}
+
+}  // namespace
+
+void multiply(const Rows& A, const double* x, double* y) {
+    // One pass over the rows. With enough entries, the rows split where half of the entries
+    // lie: the second thread takes the rows below the split with their entries right of it,
+    // the first the rows above and then the entries of the rows below left of the split
+    // (which come after all rows above it in every y(m), as in one pass).
+    const idx n = A.n;
+    double entries = 0.0;
+    for (idx i = 0; i < n; ++i) entries += static_cast<double>(i - A.first[i] + 1);
+    if (entries < 1.0e5 || n < 64) {
+        multiply_single_rows(A, x, y, 0, n, 0);
+        return;
     }
+    idx h = 0;
+    for (double sum = 0.0; h < n && 2.0 * sum < entries; ++h) sum += static_cast<double>(h - A.first[h] + 1);
+    two_ways(true, [&](int part) {
+        if (part == 1) {
+            multiply_single_rows(A, x, y, h, n, h);
+            return;
+        }
+        multiply_single_rows(A, x, y, 0, h, 0);
+        for (idx k = h; k < n; ++k) {
+            if (A.first[k] >= h) continue;
+            const double* Ak = A.val + A.off[k];
+            const double xk = x[k];
+            for (idx m = A.first[k]; m < std::min(k, h); ++m) y[m] += Ak[m] * xk;
+        }
+    });
 }
 
 }  // namespace zeft::banded

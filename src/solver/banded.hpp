@@ -76,12 +76,14 @@ void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1)
 void multiply(const Rows& A, const double* x, double* y, int w);
 
 /// Y(:, c) = A X(:, c) for the columns c = c0 .. c1-1 (0-based) of x and y (leading dimensions
-/// ldx, ldy), as the row-major product above.
+/// ldx, ldy), as the row-major product above, in blocks of up to 16 columns spread over up to
+/// two threads.
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1);
 
 /// y = A x for the symmetric A whose lower triangle is A (one column; x, y of length n).
 /// Row i adds its stored part to y(i) in increasing column order, then the rows below add
-/// their entries of column i in increasing row order.
+/// their entries of column i in increasing row order; the rows split over two threads when
+/// there are enough entries.
 void multiply(const Rows& A, const double* x, double* y);
 
 /// Row-major block of w columns: t(i, c) = x(i, c0 + c), zero-padded to w lanes.
