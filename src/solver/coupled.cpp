@@ -196,15 +196,23 @@ idx CoupledMatrix::a21_block(const double* x, idx ldx, idx c0, int cols, int w, 
 }
 
 void CoupledMatrix::couple(const double* x, idx c0, idx c1, double* g) {
+    // The columns in two halves on two threads (each lane is computed on its own, so the
+    // split leaves every bit as it is), blocks of up to 16 in each.
     const banded::Rows L = l22_.rows(a22_);
-    for (idx c = c0; c < c1; c += 16) {
-        const int n = static_cast<int>(std::min<idx>(16, c1 - c)), w = banded::lanes(n);
-        std::vector<double> t(static_cast<std::size_t>(iy_ * w));
-        const idx from = a21_block(x, ix_, c, n, w, t.data());
-        std::fill(t.begin(), t.begin() + from * w, 0.0);
-        if (from < iy_) banded::forward(L, from, t.data(), w);
-        banded::scatter(t.data(), iy_, n, w, g, iy_, c);
-    }
+    const idx cols = c1 - c0;
+    if (cols <= 0) return;
+    const idx split = cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
+    banded::two_ways(split < c1, [&](int part) {
+        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
+        for (idx c = b0; c < b1; c += 16) {
+            const int n = static_cast<int>(std::min<idx>(16, b1 - c)), w = banded::lanes(n);
+            std::vector<double> t(static_cast<std::size_t>(iy_ * w));
+            const idx from = a21_block(x, ix_, c, n, w, t.data());
+            std::fill(t.begin(), t.begin() + from * w, 0.0);
+            if (from < iy_) banded::forward(L, from, t.data(), w);
+            banded::scatter(t.data(), iy_, n, w, g, iy_, c);
+        }
+    });
 }
 
 void CoupledMatrix::couple_back(const double* g, double* y) {
