@@ -32,17 +32,20 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
         else
             posu[-f - 1] = p;
     }
-    // Nonzero rows of every column of A21.
+    // Nonzero rows of every column of A21 (the whole of the dense A21 is read: the halves of
+    // its columns on two threads).
     r0_.assign(static_cast<std::size_t>(ix), 0);
     r1_.assign(static_cast<std::size_t>(ix), 0);
-    for (idx j = 0; j < ix; ++j) {
-        const double* c = a21_ + j * lda21_;
-        idx lo = 0, hi = iy;
-        while (lo < hi && c[lo] == 0.0) ++lo;
-        while (hi > lo && c[hi - 1] == 0.0) --hi;
-        r0_[j] = lo;
-        r1_[j] = hi;
-    }
+    banded::two_ways(static_cast<double>(ix) * static_cast<double>(iy) > 1.0e6, [&](int part) {
+        for (idx j = part == 0 ? 0 : ix / 2; j < (part == 0 ? ix / 2 : ix); ++j) {
+            const double* c = a21_ + j * lda21_;
+            idx lo = 0, hi = iy;
+            while (lo < hi && c[lo] == 0.0) ++lo;
+            while (hi > lo && c[hi - 1] == 0.0) --hi;
+            r0_[j] = lo;
+            r1_[j] = hi;
+        }
+    });
     // The same columns without their inner zeros: the products with A21 and A21^T add the
     // nonzero terms only, in the same order (a zero term leaves a sum of finite terms as it is).
     nz0_.assign(static_cast<std::size_t>(ix) + 1, 0);
