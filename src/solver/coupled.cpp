@@ -113,19 +113,19 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
 
 void CoupledMatrix::use_factor_of_a22() {
     // s_jj = a11_jj - |L22^-1 A21(:, j)|^2, W columns in blocks, each block solved from the
-    // first row any of its columns reaches; the two halves of the blocks on two threads.
+    // first row any of its columns reaches; the blocks alternately on two threads.
     const idx ix = ix_, iy = iy_;
     diag_.assign(static_cast<std::size_t>(ix), 0.0);
     const banded::Rows L = l22_.rows(a22_);
     l22c_ = banded::Columns(L);
     const idx nblocks = (ix + diagonal_block - 1) / diagonal_block;
-    const idx half = (nblocks + 1) / 2;
     double work = 0.0;
     for (idx j = 0; j < ix; ++j) work += static_cast<double>(iy - r0_[j]);
     banded::two_ways(work > 2.0e4 && nblocks > 1, [&](int part) {
         std::vector<double> t(static_cast<std::size_t>(iy * diagonal_block));
-        const idx b0 = part == 0 ? 0 : half, b1 = part == 0 ? half : nblocks;
-        for (idx b = b0; b < b1; ++b) {
+        // Alternate blocks on each thread: a block's solve runs from its first row to the
+        // end, so the leading blocks cost most, and halves would leave one thread idle.
+        for (idx b = part; b < nblocks; b += 2) {
             const idx c0 = b * diagonal_block;
             const int cols = static_cast<int>(std::min<idx>(diagonal_block, ix - c0));
             const int w = banded::lanes(cols);
