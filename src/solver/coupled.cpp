@@ -156,11 +156,20 @@ int CoupledMatrix::factorise() {
     return factored_;
 }
 
+namespace {
+/// Where columns c0 .. c1-1 are cut for the two threads: after a multiple of four columns
+/// (whole vector lanes) near the middle, c1 when there is a single column.
+idx column_split(idx c0, idx c1) {
+    const idx cols = c1 - c0;
+    return cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
+}
+}  // namespace
+
 void CoupledMatrix::solve(double* x, idx c0, idx c1) {
     const banded::Rows L = ksky_.rows(k_.data());
     const idx cols = c1 - c0;
     if (cols <= 0) return;
-    const idx split = cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
+    const idx split = column_split(c0, c1);
     banded::two_ways(split < c1, [&](int part) {
         const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
         for (idx c = b0; c < b1; c += 16) {
@@ -204,7 +213,7 @@ void CoupledMatrix::couple(const double* x, idx c0, idx c1, double* g) {
     const banded::Rows L = l22_.rows(a22_);
     const idx cols = c1 - c0;
     if (cols <= 0) return;
-    const idx split = cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
+    const idx split = column_split(c0, c1);
     banded::two_ways(split < c1, [&](int part) {
         const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
         for (idx c = b0; c < b1; c += 16) {
