@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "binding/registry.hpp"
+#include "control/interrupt.hpp"
 #include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "solver/subspace.hpp"
@@ -235,6 +236,7 @@ void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b,
         // Inverse iteration of the unconverged vectors.
         const idx nact = nit - kanf;
         for (int step = 1; step <= msteps; ++step) {
+            poll_interrupt();
             if (step > 1) times_b(kanf, nit - 1);
             std::copy_n(Y.col(kanf), nn * nact, X.col(kanf));
             a.solve(x, kanf - 1, nit - 1);
