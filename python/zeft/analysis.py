@@ -260,8 +260,8 @@ def _explain(panel: Panel, output: str) -> str:
         return ""
     fixed = panel.fixed_load
     if any((fixed.nx, fixed.ny, fixed.nxy)):
-        return ("the fixed load exceeds the panel's buckling load (with it alone the stiffness is not positive "
-                "definite); reduce it or move it to the variable load; ")
+        return ("the fixed load exceeds the panel's buckling load; reduce it or move it to the variable load "
+                "(with the fixed load alone the stiffness is not positive definite); ")
     return ("the panel can move as a rigid body in W (its bending stiffness is singular): hold W on the edges, "
             "e.g. x0 = xl = 'simply supported', or clamp one; ")
 

@@ -137,10 +137,12 @@ int open_descriptor(Unit& u, OpenStatus status, std::string& why) {
             fd = unnamed_file();
         }
     } else if (status == OpenStatus::unknown) {
-        fd = open_here(name, O_RDWR | O_CREAT);
-        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ELOOP || errno == EISDIR) && exists(name)) {
-            // An input file we may read but not write; reading may follow a link.
-            fd = above_standard(::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        // An existing file is kept, so a link the caller made (fort.9 to a listing of its own
+        // name, an input file elsewhere) is followed.
+        const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        fd = above_standard(::openat(folder_fd, name.c_str(), O_RDWR | O_CREAT | flags, 0666));
+        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EISDIR) && exists(name)) {
+            fd = above_standard(::openat(folder_fd, name.c_str(), O_RDONLY | flags));  // read, not write
             u.writable = false;
         }
     } else {
@@ -151,6 +153,7 @@ int open_descriptor(Unit& u, OpenStatus status, std::string& why) {
         return -1;
     }
     why = unusable(fd, status);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // it only kept a pipe's open from blocking
     if (why.empty() && status == OpenStatus::replace) {
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) why = std::strerror(errno);
