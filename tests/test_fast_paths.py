@@ -10,6 +10,7 @@ from test_buckling import Panel, call_incs2, call_incs3, dense, read
 from test_input_check import Hidden
 
 _zeft = pytest.importorskip("_zeft")
+pytestmark = pytest.mark.no_sanitize("large matrices; the solver tests run these kernels instrumented")
 u = _zeft.zeftutils
 
 
