@@ -211,9 +211,9 @@ def callzeft_args(n=31, **changes):
     args.update(changes)
     if args["displ"] is None:
         args["displ"] = np.zeros(nx * args["neigrq"])
-    for key in ("istx", "isty"):
-        args[key] = padded(args[key], s)
-    args["elmstf"] = padded(args["elmstf"], r)
+    for key, length in (("istx", s), ("isty", s), ("elmstf", r), ("ku", 5), ("bndy0", 7), ("bndyl", 7),
+                        ("bndx0", 7), ("bndxl", 7)):
+        args[key] = padded(args[key], length)
     return args
 
 

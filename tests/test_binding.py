@@ -6,6 +6,7 @@ import numpy as np
 import pytest
 
 import _zeft
+from conftest import callzeft_args as shared_callzeft_args
 from conftest import set_grid
 
 PRESETS = {31: (30, 29, 961, 900, 3844, 15376), 19: (18, 17, 361, 324, 1444, 5776),
@@ -120,19 +121,12 @@ def test_ordinal_rule_in_messages(n, text):
     assert CALLZEFT_NAMES[n - 1] in str(info.value)
 
 
-CALLZEFT_NAMES = ["filenamep", "titp", "rxp", "ryp", "rxyp", "matabdf", "steifxf", "steifyf", "framepitch",
-                  "stringerpitch", "stypep", "chordwdth", "sfootwdth", "alpha", "height", "loadvxp", "loadvyp",
-                  "loadvxyp", "fnxp", "fnxyp", "fnyp", "alfaxp", "alfayp", "elamp", "membraneforcesp", "itab",
-                  "neigit", "neigrq", "mempri", "indplt", "ku", "istx", "isty", "elmstf", "bndy0", "bndyl",
-                  "bndx0", "bndxl", "anzelzwframes", "anzelprohalbfoot", "anzelzwstr", "anzelbelowstr", "displ"]
+CALLZEFT_NAMES = list(shared_callzeft_args())
 
 
 def callzeft_args(preset, neigrq=2):
-    r1, s, _, _, nx, _ = PRESETS[preset]
-    return ["P", "T", 1e29, 1e29, 1e29, np.zeros((18, 2), np.float32), np.zeros(4), np.zeros(4), 500.0, 150.0,
-            4, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, np.zeros(55), np.zeros(275), 0, 4,
-            neigrq, True, 0, np.array([1, 0, 0, 0, 0]), np.zeros(s), np.zeros(s), np.zeros(r1), np.zeros(7),
-            np.zeros(7), np.zeros(7), np.zeros(7), 4, 1, 4, 1, np.zeros(nx * neigrq)]
+    """callzeft arguments by position, in the order of its parameter list."""
+    return list(shared_callzeft_args(preset, neigrq=neigrq).values())
 
 
 @pytest.mark.parametrize("displ, cause", [
