@@ -533,21 +533,3 @@ def test_failures_return_a_code_with_their_message(folder, change, routine, ier,
     assert run(pn, routine) == ier
     got = folder()
     assert [s[: len(t)] for s, t in zip(got[-len(tail):], tail)] == tail
-
-
-@pytest.mark.parametrize("dom, domx, domy, ier", [
-    (2.7e-6, (4.0e-4, 3.0e-4), (6.0e-4, 0.0), 0),
-    (0.0, (0.0, 0.0), (0.0, 0.0), 5),      # no mass anywhere: no frequencies to find
-])
-def test_mass_matrix_equals_the_integrated_masses(folder, dom, domx, domy, ier):
-    pn = Panel(**PANELS["curved, W U V, stiffened, two data sets"])
-    h = pn.hidden
-    h.densit[0], h.domx[:2], h.domy[:2] = dom, domx, domy
-    lv = pointers(pn.ix, pn.ibdx)
-    mmt = np.zeros(lv[-1] + pn.ix)
-    assert M.cmpmmt(mmt, lv) == ier
-    if ier:
-        assert folder()[-2:] == [" MESSAGE FROM SUBROUTINE CMPMMT: ",
-                                 " MASS MATRIX IS ZERO: NEITHER SKIN NOR STIFFENERS CARRY MASS"]
-    else:
-        assert_profile(mmt, lv, Oracle(pn).mass(dom, domx, domy))
