@@ -216,7 +216,8 @@ class Panel:
     #: Fixed membrane load (not scaled), positive = compression.
     fixed_load: Load = field(default_factory=Load)
     #: Boundary condition per edge x0, xl, y0, yl: a name of BOUNDARY_NAMES, optionally with
-    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes.
+    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes. Edges left
+    #: out keep their default (DEFAULT_EDGES).
     edges: dict = field(default_factory=lambda: dict(DEFAULT_EDGES))
     #: Functions of the analysis: "w" alone, or with the in-plane displacements "u", "v".
     functions: tuple = ("w", "u", "v")
@@ -260,7 +261,8 @@ class Panel:
             self.functions = (self.functions,)
         self.functions = tuple(str(f).lower() for f in self.functions)
         self.radii = tuple(self.radii)
-        self.edges = dict(self.edges)
+        if isinstance(self.edges, dict):
+            self.edges = {**DEFAULT_EDGES, **self.edges}
 
     # ------------------------------------------------------------------ derived values
 
