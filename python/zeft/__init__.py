@@ -4,7 +4,7 @@
     panel = zeft.example_panel()                 # or zeft.Panel(...), zeft.load_panel("panel.toml")
     result = zeft.analyse(panel)                 # BucklingResult
     print(result.table())
-    zeft.plot_mode(result, 1)                    # PNG of the first mode (needs Matplotlib)
+    zeft.plot_mode(result, 1, "mode1.png")       # Figure of the first mode, saved (needs Matplotlib)
 
 The package drives the extension module ``_zeft`` (its ``callzeft``): it validates the panel,
 lays out the grid, chooses the size preset, sets the shared analysis state before every run,

@@ -266,6 +266,30 @@ class Panel:
 
     # ------------------------------------------------------------------ derived values
 
+    def to_dict(self) -> dict:
+        """The fields as plain values (the layout of a TOML panel file); ``Panel.from_dict``
+        reads them back."""
+        from .export import panel_to_dict
+
+        return panel_to_dict(self)
+
+    @classmethod
+    def from_dict(cls, data: dict) -> "Panel":
+        """A panel from a mapping of its fields (as ``to_dict`` gives or a TOML file holds)."""
+        from .config import panel_from_dict
+
+        return panel_from_dict(data)
+
+    def to_toml(self, path=None) -> str:
+        """The panel as TOML text for ``zeft.load_panel`` / ``zeft run``, written to ``path``
+        when given."""
+        from .export import panel_to_toml
+
+        text = panel_to_toml(self)
+        if path is not None:
+            Path(path).write_text(text, encoding="utf-8")
+        return text
+
     def replace(self, **changes) -> "Panel":
         """A copy with some fields changed (for parameter studies)."""
         return replace(self, **changes)
