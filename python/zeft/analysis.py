@@ -26,6 +26,7 @@ from typing import Optional
 import numpy as np
 
 from .panel import Panel
+from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
@@ -187,7 +188,10 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
     with _in_folder(folder), _captured_stdout() as out:
-        group.callzeft(**args)
+        if needs_adjustment(panel):
+            _callzeft_adjusted(panel, preset, args)
+        else:
+            group.callzeft(**args)
     t2 = time.perf_counter()
     output = out["text"]
     if not quiet:
@@ -227,6 +231,49 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def _callzeft_adjusted(panel: Panel, preset: int, args: dict) -> None:
+    """The run of ``callzeft`` with the records of ``zeft.records.adjust`` written between the
+    panel's set-up and the analysis."""
+    import _zeft
+
+    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
+    lay = panel.layout()
+    r1, ns, ngit = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_ngit)
+    for rec, name in ((records.pythres, "membraneforces"), (records.valus, "elam")):
+        getattr(rec, name)[...] = 0.0
+    records.f07ina.ku[:] = args["ku"]
+    records.f07ina.mx, records.f07ina.my = lay.mx, lay.my
+    records.skstf.matabd[...] = args["matabdf"]
+    records.skstf.matsw[...] = 0.0
+    # Each node's share of a unit load: 1 on skin strips, the foot's stiffness ratio on foot strips.
+    m = args["matabdf"].astype(np.float32)
+    factx = (m[0, 1] - m[1, 1] * m[1, 1] / m[2, 1]) / (m[0, 0] - m[1, 0] * m[1, 0] / m[2, 0])
+    factxy = m[5, 1] / m[5, 0]
+    n = lay.mx * lay.my
+    strip = np.array(list(lay.strips) + [1], dtype=np.int32)[np.arange(n) % lay.my]
+    for rec, keys in ((records.cpvar.pvar, ("loadvxp", "loadvxyp", "loadvyp")),
+                      (records.cpfest.pfest, ("fnxp", "fnxyp", "fnyp"))):
+        plain = np.array([args[k] for k in keys], dtype=np.float32)
+        rec[...] = 0.0
+        rec[:n] = plain
+        if panel.stringers:
+            rec[:n][strip == 2] = plain * np.array([factx, factxy, 1.0], dtype=np.float32)
+    adjust(panel, records, lay)
+    steif = lambda values, count: np.asfortranarray(
+        np.column_stack([values] * count + [np.zeros(4, np.float32)] * (ns - count)).astype(np.float32))
+    ap, bp = np.zeros(r1, np.float32), np.zeros(r1, np.float32)
+    ap[:lay.mx - 1], bp[:lay.my - 1] = lay.a, lay.b
+    group.zeftmain(panel.name.ljust(8), panel.title.ljust(80), 1, args["itab"], args["neigit"], args["neigrq"],
+                   int(args["mempri"]), args["indplt"], args["ku"], ap, bp, args["bndx0"], args["bndxl"],
+                   args["bndy0"], args["bndyl"], args["rxp"], args["ryp"], args["rxyp"], args["istx"], args["isty"],
+                   args["elmstf"], steif(args["steifxf"], len(lay.stringer_lines)),
+                   steif(args["steifyf"], len(lay.frame_lines)), args["alfaxp"], args["alfayp"])
+    nrq = int(args["neigrq"])
+    args["elamp"][:ngit] = records.valus.elam
+    args["membraneforcesp"][:5 * nrq] = np.asarray(records.pythres.membraneforces)[:nrq].ravel()
+    args["displ"][:] = np.asarray(records.vectrs.x)[:, :nrq].T.ravel()
 
 
 def _prepare_state(panel: Panel) -> None:
