@@ -233,9 +233,10 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     return result
 
 
-def _callzeft_adjusted(panel: Panel, preset: int, args: dict) -> None:
+def _callzeft_adjusted(panel: Panel, preset: int, args: dict, buckling: bool = True) -> None:
     """The run of ``callzeft`` with the records of ``zeft.records.adjust`` written between the
-    panel's set-up and the analysis."""
+    panel's set-up and the analysis; without ``buckling`` the run stops before the eigen
+    analysis (input checked, listed and numbered, element terms built)."""
     import _zeft
 
     group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
@@ -265,7 +266,7 @@ def _callzeft_adjusted(panel: Panel, preset: int, args: dict) -> None:
         np.column_stack([values] * count + [np.zeros(4, np.float32)] * (ns - count)).astype(np.float32))
     ap, bp = np.zeros(r1, np.float32), np.zeros(r1, np.float32)
     ap[:lay.mx - 1], bp[:lay.my - 1] = lay.a, lay.b
-    group.zeftmain(panel.name.ljust(8), panel.title.ljust(80), 1, args["itab"], args["neigit"], args["neigrq"],
+    group.zeftmain(panel.name.ljust(8), panel.title.ljust(80), int(buckling), args["itab"], args["neigit"], args["neigrq"],
                    int(args["mempri"]), args["indplt"], args["ku"], ap, bp, args["bndx0"], args["bndxl"],
                    args["bndy0"], args["bndyl"], args["rxp"], args["ryp"], args["rxyp"], args["istx"], args["isty"],
                    args["elmstf"], steif(args["steifxf"], len(lay.stringer_lines)),
