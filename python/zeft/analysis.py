@@ -26,6 +26,7 @@ from typing import Optional
 import numpy as np
 
 from .panel import Panel
+from .checks import StrengthChecks, strength_checks
 from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
@@ -97,6 +98,9 @@ class BucklingResult:
     statistics: dict = field(default_factory=dict)
     #: Crippling forces ({"web": F} or {"web": F, "chord": F}) when the check was asked for.
     crippling: Optional[dict] = None
+    #: Stringer forces, allowables and reserve factors (zeft.checks.StrengthChecks) when the
+    #: panel has stringer walls (``crippling``).
+    strength: Optional[StrengthChecks] = None
 
     @property
     def modes(self) -> int:
@@ -131,6 +135,10 @@ class BucklingResult:
             nx, nxy, ny = self.membrane_forces[i]
             lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
                          f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
+        if self.strength is not None:
+            lines += ["", f"strength checks at load factor {self.load_factors[0]:.6g} (knock-down "
+                      f"{self.strength.knock_down:g}, safety factor {self.strength.safety_factor:g})",
+                      self.strength.table()]
         return "\n".join(lines)
 
     def _check_mode(self, k):
@@ -227,7 +235,8 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")
     if panel.crippling is not None:
-        result.crippling = _crippling(panel)
+        result.strength = strength_checks(panel, preset, float(result.load_factors[0]), lay, _run_check)
+        result.crippling = result.strength.walls
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
@@ -321,36 +330,26 @@ def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
     return np.moveaxis(nodes, -1, 0) * scale
 
 
-def _crippling(panel: Panel) -> dict:
-    """Crippling forces of the stringer walls by ``cripplingt`` (open stringer) or
-    ``cripplingo`` (hat), called after the run, whose assembly left the stringer's axial
-    stiffness in the record ``test``. Their listing records go to standard output (unit 6) and
-    are read from there."""
+def _run_check(routine, *args) -> list:
+    """Calls a check routine of the core with its listing records sent to standard output, and
+    returns those records (stripped, nonblank). A refusal raises AnalysisError."""
     import _zeft
 
-    walls = panel.crippling
-    s = _zeft.stringercom
-    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
-                                                   walls.foot_width, walls.web_height)
-    s.ddst = walls.bending().astype(np.float32)
-    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
     ier = np.zeros(1, np.int32)
-    routine = _zeft.zeftutils.cripplingt if panel.stringer_type == 1 else _zeft.zeftutils.cripplingo
     saved = int(_zeft.datran.nwrite)
     _zeft.datran.nwrite = 6
     try:
         with _captured_stdout() as out:
-            routine(ier)
+            if args:
+                routine(*args[:-1], ier, args[-1])
+            else:
+                routine(ier)
     finally:
         _zeft.datran.nwrite = saved
     lines = [l.strip() for l in out["text"].splitlines() if l.strip()]
     if ier[0]:
-        raise AnalysisError("crippling check refused: " + " / ".join(lines), output=out["text"])
-    values = {}
-    for label, value in zip(lines[::2], lines[1::2]):
-        key = "chord" if "CHORD" in label else "web"
-        values[key] = float(value)
-    return values
+        raise AnalysisError("strength check refused: " + " / ".join(lines), output=out["text"])
+    return lines
 
 
 # ---------------------------------------------------------------------------- isolation
