@@ -127,7 +127,7 @@ def test_frequency_of_a_clamped_square_plate(work_folder):
 
 def test_frequencies_of_a_stiffened_panel(work_folder):
     """Two bays with a stringer (bending stiffness and mass per length only) on the middle
-    line, against the double-sine Ritz solution of the same panel; skin mass given per area."""
+    line, against the double-sine Ritz solution of the same panel (0.2 %); skin mass per area."""
     ei, ms = 2.0e8, 2.0e-7
     panel = plate(a=300.0, b=100.0, n=10, stringers=1, foot_width=10.0, elements_between_stringers=4,
                   stringer=zeft.Stiffener(EI=ei), functions=("w", "u", "v"), eigenvalues=3,
@@ -135,7 +135,7 @@ def test_frequencies_of_a_stiffened_panel(work_folder):
     r = zeft.frequencies(panel, work_folder, quiet=True)
     width = panel.width
     omega2 = sine_ritz(300.0, width, flex(1.0), terms=14, mass=RHO, stringer=(width / 2, ei, ms))
-    np.testing.assert_allclose(r.eigenvalues, omega2[:3], rtol=5e-3)
+    np.testing.assert_allclose(r.eigenvalues, omega2[:3], rtol=2e-3)
 
 
 def test_frequency_falls_with_the_load(work_folder):
@@ -179,19 +179,19 @@ def test_strength_checks_of_open_stringers(work_folder):
 @pytest.mark.parametrize("ratio, at_yl, k", [(2 / 3, -1.0, 23.9), (1.0, 0.0, 7.8)])
 def test_plate_under_in_plane_bending(work_folder, ratio, at_yl, k):
     """Nx = N0 (1 - alpha y/b): pure bending (alpha = 2) at a/b = 2/3 and triangular
-    compression (alpha = 1) at a/b = 1, against the double-sine Ritz solution (0.5 %) and the
+    compression (alpha = 1) at a/b = 1, against the double-sine Ritz solution (0.1 %) and the
     classical buckling coefficients (1 %)."""
     p = plate(a=100.0 * ratio, n=12, load=zeft.Load(nx=1.0, nx_at_yl=at_yl), eigenvalues=2,
               elements_between_stringers=16)
     lam = abs(zeft.analyse(p, work_folder, quiet=True).load_factors[0])
     ritz = sine_ritz(100.0 * ratio, 100.0, flex(1.0), terms=14, nx=lambda x, y: 1.0 + (at_yl - 1.0) * y / 100.0)
-    assert lam == pytest.approx(np.abs(ritz).min(), rel=5e-3)
+    assert lam == pytest.approx(np.abs(ritz).min(), rel=1e-3)
     assert lam / (math.pi ** 2 * flex(1.0) / 100.0 ** 2) == pytest.approx(k, rel=1e-2)
 
 
 def test_load_field_per_node_matches_the_linear_load(work_folder):
     """A load varying along both edges given as a node array (y-lines, x-lines) gives the load
-    factors of the same load given by its corner values, and both agree with Ritz (1 %)."""
+    factors of the same load given by its corner values, and both agree with Ritz (0.1 %)."""
     linear = zeft.Load(nx=1.0, nx_at_yl=0.5, nx_at_xl=0.2)
     p = plate(a=150.0, n=10, load=linear, eigenvalues=2)
     lay = p.layout()
@@ -200,6 +200,35 @@ def test_load_field_per_node_matches_the_linear_load(work_folder):
     lam_field = zeft.analyse(p.replace(load=zeft.LoadField(nx=field)), work_folder, quiet=True).load_factors
     np.testing.assert_array_equal(lam, lam_field)
     ritz = sine_ritz(150.0, 100.0, flex(1.0), terms=12, nx=lambda x, y: 1.0 - 0.5 * y / 100.0 - 0.8 * x / 150.0)
-    assert lam[0] == pytest.approx(ritz[ritz > 0].min(), rel=1e-2)
+    assert lam[0] == pytest.approx(ritz[ritz > 0].min(), rel=1e-3)
     with pytest.raises(ValueError, match=r"load.nx: expected an array of shape \(11, 11\)"):
         p.replace(load=zeft.LoadField(nx=field.T[:, :5])).validate()
+
+
+# ---------------------------------------------------------------- the examples
+
+def test_examples_run(work_folder, capsys):
+    import importlib
+    import sys
+    from pathlib import Path
+
+    sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
+    run = {name: importlib.import_module(name).main(work_folder)
+           for name in ("shear_deformation", "panel_frequencies", "strength_checks", "load_distributions")}
+    shear = run["shear_deformation"]
+    assert shear["thick"] == pytest.approx(shear["closed_form"], rel=5e-3) and shear["thick"] < 0.96 * shear["thin"]
+    assert 0 < run["panel_frequencies"]["loaded"][0] < run["panel_frequencies"]["free"][0]
+    assert np.all(np.isfinite(run["strength_checks"].rf_crippling))
+    assert run["load_distributions"] == pytest.approx(23.9, rel=1e-2)
+    assert "RF crip." in capsys.readouterr().out
+
+
+def test_guide_code_blocks_run(work_folder):
+    import re
+    from pathlib import Path
+
+    text = (Path(__file__).resolve().parents[1] / "docs" / "guide.md").read_text()
+    blocks = re.findall(r"```python\n(.*?)```", text, re.S)
+    assert blocks
+    for block in blocks:
+        exec(compile(block, "guide.md", "exec"), {})
