@@ -230,5 +230,6 @@ def test_guide_code_blocks_run(work_folder):
     text = (Path(__file__).resolve().parents[1] / "docs" / "guide.md").read_text()
     blocks = re.findall(r"```python\n(.*?)```", text, re.S)
     assert blocks
+    namespace = {}                  # the blocks build on one another, as in a session
     for block in blocks:
-        exec(compile(block, "guide.md", "exec"), {})
+        exec(compile(block, "guide.md", "exec"), namespace)
