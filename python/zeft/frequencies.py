@@ -154,6 +154,8 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     if not quiet:
         _echo(output)
     (folder / "RCA25").unlink(missing_ok=True)
+    if listing_path.exists():
+        listing_path = _analysis._unpadded(listing_path)
     if ier or "EXECUTION STOPPED" in output or not ok:
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError("the vibration analysis failed: " + " / ".join(lines), output=output,
