@@ -24,7 +24,7 @@ from typing import Optional
 import numpy as np
 
 from . import analysis as _analysis
-from .analysis import AnalysisError, _captured_stdout, _echo, _in_folder, _nodal_values, _prepare_state, _run_lock
+from .analysis import AnalysisError, BucklingResult, _captured_stdout, _echo, _in_folder, _nodal_values, _prepare_state, _run_lock
 from .panel import Load, LoadField, Panel
 
 __all__ = ["frequencies", "FrequencyResult"]
@@ -60,17 +60,9 @@ class FrequencyResult:
     def modes(self) -> int:
         return len(self.frequencies)
 
-    def mode_shape(self, k: int = 1, points=(51, 51)):
-        """W of mode k on a regular grid, largest magnitude 1: x (nx,), y (ny,), W (ny, nx)."""
-        from .modes import evaluate
-
-        if not 1 <= k <= self.modes:
-            raise IndexError(f"mode {k}: the run has modes 1 to {self.modes}")
-        x = np.linspace(0.0, self.x[-1], int(points[0]))
-        y = np.linspace(0.0, self.y[-1], int(points[1]))
-        w = evaluate(self.w_nodes[k - 1], self.a, self.b, x, y)
-        peak = np.abs(w).max()
-        return x, y, (w / peak if peak > 0 else w)
+    #: W of mode k on a regular grid, largest magnitude 1 (as for buckling).
+    mode_shape = BucklingResult.mode_shape
+    _check_mode = BucklingResult._check_mode
 
     def table(self) -> str:
         lines = [f"{'mode':>4}  {'omega^2':>14}  {'frequency Hz':>14}"]
