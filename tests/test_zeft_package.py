@@ -12,6 +12,7 @@ import numpy as np
 import pytest
 
 _zeft = pytest.importorskip("_zeft")
+pytestmark = pytest.mark.no_sanitize("the package layer; the front end tests run its routines")
 import zeft  # noqa: E402
 from zeft.__main__ import main  # noqa: E402
 
