@@ -132,6 +132,42 @@ class BucklingResult:
                          f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
         return "\n".join(lines)
 
+    def to_dict(self, *, modes: bool = False, text: bool = False) -> dict:
+        """The numbers of the result as plain values (see zeft.export.result_to_dict)."""
+        from .export import result_to_dict
+
+        return result_to_dict(self, modes=modes, text=text)
+
+    def to_json(self, path=None, *, modes: bool = False) -> str:
+        """The result as JSON text, written to ``path`` when given; ``modes`` adds the mode
+        shapes."""
+        from .export import write_json
+
+        return write_json(self, path, modes=modes)
+
+    def to_csv(self, path=None) -> str:
+        """The table (one row per mode) as CSV text, written to ``path`` when given."""
+        from .export import write_table_csv
+
+        return write_table_csv(self, path)
+
+    def modes_to_csv(self, path=None, points=(51, 51)) -> str:
+        """W of every mode on a regular grid as CSV (mode, x, y, w), written to ``path`` when
+        given."""
+        from .export import write_modes_csv
+
+        return write_modes_csv(self, path, points=points)
+
+    def __repr__(self) -> str:
+        from .export import result_repr
+
+        return result_repr(self)
+
+    def _repr_html_(self) -> str:
+        from .export import result_html
+
+        return result_html(self)
+
     def _check_mode(self, k):
         if not 1 <= k <= self.modes:
             raise IndexError(f"mode {k}: the run has modes 1 to {self.modes}")
@@ -195,6 +231,9 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
               or "Buckling/Vibration analysis finished" not in output)
     _left_open = name if failed else None
+    written = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
+    files = [_unpadded(p) for p in written]
+    listing_path, mode_path = _unpadded(listing_path, files), _unpadded(mode_path, files)
     if failed or not np.any(args["elamp"]):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
@@ -209,7 +248,6 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
-    files = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     result = BucklingResult(
         panel=panel, preset=preset, folder=folder, load_factors=args["elamp"][:neigrq].copy(),
         membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
@@ -344,6 +382,19 @@ def _working_folder(panel: Panel, folder) -> Path:
     folder = Path(folder).resolve()
     folder.mkdir(parents=True, exist_ok=True)
     return folder
+
+
+def _unpadded(path: Path, renamed=None) -> Path:
+    """The core names its files by the project name padded with blanks to eight characters
+    ("AB      .out"); the package moves a file it wrote to the name without the blanks
+    ("AB.out"). With ``renamed``, only looks the new name up among the files already moved."""
+    plain = path.with_name(path.name.replace(" ", ""))
+    if plain == path:
+        return path
+    if renamed is not None:
+        return plain if plain in renamed else path
+    os.replace(path, plain)
+    return plain
 
 
 def _stamp(path: Path):

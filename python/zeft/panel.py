@@ -216,7 +216,8 @@ class Panel:
     #: Fixed membrane load (not scaled), positive = compression.
     fixed_load: Load = field(default_factory=Load)
     #: Boundary condition per edge x0, xl, y0, yl: a name of BOUNDARY_NAMES, optionally with
-    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes.
+    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes. Edges left
+    #: out keep their default (DEFAULT_EDGES).
     edges: dict = field(default_factory=lambda: dict(DEFAULT_EDGES))
     #: Functions of the analysis: "w" alone, or with the in-plane displacements "u", "v".
     functions: tuple = ("w", "u", "v")
@@ -260,9 +261,34 @@ class Panel:
             self.functions = (self.functions,)
         self.functions = tuple(str(f).lower() for f in self.functions)
         self.radii = tuple(self.radii)
-        self.edges = dict(self.edges)
+        if isinstance(self.edges, dict):
+            self.edges = {**DEFAULT_EDGES, **self.edges}
 
     # ------------------------------------------------------------------ derived values
+
+    def to_dict(self) -> dict:
+        """The fields as plain values (the layout of a TOML panel file); ``Panel.from_dict``
+        reads them back."""
+        from .export import panel_to_dict
+
+        return panel_to_dict(self)
+
+    @classmethod
+    def from_dict(cls, data: dict) -> "Panel":
+        """A panel from a mapping of its fields (as ``to_dict`` gives or a TOML file holds)."""
+        from .config import panel_from_dict
+
+        return panel_from_dict(data)
+
+    def to_toml(self, path=None) -> str:
+        """The panel as TOML text for ``zeft.load_panel`` / ``zeft run``, written to ``path``
+        when given."""
+        from .export import panel_to_toml
+
+        text = panel_to_toml(self)
+        if path is not None:
+            Path(path).write_text(text, encoding="utf-8")
+        return text
 
     def replace(self, **changes) -> "Panel":
         """A copy with some fields changed (for parameter studies)."""
