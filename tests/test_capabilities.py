@@ -223,18 +223,6 @@ def test_examples_run(work_folder, capsys):
     assert "RF crip." in capsys.readouterr().out
 
 
-def test_guide_code_blocks_run(work_folder):
-    import re
-    from pathlib import Path
-
-    text = (Path(__file__).resolve().parents[1] / "docs" / "guide.md").read_text()
-    blocks = re.findall(r"```python\n(.*?)```", text, re.S)
-    assert blocks
-    namespace = {}                  # the blocks build on one another, as in a session
-    for block in blocks:
-        exec(compile(block, "guide.md", "exec"), namespace)
-
-
 def test_new_fields_survive_the_panel_file(work_folder):
     """Shear moduli, densities, masses, factors and load variations go through TOML and back."""
     p = plate(skin=zeft.PlyStack([0.5, 0.5], [0, 90], 1.35e5, 9e3, 0.3, 5e3, G23=2e3, density=1.6e-9),
