@@ -10,6 +10,9 @@
 //   _namelist(path, group, items)  reads one group from the file: (status, values, message)
 //   _set_folder(path)              working folder of the files a run opens (None: current)
 //   _set_output(callable)          receiver of the standard-output text (None: stdout)
+//   _table_mismatch(group, routine, names)
+//                                  the import check of a routine's table entry run on another
+//                                  list of argument names: "" or the reason
 //
 // Texts cross the boundary as Latin-1 so that every character is one byte of a record.
 // Every entry turns a C++ failure into a Python exception (MemoryError for an allocation).
@@ -466,6 +469,31 @@ PyObject* set_output(PyObject*, PyObject* arg) {
     Py_RETURN_NONE;
 }
 
+PyObject* table_mismatch_hook(PyObject*, PyObject* args) {
+    const char* group;
+    const char* routine;
+    PyObject* seq;
+    if (!PyArg_ParseTuple(args, "ssO", &group, &routine, &seq)) return nullptr;
+    PyObject* fast = PySequence_Fast(seq, "names must be a sequence of str");
+    if (!fast) return nullptr;
+    std::vector<std::string> names;
+    for (Py_ssize_t k = 0; k < PySequence_Fast_GET_SIZE(fast); ++k) {
+        const char* n = PyUnicode_AsUTF8(PySequence_Fast_GET_ITEM(fast, k));
+        if (!n) {
+            Py_DECREF(fast);
+            return nullptr;
+        }
+        names.emplace_back(n);
+    }
+    Py_DECREF(fast);
+    for (const GroupSpec& g : module_groups())
+        for (const RoutineSpec& r : g.routines)
+            if (g.name == group && r.name == routine)
+                return PyUnicode_FromString(table_mismatch(g.name, r, names).c_str());
+    PyErr_Format(error_class(), "no routine %s.%s", group, routine);
+    return nullptr;
+}
+
 PyMethodDef hook_methods[] = {
     {"_close_unit", guarded<close_unit>, METH_O, "_close_unit(n): close unit n, flushing it."},
     {"_close_all_units", guarded<close_all_units>, METH_NOARGS,
@@ -492,6 +520,9 @@ PyMethodDef hook_methods[] = {
      "_set_folder(path): the folder in which runs open their files (None: the current folder)."},
     {"_set_output", guarded<set_output>, METH_O,
      "_set_output(callable): receiver of the standard-output text of runs (None: stdout)."},
+    {"_table_mismatch", guarded<table_mismatch_hook>, METH_VARARGS,
+     "_table_mismatch(group, routine, names) -> str: the import check of the routine's table "
+     "entry with these argument names; empty when they agree with the core."},
     {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace

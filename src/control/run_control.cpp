@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "assembly/keymatrix.hpp"
-#include "binding/registry.hpp"
 #include "control/analysis_type.hpp"
 #include "control/input_check.hpp"
 #include "io/units.hpp"
-#include "results/element_terms.hpp"
+#include "preparation/element_terms.hpp"
 #include "results/listing.hpp"
 #include "results/stringer_checks.hpp"
 #include "solver/buckling.hpp"
@@ -212,7 +211,5 @@ void buvi(int& ier) {
 #define ZEFT_INST_BUVI(P) template void buvi<P>(int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUVI)
 #undef ZEFT_INST_BUVI
-
-ZEFT_EXPORT_ANALYSIS(buvi)
 
 }  // namespace zeft

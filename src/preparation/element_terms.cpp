@@ -1,11 +1,10 @@
 // Element stiffness terms: the 9x9 and 2x2 coefficient matrices of every element, their skew
 // transformation, and the quadratic-form terms derived from them.
-#include "results/element_terms.hpp"
+#include "preparation/element_terms.hpp"
 
 #include <cmath>
 #include <string>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
 #include "state/errors.hpp"
@@ -361,10 +360,3 @@ ZEFT_FOR_EACH_PRESET(INST)
 #undef INST
 
 }  // namespace zeft
-
-ZEFT_EXPORT_ANALYSIS(tfmstf)
-ZEFT_EXPORT_ANALYSIS(f01ktf)
-ZEFT_EXPORT_ANALYSIS(tminc)
-ZEFT_EXPORT_ANALYSIS(tczinc)
-ZEFT_EXPORT_ANALYSIS(f01kbf)
-ZEFT_EXPORT_ANALYSIS(redfkq)

@@ -1,10 +1,9 @@
 // Least-squares fit by modified Gram-Schmidt: Phi = Q R, ak = -R^{-1} Q^T epss.
-#include "results/lqfit.hpp"
+#include "solver/lqfit.hpp"
 
 #include <cmath>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
@@ -57,7 +56,5 @@ void lqfit(double* phi, int& ij, int& k, int& m, double* epss, double* ak) {
         x(i) = (-x(i) - s) / R(i, i);
     }
 }
-
-ZEFT_EXPORT_UTIL(lqfit)
 
 }  // namespace zeft
