@@ -5,10 +5,10 @@ radii, the edges and the stringer walls of the crippling check."""
 from __future__ import annotations
 
 import sys
-from dataclasses import fields
+from dataclasses import fields, replace
 from pathlib import Path
 
-from .panel import Load, Panel, StringerWalls
+from .panel import Load, LoadField, Panel, StringerWalls
 from .stiffness import ABD, Isotropic, PlyStack, Stiffener
 
 if sys.version_info >= (3, 11):
@@ -24,6 +24,11 @@ _STIFFNESS_KEYS = {
 }
 
 
+def _optional(kind) -> set:
+    """The fields of a description that have a default."""
+    return {f.name for f in fields(kind)} - _STIFFNESS_KEYS.get(kind, {"A", "D"})
+
+
 def stiffness_from_dict(name: str, table: dict):
     """A skin description from its table: isotropic (thickness, E, nu), a ply stack
     (thicknesses, angles, E1, E2, nu12, G12) or explicit matrices (A, D and either the
@@ -33,14 +38,15 @@ def stiffness_from_dict(name: str, table: dict):
     keys = set(table)
     for kind, needed in _STIFFNESS_KEYS.items():
         if keys & needed and not keys & {"A", "D"}:
-            _exact(name, keys, needed)
+            _exact(name, keys, needed, optional=_optional(kind))
             return kind(**table)
     if {"A", "D"} <= keys:
         if {"B", "coupling"} <= keys:
             raise ValueError(f"{name}: give either the classical B or the skin-data coupling, not both")
-        _exact(name, keys, {"A", "D"}, optional={"B", "coupling"})
+        _exact(name, keys, {"A", "D"}, optional={"B"} | _optional(ABD))
         if "B" in table:
-            return ABD.from_classical(table["A"], table["B"], table["D"])
+            rest = {k: v for k, v in table.items() if k not in ("A", "B", "D")}
+            return replace(ABD.from_classical(table["A"], table["B"], table["D"]), **rest)
         return ABD(**table)
     raise ValueError(f"{name}: give thickness, E, nu (isotropic), thicknesses, angles, E1, E2, nu12, G12 "
                      f"(ply stack) or A, D and coupling (matrices); got {sorted(keys)}")
@@ -74,7 +80,11 @@ def panel_from_dict(data: dict) -> Panel:
     for key in ("load", "fixed_load"):
         if key in data:
             try:
-                data[key] = Load.of(data[key])
+                table = data[key]
+                if isinstance(table, dict) and any(isinstance(v, list) for v in table.values()):
+                    data[key] = LoadField(**table)        # forces per node
+                    continue
+                data[key] = Load.of(table)
             except (TypeError, ValueError) as e:
                 raise ValueError(f"{key}: {e}") from None
     if isinstance(data.get("radii"), dict):
