@@ -8,7 +8,7 @@ import sys
 from dataclasses import fields, replace
 from pathlib import Path
 
-from .panel import Load, LoadField, Panel, StringerWalls
+from .panel import Load, Panel, StringerWalls
 from .stiffness import ABD, Isotropic, PlyStack, Stiffener
 
 if sys.version_info >= (3, 11):
@@ -23,10 +23,8 @@ _STIFFNESS_KEYS = {
     PlyStack: {"thicknesses", "angles", "E1", "E2", "nu12", "G12"},
 }
 
-
-def _optional(kind) -> set:
-    """The fields of a description that have a default."""
-    return {f.name for f in fields(kind)} - _STIFFNESS_KEYS.get(kind, {"A", "D"})
+#: Keys a stiffness table may add: transverse shear moduli or stiffness, density or mass.
+_OPTIONAL_KEYS = {Isotropic: {"G", "density"}, PlyStack: {"G13", "G23", "density"}}
 
 
 def stiffness_from_dict(name: str, table: dict):
@@ -38,15 +36,15 @@ def stiffness_from_dict(name: str, table: dict):
     keys = set(table)
     for kind, needed in _STIFFNESS_KEYS.items():
         if keys & needed and not keys & {"A", "D"}:
-            _exact(name, keys, needed, optional=_optional(kind))
+            _exact(name, keys, needed, optional=_OPTIONAL_KEYS[kind])
             return kind(**table)
     if {"A", "D"} <= keys:
         if {"B", "coupling"} <= keys:
             raise ValueError(f"{name}: give either the classical B or the skin-data coupling, not both")
-        _exact(name, keys, {"A", "D"}, optional={"B"} | _optional(ABD))
+        _exact(name, keys, {"A", "D"}, optional={"B", "coupling", "shear", "mass"})
         if "B" in table:
-            rest = {k: v for k, v in table.items() if k not in ("A", "B", "D")}
-            return replace(ABD.from_classical(table["A"], table["B"], table["D"]), **rest)
+            extra = {k: table[k] for k in ("shear", "mass") if k in table}
+            return replace(ABD.from_classical(table["A"], table["B"], table["D"]), **extra)
         return ABD(**table)
     raise ValueError(f"{name}: give thickness, E, nu (isotropic), thicknesses, angles, E1, E2, nu12, G12 "
                      f"(ply stack) or A, D and coupling (matrices); got {sorted(keys)}")
@@ -80,11 +78,7 @@ def panel_from_dict(data: dict) -> Panel:
     for key in ("load", "fixed_load"):
         if key in data:
             try:
-                table = data[key]
-                if isinstance(table, dict) and any(isinstance(v, list) for v in table.values()):
-                    data[key] = LoadField(**table)        # forces per node
-                    continue
-                data[key] = Load.of(table)
+                data[key] = Load.of(data[key])
             except (TypeError, ValueError) as e:
                 raise ValueError(f"{key}: {e}") from None
     if isinstance(data.get("radii"), dict):
