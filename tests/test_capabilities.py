@@ -221,15 +221,3 @@ def test_examples_run(work_folder, capsys):
     assert np.all(np.isfinite(run["strength_checks"].rf_crippling))
     assert run["load_distributions"] == pytest.approx(23.9, rel=1e-2)
     assert "RF crip." in capsys.readouterr().out
-
-
-def test_guide_code_blocks_run(work_folder):
-    import re
-    from pathlib import Path
-
-    text = (Path(__file__).resolve().parents[1] / "docs" / "guide.md").read_text()
-    blocks = re.findall(r"```python\n(.*?)```", text, re.S)
-    assert blocks
-    namespace = {}                  # the blocks build on one another, as in a session
-    for block in blocks:
-        exec(compile(block, "guide.md", "exec"), namespace)
