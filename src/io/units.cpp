@@ -165,6 +165,10 @@ bool close(int n, bool remove) {
     return ok;
 }
 
+void close_all() {
+    while (!units().empty()) close(units().begin()->first);
+}
+
 bool is_open(int n) {
     auto it = units().find(n);
     return it != units().end() && it->second.fp != nullptr;

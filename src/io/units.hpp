@@ -31,6 +31,9 @@ bool open(int n, const std::string& name, OpenStatus status = OpenStatus::replac
 /// (a full disk, a file size limit) or a close that could not write out its buffer.
 bool close(int n, bool remove = false);
 
+/// Closes every connected unit (standard output stays as it is).
+void close_all();
+
 /// True when unit n is connected.
 bool is_open(int n);
 
