@@ -1,10 +1,9 @@
 """Running a panel analysis: ``analyse(panel)`` sets the shared analysis state, calls
 ``callzeft`` in a working folder and returns a ``BucklingResult``.
 
-The library keeps one analysis state per process, and a run reads some records that the
-front end does not set (the analysis flags, the radii of a run with W alone, the plot grid and
-its symmetry codes). ``analyse`` sets every one of them before each run, so a result never
-depends on what ran before it in the same process.
+The library keeps one analysis state per process. ``analyse`` returns it to its contents at
+load before each run and then sets the panel up, so a result never depends on what ran before
+it in the same process.
 """
 
 from __future__ import annotations
@@ -17,7 +16,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -25,17 +23,11 @@ from typing import Optional
 
 import numpy as np
 
-from .panel import Panel
+from ._state import state_lock
+from .panel import Layout, Panel
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
-#: Project name of a run that failed in this process: the library keeps that run's listing
-#: open, and the next run under the same name would continue it, wherever that run is.
-_left_open: Optional[str] = None
-
-#: One run at a time in this process: the analysis state, the working directory and file
-#: descriptor 1 are all process-wide.
-_run_lock = threading.Lock()
 
 
 class AnalysisError(RuntimeError):
@@ -157,14 +149,13 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
     lay = panel.layout()
     say(f"{panel.name}: {lay.mx} x {lay.my} grid lines, preset {preset}, functions "
         f"{' '.join(f.upper() for f in panel.functions)}, {panel.eigenvalues} load factors; folder {folder}")
-    name = panel.name.ljust(8)
-    if isolate or _left_open == name:
+    if isolate:
         say("analysis in a process of its own ...")
         result = run_isolated(panel, folder)
         if not quiet:
             _echo(result.output)
     else:
-        with _run_lock:
+        with state_lock:
             result = _run_here(panel, folder, preset, quiet, say, t0)
     result.timings["total"] = time.perf_counter() - t0
     say(f"done: {len(result.load_factors)} load factors, lowest {result.load_factors[0]:.6g}; "
@@ -175,11 +166,13 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
 # ---------------------------------------------------------------------------- one run
 
 def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
-    global _left_open
     import _zeft
 
     args = panel.callzeft_arguments(preset)
-    _prepare_state(panel)
+    records = getattr(_zeft, f"_internal{preset}")
+    _zeft._reset_state()
+    _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
+    lay = Layout.of(_zeft._set_up_panel(preset, **args))
     group = getattr(_zeft, f"prtnds{preset}")
     name = panel.name.ljust(8)
     listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
@@ -187,31 +180,28 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
     with _in_folder(folder), _captured_stdout() as out:
-        group.callzeft(**args)
+        _zeft._run_panel(preset)
     t2 = time.perf_counter()
     output = out["text"]
     if not quiet:
         _echo(output)
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
               or "Buckling/Vibration analysis finished" not in output)
-    _left_open = name if failed else None
-    if failed or not np.any(args["elamp"]):
+    if failed or not np.any(records.valus.elam):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
                             output=output, listing=listing_path)
 
     neigrq = min(int(_zeft.man.neigrq), int(panel.eigenvalues))
     ix, iy = int(_zeft.man.ix), int(_zeft.man.iy)
-    lay = panel.layout()
-    nx = int(group.p_nx)
-    vectors = args["displ"].reshape(int(panel.eigenvalues), nx)[:neigrq, :ix].T.copy()
-    forces = args["membraneforcesp"][: 5 * neigrq].reshape(neigrq, 5)
+    vectors = records.vectrs.x[:ix, :neigrq].copy()
+    forces = records.pythres.membraneforces[:neigrq, :]
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
     files = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     result = BucklingResult(
-        panel=panel, preset=preset, folder=folder, load_factors=args["elamp"][:neigrq].copy(),
+        panel=panel, preset=preset, folder=folder, load_factors=records.valus.elam[:neigrq].copy(),
         membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
         eigenvectors=vectors, w_nodes=w_nodes, x=lay.x, y=lay.y, a=lay.a.astype(np.float64),
         b=lay.b.astype(np.float64), freedoms=(ix, iy), listing=listing, listing_path=listing_path,
@@ -227,21 +217,6 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
-
-
-def _prepare_state(panel: Panel) -> None:
-    """Sets the records a run reads and the front end leaves alone."""
-    import _zeft
-
-    for flag in ("temp", "strs", "vibr", "inpb", "cripan", "glban"):
-        setattr(_zeft.antype, flag, 0)
-    # The driver keeps the previous radii in a run with W alone; give it the panel's.
-    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = (panel.radius(k) for k in range(3))
-    # Plot grid and scale; the symmetry codes are set only where an edge is a symmetry line.
-    plot = _zeft.plotin
-    plot.npx, plot.npy = (int(n) for n in panel.plot_grid)
-    plot.scal, plot.isymx, plot.isymy = 1.0, 0, 0
-    _zeft.man.x2pri = 0
 
 
 def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
