@@ -1,19 +1,214 @@
-"""Fixtures shared by the test modules."""
+"""What the test modules share: a fresh analysis state and working folder for every test, the
+builders of panels for callzeft and zeftmain, and readers of the listing.
+
+Every test file runs in the sanitizer job (.ci/sanitize) unless it says why not, with
+``pytestmark = pytest.mark.no_sanitize("reason")``; a new file is therefore covered by default.
+"""
+import resource
+
+import numpy as np
 import pytest
 
-_zeft = pytest.importorskip("_zeft")
+try:
+    import _zeft
+except ImportError:         # the test modules skip themselves
+    _zeft = None
+
+PRESETS = (31, 19, 21, 25)
+# Units a test may leave open: 8 namelist input, 9 listing, 25 work file RCA25, 26 mode shapes.
+WORK_UNITS = (8, 9, 25, 26)
+FLAGS = ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban")
+STOP = "    MAIN PROGRAM:   EXECUTION STOPPED."
+FINISHED = " Buckling/Vibration analysis finished"
+
+
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "no_sanitize(reason): leave this test out of the sanitizer job, for the reason given")
+
+
+def pytest_collection_modifyitems(config, items):
+    for item in items:
+        mark = item.get_closest_marker("no_sanitize")
+        if mark is not None and not (mark.args and isinstance(mark.args[0], str) and mark.args[0]):
+            raise pytest.UsageError(f"{item.nodeid}: no_sanitize needs the reason as its argument")
+
+
+# ----------------------------------------------------------------------------- state and folder
+
+def reset_state():
+    """Returns the analysis state to what a fresh import holds: every record at its contents
+    at load, every unit closed."""
+    _zeft._reset_state()
 
 
 @pytest.fixture(autouse=True)
-def fresh_state():
-    """Every test starts from the analysis state of a freshly loaded library (units closed)."""
-    _zeft._reset_state()
-    yield
-    _zeft._reset_state()
+def work_folder(tmp_path, monkeypatch):
+    """Every test starts in a folder of its own with the state of a fresh import. Files written
+    meanwhile are limited to 64 MB, so that a writer caught in a loop cannot fill the disk."""
+    monkeypatch.chdir(tmp_path)
+    if _zeft is None:
+        yield tmp_path
+        return
+    limits = resource.getrlimit(resource.RLIMIT_FSIZE)
+    cap = 64 << 20 if limits[1] == resource.RLIM_INFINITY else min(64 << 20, limits[1])
+    resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
+    reset_state()
+    yield tmp_path
+    reset_state()
+    resource.setrlimit(resource.RLIMIT_FSIZE, limits)
 
 
 @pytest.fixture
-def work_folder(tmp_path, monkeypatch):
-    """tmp_path as the working folder."""
-    monkeypatch.chdir(tmp_path)
-    return tmp_path
+def folder(work_folder):
+    return work_folder
+
+
+# ----------------------------------------------------------------------------- small helpers
+
+def code():
+    """A writable one-element error code."""
+    return np.zeros(1, np.int32)
+
+
+def padded(values, n, dtype=np.int32):
+    out = np.zeros(n, dtype)
+    out[: len(values)] = values
+    return out
+
+
+def read(name):
+    """The records of a file of the working folder, the units flushed first."""
+    _zeft._flush_units()
+    with open(name) as f:
+        return f.read().splitlines()
+
+
+def unit9():
+    """Closes the listing unit and returns the records written to fort.9 (none: [])."""
+    _zeft._close_unit(9)
+    try:
+        with open("fort.9") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def isotropic(t, e=70000.0, nu=0.3):
+    """Membrane, coupling and bending stiffness of a homogeneous skin, packed 11,12,22,13,23,33."""
+    a = e * t / (1 - nu * nu)
+    d = e * t ** 3 / (12 * (1 - nu * nu))
+    g = (1 - nu) / 2
+    return np.array([a, nu * a, a, 0, 0, g * a, 0, 0, 0, 0, 0, 0, d, nu * d, d, 0, 0, g * d], np.float32)
+
+
+class Hidden:
+    """The records the module does not publish (skin stiffness data sets, membrane forces,
+    stiffener table, strip data sets, mass, membrane compliance) as live views of the module's
+    internal records in the layout of preset n. A scalar member appears as a one-element view,
+    so that h.stype[0] = 2 writes the record."""
+
+    def __init__(self, n=31):
+        rec = getattr(_zeft, f"_internal{n}")
+        self.matabd, self.matsw = rec.skstf.matabd, rec.skstf.matsw
+        self.pfest, self.pvar = rec.cpfest.pfest, rec.cpvar.pvar
+        dis = rec.f07dis
+        self.steifx, self.istx, self.nox, self.domx = dis.steifx, dis.istx, dis.nox.reshape(1), dis.domx
+        self.steify, self.isty, self.noy, self.domy = dis.steify, dis.isty, dis.noy.reshape(1), dis.domy
+        self.stype = dis.stype.reshape(1)
+        self.elmstf = rec.stiffcom.elmstf
+        self.densit = rec.densit.dom.reshape(1)     # skin mass per unit area
+        self.aij = rec.f07aij.aij
+
+
+def leit_table(mx, my, n=31):
+    """Node numbers of an mx x my grid as record f07ina holds them: leit(j, i) = (i - 1) my + j."""
+    table = np.zeros((n, n), np.int32)
+    for i in range(1, mx + 1):
+        table[:my, i - 1] = (i - 1) * my + np.arange(1, my + 1)
+    return table
+
+
+def set_grid(mx, my, ku=(1,), a=10.0, b=20.0, edges=None, sup=(), seiten=None):
+    """A grid of mx x my lines in the records of preset 31 as the input check leaves it: the
+    active functions ku, subdivision lengths, node numbers, edge codes and suppressed freedoms."""
+    ina, ind = _zeft.f07ina, _zeft.f07ind
+    ina.mx, ina.my = mx, my
+    ina.ku = padded(ku, 5)
+    ina.knfun = sum(1 for k in ku if k > 0)
+    ina.a = padded(np.broadcast_to(a, (mx - 1,)), 30, np.float32)
+    ina.b = padded(np.broadcast_to(b, (my - 1,)), 30, np.float32)
+    ina.leit = leit_table(mx, my)
+    for name in ("bndy0", "bndyl", "bndx0", "bndxl"):
+        setattr(ind, name, padded((edges or {}).get(name, ()), 7))
+    ind.seiten = int(edges is not None) if seiten is None else seiten
+    idesup = np.zeros((4, 250), np.int32)
+    for k, column in enumerate(sup):
+        idesup[:, k] = column
+    ind.idesup = idesup
+    ind.numsup = len(sup)
+
+
+# ----------------------------------------------------------------------------- panels
+
+# The two-bay stringer panel of callzeft: two skin bays of 90 (four skin strips of 20, half a
+# foot of 10) either side of one stringer on y-line 6, 180 long, so that each bay is a plate
+# of aspect ratio 2, simply supported on its edges. Its load is the one at which k = 1.
+T, E, NU, BAY = 2.0, 70000.0, 0.3, 90.0
+D = E * T ** 3 / (12 * (1 - NU ** 2))
+N_PLATE = np.pi ** 2 * D / BAY ** 2
+
+
+def callzeft_args(n=31, **changes):
+    """callzeft arguments (by name) of the two-bay stringer panel for the module of preset n."""
+    mod = getattr(_zeft, f"prtnds{n}")
+    r, s, nx = n - 1, n - 2, int(mod.p_nx)
+    matabd = np.zeros((18, 2), np.float32, order="F")
+    matabd[:, 0] = matabd[:, 1] = isotropic(T, E, NU)
+    args = dict(
+        filenamep="TWOBAY", titp="TWO BAYS", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=matabd,
+        steifxf=[0.0, 0.0, 1.0e9, 0.0], steifyf=[0.0, 0.0, 0.0, 0.0], framepitch=180.0,
+        stringerpitch=100.0, stypep=1, chordwdth=0.0, sfootwdth=20.0, alpha=0.0, height=0.0,
+        loadvxp=N_PLATE, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0, alfaxp=0.0,
+        alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0, neigit=8, neigrq=3,
+        mempri=1, indplt=0, ku=[1, 2, 3, 0, 0], istx=[6], isty=[],
+        elmstf=[1, 1, 1, 1, 2, 2, 1, 1, 1, 1],
+        bndy0=[0, 1, 3, 0, 0, 0, 0], bndyl=[0, 1, 0, 0, 0, 0, 0],
+        bndx0=[0, 1, 2, 0, 0, 0, 0], bndxl=[0, 1, 0, 0, 0, 0, 0],
+        anzelzwframes=6, anzelprohalbfoot=1, anzelzwstr=4, anzelbelowstr=1, displ=None)
+    args.update(changes)
+    if args["displ"] is None:
+        args["displ"] = np.zeros(nx * args["neigrq"])
+    for key in ("istx", "isty"):
+        args[key] = padded(args[key], s)
+    args["elmstf"] = padded(args["elmstf"], r)
+    return args
+
+
+def zeftmain_args(n=31, mx=4, my=3, length=300.0, width=100.0, **changes):
+    """zeftmain arguments (by name) of a plain skin panel of mx x my equally spaced lines for the
+    module of preset n, simply supported without in-plane supports; changes by argument name."""
+    r, s = n - 1, n - 2
+    args = dict(
+        proj="PANEL", titp="DRIVER TEST", buckp=0, itabp=0, neigitp=4, neigrqp=2, memprip=1,
+        indpltp=0, kup=[1, 2, 3, 0, 0],
+        ap=padded(np.full(mx - 1, length / (mx - 1)), r, np.float32),
+        bp=padded(np.full(my - 1, width / (my - 1)), r, np.float32),
+        bndx0p=np.zeros(7), bndxlp=np.zeros(7), bndy0p=np.zeros(7), bndylp=np.zeros(7),
+        rxp=1e29, ryp=1e29, rxyp=1e29, istxp=np.zeros(s), istyp=np.zeros(s),
+        elmstfp=np.ones(r), steifxp=np.zeros((4, s)), steifyp=np.zeros((4, s)),
+        alfaxp=0.0, alfayp=0.0)
+    args.update(changes)
+    args["kup"] = padded(args["kup"], 5)
+    for key in ("istxp", "istyp"):
+        args[key] = padded(args[key], s)
+    return args
+
+
+def prepare_records(n=31, mx=4, my=3, sets=(2.0, 3.0)):
+    """What zeftmain takes from the records rather than its arguments: the grid size, the skin
+    data sets (isotropic of the thicknesses `sets`) and zero loads. Returns the Hidden view."""
+    _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
+    h = Hidden(n)
+    h.matabd[:, 0], h.matabd[:, 1] = isotropic(sets[0]), isotropic(sets[1])
+    return h

@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from test_input_check import Hidden, isotropic
+from conftest import Hidden, isotropic, unit9
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -74,8 +74,6 @@ class Panel:
         h = self.hidden = Hidden(31)
         ina = _zeft.f07ina
         ina.mx, ina.my = mx, my
-        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-            setattr(_zeft.antype, flag, 0)
         h.matabd[:, 0], h.matabd[:, 1] = isotropic(sets[0]), isotropic(sets[1])
         h.matsw[:] = 0
         if rotations:   # rotation-gradient and transverse-shear stiffness for BETA, GAMMA
@@ -312,15 +310,10 @@ def assert_profile(stored, lv, want):
 
 
 @pytest.fixture
-def folder(work_folder):
+def folder():
+    """The listing on fort.9; returns its reader."""
     _zeft.datran.nwrite = 9
-
-    def listing():
-        _zeft._close_unit(9)
-        p = work_folder / "fort.9"
-        return p.read_text().splitlines() if p.exists() else []
-
-    return listing
+    return unit9
 
 
 def assemble(pn, pmem=None, fakt=1.0):

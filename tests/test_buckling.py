@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from test_input_check import Hidden, isotropic
+from conftest import Hidden, isotropic, read
 
 _zeft = pytest.importorskip("_zeft")
 MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
@@ -58,11 +58,8 @@ class Panel:
         self.n, self.mx, self.my, self.proj = n, mx, my, proj
         self.h, self.res = Hidden(n), Results(n)
         _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
-        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-            setattr(_zeft.antype, flag, 0)
         _zeft.man.x2pri = x2pri
-        # A run of W alone keeps the radii it finds; a flat plate must not inherit a curvature.
-        _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii
+        _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii    # kept by a run of W alone
         skin = isotropic(1.0) if skin is None else skin
         self.h.matabd[:, 0] = self.h.matabd[:, 1] = skin
         self.h.matsw[:] = 0
@@ -96,8 +93,9 @@ class Panel:
         """Dense A11, A21, A22 and B as the assembly left them in the records."""
         r, ix, iy = self.res, self.ix, self.iy
         A11 = dense(r.a11, r.lvtri, ix, ix)
-        B = dense(r.b11, r.lvb, ix, int(_zeft.f07ina.ibdx))
-        A22 = dense(r.a22, r.lva22, iy, int(_zeft.f07ina.ibdy)) if iy else None
+        ina = getattr(_zeft, f"_internal{self.n}").f07ina     # the preset's own layout
+        B = dense(r.b11, r.lvb, ix, int(ina.ibdx))
+        A22 = dense(r.a22, r.lva22, iy, int(ina.ibdy)) if iy else None
         A21 = r.a21[:iy, :ix].copy()
         return A11, A21, A22, B
 
@@ -107,12 +105,6 @@ class Panel:
         x = self.res.x[:, k - 1]
         w = np.where(lm > 0, x[np.maximum(lm, 1) - 1], 0.0)
         return w.reshape((self.my, self.mx), order="F")
-
-
-def read(name):
-    _zeft._flush_units()
-    with open(name) as f:
-        return f.read().splitlines()
 
 
 def stiffness_arrays():
@@ -152,11 +144,6 @@ def fortran_e(v, w, d):
             mant, exp = mant / 10, exp + 1
     text = f"{'-' if v < 0 else ''}0.{round(mant * 10 ** d):0{d}d}E{'+' if exp >= 0 else '-'}{abs(exp):02d}"
     return text.rjust(w)
-
-
-@pytest.fixture
-def folder(work_folder):
-    return work_folder
 
 
 # ----------------------------------------------------------------------------- condensation and eigenpairs

@@ -46,18 +46,9 @@ def call(routine, c, ch, s, *extra):
 
 
 @pytest.fixture(autouse=True)
-def state(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    saved = [(r, m, getattr(r, m).copy()) for r, names in
-             ((_zeft.f01eps, ("feps", "keps")), (_zeft.f07inb, ("rx", "ry", "rxy")),
-              (_zeft.datran, ("nwrite",)), (_zeft.f07ina, ("mx", "my"))) for m in names]
-    _zeft._close_unit(9)
+def grid():
     _zeft.datran.nwrite = 9
     _zeft.f07ina.mx, _zeft.f07ina.my = MX, MY
-    yield
-    for r, m, v in saved:
-        setattr(r, m, v)
-    _zeft._close_unit(9)
 
 
 def set_angles(ax_deg, ay_deg):

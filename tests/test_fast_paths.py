@@ -6,17 +6,12 @@ import numpy as np
 import pytest
 
 import test_buckling
-from test_buckling import Panel, call_incs2, call_incs3, dense, read
-from test_input_check import Hidden
+from conftest import Hidden, read
+from test_buckling import Panel, call_incs2, call_incs3, dense
 
 _zeft = pytest.importorskip("_zeft")
+pytestmark = pytest.mark.no_sanitize("large matrices; the solver tests run these kernels instrumented")
 u = _zeft.zeftutils
-
-
-@pytest.fixture
-def folder(work_folder):
-    yield work_folder
-    _zeft.man.x2pri = 0
 
 
 class ShearHidden(Hidden):

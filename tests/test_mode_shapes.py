@@ -7,7 +7,7 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from test_input_check import isotropic
+from conftest import isotropic
 
 _zeft = pytest.importorskip("_zeft")
 P31, P19 = _zeft.prtnds31, _zeft.prtnds19
@@ -16,17 +16,9 @@ FIELD = re.compile(r"  [ -]0\.\d{4}E[+-]\d\d")
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (9, 26):
-        _zeft._close_unit(unit)
-    saved = {k: np.array(getattr(_zeft.plotin, k)) for k in ("npx", "npy", "isymx", "isymy", "nmod", "mdsplt")}
+def folder(work_folder):
     _zeft.datran.nwrite = 9
-    yield tmp_path
-    for unit in (9, 26):
-        _zeft._close_unit(unit)
-    for k, v in saved.items():
-        setattr(_zeft.plotin, k, v)
+    return work_folder
 
 
 def row_values(line):

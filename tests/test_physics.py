@@ -9,8 +9,8 @@ forces is the state at which the panel buckles."""
 import numpy as np
 import pytest
 
-from test_buckling import Panel, Results, folder  # noqa: F401  (fixture)
-from test_input_check import isotropic
+from conftest import isotropic
+from test_buckling import Panel, Results
 
 E, NU, T = 70000.0, 0.3, 1.0
 D = E * T ** 3 / (12 * (1 - NU ** 2))

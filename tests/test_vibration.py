@@ -42,8 +42,7 @@ def folder(work_folder):
         (work_folder / name).unlink()
         return lines
 
-    yield listing
-    _zeft.antype.vibr = _zeft.man.x2pri = 0
+    return listing
 
 
 def call(routine, *args):

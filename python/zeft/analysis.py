@@ -1,9 +1,9 @@
 """Running a panel analysis: ``analyse(panel)`` sets the shared analysis state, calls
 ``callzeft`` in a working folder and returns a ``BucklingResult``.
 
-The library keeps one analysis state per process. ``analyse`` returns it to its contents at
-load before each run and then sets the panel up, so a result never depends on what ran before
-it in the same process.
+The library keeps one analysis state per process. Before each run ``analyse`` returns it to
+its contents at load and sets the panel up (the module's panel set-up, then the records the
+set-up does not reach), so a result never depends on what ran before it in the same process.
 """
 
 from __future__ import annotations
@@ -25,6 +25,8 @@ import numpy as np
 
 from ._state import state_lock
 from .panel import Layout, Panel
+from .checks import StrengthChecks, strength_checks
+from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
@@ -88,6 +90,9 @@ class BucklingResult:
     statistics: dict = field(default_factory=dict)
     #: Crippling forces ({"web": F} or {"web": F, "chord": F}) when the check was asked for.
     crippling: Optional[dict] = None
+    #: Stringer forces, allowables and reserve factors (zeft.checks.StrengthChecks) when the
+    #: panel has stringer walls (``crippling``).
+    strength: Optional[StrengthChecks] = None
 
     @property
     def modes(self) -> int:
@@ -122,7 +127,47 @@ class BucklingResult:
             nx, nxy, ny = self.membrane_forces[i]
             lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
                          f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
+        if self.strength is not None:
+            lines += ["", f"strength checks at load factor {self.load_factors[0]:.6g} (knock-down "
+                      f"{self.strength.knock_down:g}, safety factor {self.strength.safety_factor:g})",
+                      self.strength.table()]
         return "\n".join(lines)
+
+    def to_dict(self, *, modes: bool = False, text: bool = False) -> dict:
+        """The numbers of the result as plain values (see zeft.export.result_to_dict)."""
+        from .export import result_to_dict
+
+        return result_to_dict(self, modes=modes, text=text)
+
+    def to_json(self, path=None, *, modes: bool = False) -> str:
+        """The result as JSON text, written to ``path`` when given; ``modes`` adds the mode
+        shapes."""
+        from .export import write_json
+
+        return write_json(self, path, modes=modes)
+
+    def to_csv(self, path=None) -> str:
+        """The table (one row per mode) as CSV text, written to ``path`` when given."""
+        from .export import write_table_csv
+
+        return write_table_csv(self, path)
+
+    def modes_to_csv(self, path=None, points=(51, 51)) -> str:
+        """W of every mode on a regular grid as CSV (mode, x, y, w), written to ``path`` when
+        given."""
+        from .export import write_modes_csv
+
+        return write_modes_csv(self, path, points=points)
+
+    def __repr__(self) -> str:
+        from .export import result_repr
+
+        return result_repr(self)
+
+    def _repr_html_(self) -> str:
+        from .export import result_html
+
+        return result_html(self)
 
     def _check_mode(self, k):
         if not 1 <= k <= self.modes:
@@ -169,11 +214,8 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     import _zeft
 
     args = panel.callzeft_arguments(preset)
-    records = getattr(_zeft, f"_internal{preset}")
-    _zeft._reset_state()
-    _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
-    lay = Layout.of(_zeft._set_up_panel(preset, **args))
-    group = getattr(_zeft, f"prtnds{preset}")
+    lay = _set_up(panel, preset, args)
+    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
     name = panel.name.ljust(8)
     listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
     before = _stamp(listing_path), _stamp(mode_path)
@@ -187,6 +229,9 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         _echo(output)
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
               or "Buckling/Vibration analysis finished" not in output)
+    written = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
+    files = [_unpadded(p) for p in written]
+    listing_path, mode_path = _unpadded(listing_path, files), _unpadded(mode_path, files)
     if failed or not np.any(records.valus.elam):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
@@ -199,7 +244,6 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
-    files = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     result = BucklingResult(
         panel=panel, preset=preset, folder=folder, load_factors=records.valus.elam[:neigrq].copy(),
         membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
@@ -213,10 +257,25 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")
     if panel.crippling is not None:
-        result.crippling = _crippling(panel)
+        result.strength = strength_checks(panel, preset, float(result.load_factors[0]), lay, _run_check)
+        result.crippling = result.strength.walls
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def _set_up(panel: Panel, preset: int, args: dict) -> Layout:
+    """Returns the analysis state to its contents at load and sets the panel up for a run of
+    preset: the module's panel set-up with the arguments of ``callzeft``, the plot grid, and the
+    records that the set-up does not reach (``zeft.records.adjust``). Returns the layout."""
+    import _zeft
+
+    _zeft._reset_state()
+    _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
+    lay = Layout.of(_zeft._set_up_panel(preset, **args))
+    if needs_adjustment(panel):
+        adjust(panel, getattr(_zeft, f"_internal{preset}"), lay)
+    return lay
 
 
 def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
@@ -248,36 +307,26 @@ def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
     return np.moveaxis(nodes, -1, 0) * scale
 
 
-def _crippling(panel: Panel) -> dict:
-    """Crippling forces of the stringer walls by ``cripplingt`` (open stringer) or
-    ``cripplingo`` (hat), called after the run, whose assembly left the stringer's axial
-    stiffness in the record ``test``. Their listing records go to standard output (unit 6) and
-    are read from there."""
+def _run_check(routine, *args) -> list:
+    """Calls a check routine of the core with its listing records sent to standard output, and
+    returns those records (stripped, nonblank). A refusal raises AnalysisError."""
     import _zeft
 
-    walls = panel.crippling
-    s = _zeft.stringercom
-    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
-                                                   walls.foot_width, walls.web_height)
-    s.ddst = walls.bending().astype(np.float32)
-    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
     ier = np.zeros(1, np.int32)
-    routine = _zeft.zeftutils.cripplingt if panel.stringer_type == 1 else _zeft.zeftutils.cripplingo
     saved = int(_zeft.datran.nwrite)
     _zeft.datran.nwrite = 6
     try:
         with _captured_stdout() as out:
-            routine(ier)
+            if args:
+                routine(*args[:-1], ier, args[-1])
+            else:
+                routine(ier)
     finally:
         _zeft.datran.nwrite = saved
     lines = [l.strip() for l in out["text"].splitlines() if l.strip()]
     if ier[0]:
-        raise AnalysisError("crippling check refused: " + " / ".join(lines), output=out["text"])
-    values = {}
-    for label, value in zip(lines[::2], lines[1::2]):
-        key = "chord" if "CHORD" in label else "web"
-        values[key] = float(value)
-    return values
+        raise AnalysisError("strength check refused: " + " / ".join(lines), output=out["text"])
+    return lines
 
 
 # ---------------------------------------------------------------------------- isolation
@@ -319,6 +368,19 @@ def _working_folder(panel: Panel, folder) -> Path:
     folder = Path(folder).resolve()
     folder.mkdir(parents=True, exist_ok=True)
     return folder
+
+
+def _unpadded(path: Path, renamed=None) -> Path:
+    """The core names its files by the project name padded with blanks to eight characters
+    ("AB      .out"); the package moves a file it wrote to the name without the blanks
+    ("AB.out"). With ``renamed``, only looks the new name up among the files already moved."""
+    plain = path.with_name(path.name.replace(" ", ""))
+    if plain == path:
+        return path
+    if renamed is not None:
+        return plain if plain in renamed else path
+    os.replace(path, plain)
+    return plain
 
 
 def _stamp(path: Path):

@@ -282,7 +282,9 @@ std::vector<RecordSpec> internal_record_specs() {
                                 m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
     decls.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
     auto& run = panrun<P>();
-    decls.push_back({"panrun", {m("ready", &run.ready), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
+    decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
+                                m("neigit", &run.neigit), m("neigrq", &run.neigrq), m("mempri", &run.mempri),
+                                m("indplt", &run.indplt), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
                                 m("istx", run.istx, v{S}), m("isty", run.isty, v{S}), m("elmstf", run.elmstf, v{R1}),
                                 m("steifx", run.steifx, v{4, S}), m("steify", run.steify, v{4, S})}});
     return decls;
