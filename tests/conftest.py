@@ -179,9 +179,9 @@ def callzeft_args(n=31, **changes):
     args.update(changes)
     if args["displ"] is None:
         args["displ"] = np.zeros(nx * args["neigrq"])
-    for key in ("istx", "isty"):
-        args[key] = padded(args[key], s)
-    args["elmstf"] = padded(args["elmstf"], r)
+    for key, length in (("istx", s), ("isty", s), ("elmstf", r), ("ku", 5), ("bndy0", 7), ("bndyl", 7),
+                        ("bndx0", 7), ("bndxl", 7)):
+        args[key] = padded(args[key], length)
     return args
 
 
@@ -212,3 +212,62 @@ def prepare_records(n=31, mx=4, my=3, sets=(2.0, 3.0)):
     h = Hidden(n)
     h.matabd[:, 0], h.matabd[:, 1] = isotropic(sets[0]), isotropic(sets[1])
     return h
+
+
+# Edge codes: W held, V held on the x-edges and U on the y-edges ("ss"); the normal slope of W
+# held as well ("cc").
+SS_X, SS_Y = [0, 1, 3, 0, 0, 0, 0], [0, 1, 2, 0, 0, 0, 0]
+CC_X, CC_Y = [0, 1, 3, 6, 0, 0, 0], [0, 1, 2, 6, 0, 0, 0]
+EDGES = {"ss": dict(bndx0p=SS_X, bndxlp=SS_X, bndy0p=SS_Y, bndylp=SS_Y),
+         "cc": dict(bndx0p=CC_X, bndxlp=CC_X, bndy0p=CC_Y, bndylp=CC_Y)}
+
+
+class RunPanel:
+    """One zeftmain run of a panel whose skin data sets, membrane forces and stiffener
+    stiffnesses go in through the unpublished records: preset n, mx x my lines (equally spaced
+    over length x width unless the lengths a, b are given), edges "ss", "cc" or a dict of
+    zeftmain's edge arguments; skin and foot are the two data sets (foot defaults to skin),
+    `rotations` adds stiffness for BETA and GAMMA; load, fixed (or field(ix, iy) -> load) the
+    variable and fixed membrane forces of every node."""
+
+    def __init__(self, n=31, mx=5, my=4, length=100.0, width=80.0, a=None, b=None, ku=(1, 2, 3),
+                 radii=(1e29, 1e29, 1e29), edges="ss", stringers=(), frames=(), steif=(0.0, 0.0, 0.0, 0.0),
+                 frame_steif=None, skin=None, foot=None, rotations=False, elmstf=None, load=(1.0, 0.0, 0.0),
+                 fixed=(0.0, 0.0, 0.0), field=None, alfa=(0.0, 0.0), buck=1, neigit=6, neigrq=3, mempri=0,
+                 itab=0, x2pri=0, proj="PANEL"):
+        r, s = n - 1, n - 2
+        self.n, self.mx, self.my, self.proj = n, mx, my, proj
+        self.h = h = Hidden(n)
+        _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
+        _zeft.man.x2pri = x2pri
+        _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii    # kept by a run of W alone
+        h.matabd[:, 0] = isotropic(1.0) if skin is None else skin
+        h.matabd[:, 1] = h.matabd[:, 0] if foot is None else foot
+        h.matsw[:] = 0
+        if rotations:   # rotation-gradient and transverse-shear stiffness for BETA, GAMMA
+            h.matsw[12:18, :] = isotropic(1.0)[12:18, None] * 40
+            h.matsw[18:21, :] = np.array([2.0e4, 0.0, 1.5e4])[:, None]
+        h.stype[0] = 0
+        h.pvar[:], h.pfest[:] = 0, 0
+        for ix in range(1, mx + 1):
+            for iy in range(1, my + 1):
+                node = (ix - 1) * my + iy - 1
+                h.pvar[node] = field(ix, iy) if field else load
+                h.pfest[node] = fixed
+        steifx, steify = np.zeros((4, s)), np.zeros((4, s))
+        steifx[:, :len(stringers)] = np.array(steif)[:, None]
+        steify[:, :len(frames)] = np.array(steif if frame_steif is None else frame_steif)[:, None]
+        a = np.full(mx - 1, length / (mx - 1)) if a is None else a
+        b = np.full(my - 1, width / (my - 1)) if b is None else b
+        bnd = EDGES[edges] if isinstance(edges, str) else {k + "p": v for k, v in edges.items()}
+        getattr(_zeft, f"prtnds{n}").zeftmain(**zeftmain_args(
+            n, proj=proj, titp="TEST PANEL", buckp=buck, itabp=itab, neigitp=neigit, neigrqp=neigrq,
+            memprip=mempri, kup=ku, ap=padded(a, r, np.float32), bp=padded(b, r, np.float32),
+            rxp=radii[0], ryp=radii[1], rxyp=radii[2], istxp=stringers, istyp=frames,
+            elmstfp=padded(elmstf or [1] * (my - 1), r), steifxp=steifx, steifyp=steify,
+            alfaxp=alfa[0], alfayp=alfa[1], **bnd))
+        self.ix, self.iy = int(_zeft.man.ix), int(_zeft.man.iy)
+
+    @property
+    def listing(self):
+        return read(f"{self.proj:<8}.out")

@@ -116,12 +116,6 @@ def test_start_of_echo_and_grid(listing, mx, my, a, b):
     assert lines[18 + len(lengths)].startswith(" " * 28 + "Y'-Y:")
 
 
-def test_value_too_wide_for_its_field_is_starred(listing):
-    panel(2, 2, a=[1.0e12], b=[3.0])
-    lines = listing()
-    assert " " * 21 + "*" * 15 + " " * 5 + F(3.0, 15, 5) in lines
-
-
 # ----------------------------------------------------------------------------- boundaries
 
 HEADER = [

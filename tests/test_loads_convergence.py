@@ -51,3 +51,13 @@ def test_richardson_estimate_approaches_the_classical_load(length, load, edge, k
     assert conv.error == pytest.approx(abs(finest - exact), rel=0.2)
     assert conv.order is None or 3.5 < conv.order < 4.5
     assert "Richardson" in conv.table()
+
+
+def test_positive_shear_compresses_the_diagonal_at_plus_45_degrees():
+    """A +45 degree ply is stiffest along its fibres, so it buckles later under the shear that
+    compresses the +45 diagonal: the positive nxy."""
+    ply = zeft.PlyStack([1.0], [45.0], 135000.0, 9000.0, 0.3, 5000.0)
+    plate = zeft.Panel(name="SHEAR", stringer_pitch=100.0, frame_pitch=100.0, skin=ply, load=zeft.Load(nxy=1.0),
+                       functions=("w",), elements_between_frames=10, elements_between_stringers=10, eigenvalues=2)
+    lams = zeft.analyse(plate, quiet=True).load_factors
+    assert lams[0] < 0 and lams[1] < 0                  # both lowest need the shear reversed

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "binding/registry.hpp"
 #include "control/driver.hpp"
 #include "state/records.hpp"
 
@@ -281,7 +280,5 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_CALLZEFT)
 #undef ZEFT_INST_CALLZEFT
 #undef ZEFT_INST_CALLZEFT_STAGE
-
-ZEFT_EXPORT_ANALYSIS(callzeft)
 
 }  // namespace zeft
