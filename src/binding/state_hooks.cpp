@@ -73,13 +73,17 @@ PyObject* layout_of() {
 template <class P>
 PyObject* set_up(PyObject* args, PyObject* kwargs) {
     const GroupSpec* g = analysis_group(P::number);
-    const RoutineSpec* decl = nullptr;
-    for (const RoutineSpec& r : g->routines)
-        if (r.name == "callzeft") decl = &r;
-    static const Implementation impl = implementation<&callzeft<P, PanelStage::set_up>>();
+    // callzeft's table entry, its arguments and checks, with the set-up as implementation.
+    static const RoutineSpec spec = [g] {
+        RoutineSpec s;
+        for (const RoutineSpec& r : g->routines)
+            if (r.name == "callzeft") s = r;
+        s.impl = implementation<&callzeft<P, PanelStage::set_up>>();
+        return s;
+    }();
     PyObject* rest = PyTuple_GetSlice(args, 1, PyTuple_GET_SIZE(args));
     if (!rest) return nullptr;
-    PyObject* done = call_routine(g->name, *decl, &impl, rest, kwargs);
+    PyObject* done = call_routine(g->name, spec, rest, kwargs);
     Py_DECREF(rest);
     if (!done) return nullptr;
     Py_DECREF(done);
@@ -96,11 +100,10 @@ void run_prepared() {
 
 template <class P>
 PyObject* run(PyObject* args) {
-    static const RoutineSpec decl{"_run_panel", {}, nullptr};
-    static const Implementation impl = implementation<&run_prepared<P>>();
+    static const RoutineSpec spec{"_run_panel", implementation<&run_prepared<P>>(), {}, nullptr};
     PyObject* none = PyTuple_New(0);
     if (!none) return nullptr;
-    PyObject* done = call_routine(analysis_group(P::number)->name, decl, &impl, none, nullptr);
+    PyObject* done = call_routine(analysis_group(P::number)->name, spec, none, nullptr);
     Py_DECREF(none);
     return done;
 }
