@@ -1,7 +1,8 @@
-"""The one analysis state of the process: its lock, and its reset before a run."""
+"""The lock of the one analysis state of the process."""
 
 import threading
 
 #: Held while the package reads or writes the analysis state (a run, a layout query): the
-#: state, the working directory and file descriptor 1 are process-wide.
+#: records, the library's units, its working folder and its standard-output receiver are
+#: all process-wide.
 state_lock = threading.RLock()

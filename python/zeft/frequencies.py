@@ -25,7 +25,7 @@ import numpy as np
 
 from . import analysis as _analysis
 from ._state import state_lock
-from .analysis import AnalysisError, BucklingResult, _captured_stdout, _echo, _in_folder, _nodal_values, _set_up
+from .analysis import AnalysisError, BucklingResult, _echo, _library_session, _nodal_values, _set_up
 from .panel import Load, LoadField, Panel
 
 __all__ = ["frequencies", "FrequencyResult"]
@@ -135,7 +135,7 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     lay = _set_up(state, preset, args)
     records.panrun.buck = 0
     t1 = time.perf_counter()
-    with _in_folder(folder), _captured_stdout() as out:
+    with _library_session(folder, echo=False) as out:
         # Input check, numbering and element terms, without the buckling eigen analysis.
         _zeft._run_panel(preset)
         ok = "Buckling/Vibration analysis finished" in out.get("text", "") or True
@@ -145,7 +145,6 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     output = "\n".join(l for l in output.splitlines() if "ANALYSIS TYPE MUST BE BUCK OR VIBR" not in l) + "\n"
     if not quiet:
         _echo(output)
-    (folder / "RCA25").unlink(missing_ok=True)
     if listing_path.exists():
         listing_path = _analysis._unpadded(listing_path)
     if ier or "EXECUTION STOPPED" in output or not ok:
