@@ -229,3 +229,25 @@ def test_help_text_layout():
     assert "displ : in/output rank-1 array('d') with bounds (3844 * neigrq)" in call
     assert "bb : input rank-2 array('f') with bounds (6,324)" in _zeft.prtnds19.rddata.__doc__
     assert "bb : input rank-2 array('f') with bounds (6,*)" in _zeft.prtnds19.prtout.__doc__
+
+
+def callzeft_names():
+    doc = _zeft.prtnds31.callzeft.__doc__.split("\n")
+    return [m.group(1) for line in doc if (m := re.match(r"(\w+) : ", line))]
+
+
+@pytest.mark.parametrize("a, b, position", [("loadvxp", "loadvyp", 16), ("bndy0", "bndyl", 35), (None, None, 0)])
+def test_import_check_catches_a_swap_of_same_typed_arguments(a, b, position):
+    """Two float loads (or two edge-code arrays) traded between the table and the C++
+    declaration convert and run unnoticed; the import check compares names, so it refuses."""
+    names = callzeft_names()
+    assert len(names) == 43
+    if a:
+        i, j = names.index(a), names.index(b)
+        names[i], names[j] = names[j], names[i]
+    message = _zeft._table_mismatch("prtnds31", "callzeft", names)
+    if not a:
+        assert message == ""
+    else:
+        assert message.startswith(f"argument {position} of prtnds31.callzeft is {b} in the signature table "
+                                  f"but {a} at src/control/front_end.")

@@ -223,13 +223,20 @@ def test_examples_run(work_folder, capsys):
     assert "RF crip." in capsys.readouterr().out
 
 
-def test_guide_code_blocks_run(work_folder):
-    import re
-    from pathlib import Path
+def test_new_fields_survive_the_panel_file(work_folder):
+    """Shear moduli, densities, masses, factors and load variations go through TOML and back."""
+    p = plate(skin=zeft.PlyStack([0.5, 0.5], [0, 90], 1.35e5, 9e3, 0.3, 5e3, G23=2e3, density=1.6e-9),
+              foot=zeft.ABD((np.eye(3) * 1e5).tolist(), (np.eye(3) * 1e4).tolist(), np.zeros((3, 3)).tolist(),
+                            shear=[1e4, 0.0, 2e4], mass=3e-9),
+              load=zeft.Load(nx=1.0, nx_at_yl=-1.0), skin_mass=2e-9, stringer_mass=1e-7, knock_down=0.8)
+    back = zeft.load_panel(_written(work_folder / "p.toml", p.to_toml()))
+    assert back == p
+    lay = p.layout()
+    field = p.replace(load=zeft.LoadField(nx=np.ones((lay.my, lay.mx))))
+    again = zeft.Panel.from_dict(field.to_dict())
+    np.testing.assert_array_equal(again.load.nx, field.load.nx)
 
-    text = (Path(__file__).resolve().parents[1] / "docs" / "guide.md").read_text()
-    blocks = re.findall(r"```python\n(.*?)```", text, re.S)
-    assert blocks
-    namespace = {}                  # the blocks build on one another, as in a session
-    for block in blocks:
-        exec(compile(block, "guide.md", "exec"), namespace)
+
+def _written(path, text):
+    path.write_text(text)
+    return path

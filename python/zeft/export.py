@@ -47,13 +47,19 @@ def panel_to_dict(panel) -> dict:
 
 def _stiffness(value) -> dict:
     if isinstance(value, Isotropic):
-        return {"thickness": float(value.thickness), "E": float(value.E), "nu": float(value.nu)}
-    if isinstance(value, PlyStack):
-        return {"thicknesses": [float(t) for t in np.atleast_1d(value.thicknesses)],
-                "angles": [float(a) for a in np.atleast_1d(value.angles)],
-                "E1": float(value.E1), "E2": float(value.E2), "nu12": float(value.nu12), "G12": float(value.G12)}
-    m = value.matrices()
-    return {"A": m["A"].tolist(), "D": m["D"].tolist(), "coupling": m["coupling"].tolist()}
+        out = {"thickness": float(value.thickness), "E": float(value.E), "nu": float(value.nu)}
+        extra = ("G", "density")
+    elif isinstance(value, PlyStack):
+        out = {"thicknesses": [float(t) for t in np.atleast_1d(value.thicknesses)],
+               "angles": [float(a) for a in np.atleast_1d(value.angles)],
+               "E1": float(value.E1), "E2": float(value.E2), "nu12": float(value.nu12), "G12": float(value.G12)}
+        extra = ("G13", "G23", "density")
+    else:
+        m = value.matrices()
+        out = {"A": m["A"].tolist(), "D": m["D"].tolist(), "coupling": m["coupling"].tolist()}
+        extra = ("shear", "mass")
+    out.update({k: _plain(getattr(value, k)) for k in extra if getattr(value, k) is not None})
+    return out
 
 
 def _plain(value):

@@ -126,6 +126,11 @@ class Load:
     def of(cls, value) -> "Load":
         if isinstance(value, (Load, LoadField)):
             return value
+        if isinstance(value, dict) and any(np.ndim(v) > 0 for v in value.values()):
+            unknown = set(value) - {"nx", "ny", "nxy"}
+            if unknown:
+                raise ValueError(f"unknown load field component(s) {sorted(unknown)}; use nx, ny, nxy")
+            return LoadField(**value)
         if isinstance(value, dict):
             unknown = set(value) - {"nx", "ny", "nxy", "nx_at_yl", "nx_at_xl"}
             if unknown:

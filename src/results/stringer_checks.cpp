@@ -5,7 +5,6 @@
 #include <cmath>
 #include <string>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"
@@ -101,8 +100,6 @@ void cripplingo(int& ier) {
     io::writef(datran.nwrite, "(//1X,' CRIPPLING FORCE OF CHORD:'/E20.5)", {fchord});
 }
 
-ZEFT_EXPORT_UTIL(cripplingt)
-ZEFT_EXPORT_UTIL(cripplingo)
 
 // ---------------------------------------------------------------- global buckling
 
@@ -201,7 +198,5 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
 #define ZEFT_INST_GLBUCK(P) template void glbuck<P>(float*, float*, float*, int&, float&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_GLBUCK)
 #undef ZEFT_INST_GLBUCK
-
-ZEFT_EXPORT_ANALYSIS(glbuck)
 
 }  // namespace zeft
