@@ -10,7 +10,7 @@
 #include "control/analysis_type.hpp"
 #include "control/input_check.hpp"
 #include "io/units.hpp"
-#include "results/element_terms.hpp"
+#include "preparation/element_terms.hpp"
 #include "results/listing.hpp"
 #include "results/stringer_checks.hpp"
 #include "solver/buckling.hpp"

@@ -17,7 +17,7 @@
 #include "assembly/keymatrix.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
-#include "results/lqfit.hpp"
+#include "solver/lqfit.hpp"
 #include "state/array.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"

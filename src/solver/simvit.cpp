@@ -1,5 +1,5 @@
-// Simultaneous (subspace) inverse iteration, the largest-element Jacobi method for its
-// projected problems, and the eigenvector listing.
+// Simultaneous (subspace) inverse iteration and the largest-element Jacobi method for its
+// projected problems.
 //
 // One cycle of simvit: m inverse steps X <- A^-1 B X on the unconverged vectors, a fresh
 // random vector appended, A-orthonormalisation of the block by classical Gram-Schmidt with
@@ -423,26 +423,6 @@ void jacob2(double* a, int& n, int* lvtri, double& eps, double* ys, int& ier) {
             const double u = yi[k], v = yj[k];
             yi[k] = c * u - s * v;
             yj[k] = s * u + c * v;
-        }
-    }
-}
-
-// ----------------------------------------------------------------------------- eigvpr
-
-void eigvpr(int& unit, double* x, int& m, int& neiga) {
-    Mat<const double> X{x, std::max(m, 1)};
-    for (int first = 1; first <= neiga; first += 6) {
-        const int last = std::min(first + 5, neiga), k = last - first + 1;
-        std::vector<fmt::Item> items;
-        for (int v = first; v <= last; ++v) items.emplace_back(v);
-        io::writef(unit, "('0',4X,'DOF',7X," + std::to_string(k) + "('EIGENMODE ',I2,5X))", items);
-        const std::string row =
-            "(' ',I6,E21.7" + (k > 1 ? "," + std::to_string(k - 1) + "E17.7)" : std::string(")"));
-        for (int i = 1; i <= m; ++i) {
-            items.clear();
-            items.emplace_back(i);
-            for (int v = first; v <= last; ++v) items.emplace_back(X(i, v));
-            io::writef(unit, row, items);
         }
     }
 }
