@@ -253,6 +253,12 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
                                 m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
     decls.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
+    auto& run = panrun<P>();
+    decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
+                                m("neigit", &run.neigit), m("neigrq", &run.neigrq), m("mempri", &run.mempri),
+                                m("indplt", &run.indplt), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
+                                m("istx", run.istx, v{S}), m("isty", run.isty, v{S}), m("elmstf", run.elmstf, v{R1}),
+                                m("steifx", run.steifx, v{4, S}), m("steify", run.steify, v{4, S})}});
     return decls;
 }
 
@@ -534,14 +540,20 @@ PyMODINIT_FUNC PyInit__zeft() {
         }
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
-    if (add_private_hooks(mod) < 0) return fail();
+    if (add_private_hooks(mod) < 0 || add_state_hooks(mod) < 0) return fail();
     // Private: the instruction-set path of the solver kernels and the paths this processor runs.
     if (PyModule_AddStringConstant(mod, "_isa", zeft::isa::name(zeft::isa::current())) < 0) return fail();
     const std::vector<zeft::isa::Path> paths = zeft::isa::supported();
     PyObject* names = PyTuple_New(static_cast<Py_ssize_t>(paths.size()));
     if (!names) return fail();
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        PyTuple_SET_ITEM(names, static_cast<Py_ssize_t>(i), PyUnicode_FromString(zeft::isa::name(paths[i])));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        PyObject* name = PyUnicode_FromString(zeft::isa::name(paths[i]));
+        if (!name) {
+            Py_DECREF(names);
+            return fail();
+        }
+        PyTuple_SET_ITEM(names, static_cast<Py_ssize_t>(i), name);
+    }
     if (PyModule_AddObject(mod, "_isa_supported", names) < 0) {
         Py_DECREF(names);
         return fail();
