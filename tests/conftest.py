@@ -116,6 +116,15 @@ def pack(A, ibd):
     return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
 
 
+def fortran_e(v, w, d, letter="E"):
+    """Fortran Ew.d (or Dw.d): 0.ddddE+xx right-aligned in w columns."""
+    exp = int(np.floor(np.log10(abs(v)))) + 1 if v else 0
+    digits = round(abs(v) / 10.0 ** exp * 10 ** d)
+    if digits >= 10 ** d:
+        digits, exp = round(digits / 10), exp + 1
+    return f"{'-' if v < 0 else ''}0.{digits:0{d}d}{letter}{'+' if exp >= 0 else '-'}{abs(exp):02d}".rjust(w)
+
+
 def padded(values, n, dtype=np.int32):
     out = np.zeros(n, dtype)
     out[: len(values)] = values
