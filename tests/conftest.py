@@ -11,9 +11,6 @@ import pytest
 
 import _zeft                # the suite means nothing without the module: a failed import fails it
 
-PRESETS = (31, 19, 21, 25)
-# Units a test may leave open: 8 namelist input, 9 listing, 25 work file RCA25, 26 mode shapes.
-WORK_UNITS = (8, 9, 25, 26)
 FLAGS = ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban")
 STOP = "    MAIN PROGRAM:   EXECUTION STOPPED."
 FINISHED = " Buckling/Vibration analysis finished"
