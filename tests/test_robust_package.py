@@ -112,6 +112,7 @@ REFUSED = [
     ("skin", zeft.Isotropic(1.0, 1e300, 0.3), "skin.E: .* single-precision range"),
     ("fixed_load", {"nx": 1e-300}, "fixed_load.nx: .* too small for single precision"),
     ("elements_between_stringers", 10 ** 9, "elements_between_stringers: at most 30"),
+    ("eigenvalues", 10 ** 9, "eigenvalues: at most 50"),
     ("skin", zeft.ABD(np.eye(3), np.eye(3), 2 * np.eye(3)), "skin: the 6x6 stiffness .* not positive definite"),
     ("obliqueness", (40.0, -40.0), "obliqueness: .* within \\+-78.46 degrees"),
     ("title", "bell\x07", "title: .*no control characters"),

@@ -547,6 +547,11 @@ class Panel:
         for key in ("elements_between_frames", "elements_between_stringers", "elements_per_foot",
                     "elements_below_hat"):
             _count(key, getattr(self, key), 1, most=PRESETS[-1] - 1)
+        neigrq = _count("eigenvalues", self.eigenvalues, 1, most=50)
+        if self.iteration_vectors is not None:
+            neigit = _count("iteration_vectors", self.iteration_vectors, 2, most=55)
+            if neigit <= neigrq:
+                raise ValueError(f"iteration_vectors: more than eigenvalues ({neigrq}) and at most 55, got {neigit}")
         for key in ("foot_width", "chord_width", "hat_height", "web_angle"):   # numbers even where unused
             _finite(key, getattr(self, key))
         for key in ("write_modes", "print_forces"):
@@ -657,11 +662,6 @@ class Panel:
         if (self.stringers or self.frames) and not {"u", "v"} <= set(self.functions):
             raise ValueError("functions: stringers and frames act through the in-plane displacements; a "
                              "stiffened panel needs functions = ('w', 'u', 'v') or ('w', 'u', 'v', 'beta', 'gamma')")
-        neigrq = _count("eigenvalues", self.eigenvalues, 1, most=50)
-        if self.iteration_vectors is not None:
-            neigit = _count("iteration_vectors", self.iteration_vectors, 2, most=55)
-            if neigit > 55 or neigit <= neigrq:
-                raise ValueError(f"iteration_vectors: more than eigenvalues ({neigrq}) and at most 55, got {neigit}")
         if not _sized(self.obliqueness, 2):
             raise ValueError("obliqueness: two angles (x-lines, y-lines) in degrees")
         ax, ay = (_finite(f"obliqueness[{k}]", v) for k, v in enumerate(self.obliqueness))
