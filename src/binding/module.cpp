@@ -256,7 +256,7 @@ std::vector<RecordSpec> internal_record_specs() {
     auto& run = panrun<P>();
     decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
                                 m("neigit", &run.neigit), m("neigrq", &run.neigrq), m("mempri", &run.mempri),
-                                m("indplt", &run.indplt), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
+                                m("indplt", &run.indplt), m("mx", &run.mx), m("my", &run.my), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
                                 m("istx", run.istx, v{S}), m("isty", run.isty, v{S}), m("elmstf", run.elmstf, v{R1}),
                                 m("steifx", run.steifx, v{4, S}), m("steify", run.steify, v{4, S})}});
     return decls;
