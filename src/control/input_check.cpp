@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "binding/registry.hpp"
+#include "control/front_end.hpp"
 #include "io/namelist.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
@@ -241,13 +242,8 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     // Counts of suppressed freedoms and of stiffeners: leading used entries of their lists.
     int numsup = 0;
     while (numsup < P::p_nsup && ind.idesup[4 * numsup] != 0) ++numsup;
-    const auto leading = [](const int* v, int n) {
-        int c = 0;
-        while (c < n && v[c] != 0) ++c;
-        return c;
-    };
-    const int nox = leading(d.istx, std::clamp(g.my, 0, P::p_stf));
-    const int noy = leading(d.isty, std::clamp(g.mx, 0, P::p_stf));
+    const int nox = leading_count(d.istx, std::clamp(g.my, 0, P::p_stf));
+    const int noy = leading_count(d.isty, std::clamp(g.mx, 0, P::p_stf));
 
     if (!panel_is_consistent<P>(numsup, nox, noy)) {
         ier = err::rddata::bad_input;
