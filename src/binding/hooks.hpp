@@ -10,4 +10,7 @@ namespace zeft::binding {
 /// Returns 0, or -1 with a Python exception set.
 int add_private_hooks(PyObject* module);
 
+/// Adds _certify, the certificate of a run's load factors. Returns 0, or -1 with an exception set.
+int add_certify_hook(PyObject* module);
+
 }  // namespace zeft::binding

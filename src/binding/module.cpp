@@ -569,5 +569,6 @@ PyMODINIT_FUNC PyInit__zeft() {
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
     if (add_private_hooks(mod) < 0) return fail();
+    if (add_certify_hook(mod) < 0) return fail();
     return mod;
 }

@@ -9,6 +9,8 @@
 // number of lanes, the blocking of the columns or the threads.
 #include "solver/banded.hpp"
 
+#include "solver/profile.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -549,6 +551,37 @@ void multiply(const Rows& A, const double* x, double* y) {
             for (idx m = A.first[k]; m < std::min(k, h); ++m) y[m] += Ak[m] * xk;
         }
     });
+}
+
+}  // namespace zeft::banded
+
+namespace zeft::banded {
+
+idx negative_pivots(const Skyline& sky, double* val) {
+    // Row k, left to right: v(k, i) = a(k, i) - sum over m < i of v(k, m) L(i, m) is
+    // L(k, i) D(i); then D(k) = a(k, k) - sum of v(k, m) L(k, m), and v becomes L.
+    const idx n = static_cast<idx>(sky.off.size());
+    std::vector<double> d(static_cast<std::size_t>(n));
+    idx negatives = 0;
+    for (idx k = 0; k < n; ++k) {
+        double* row = val + sky.off[k];
+        const idx f = sky.first[k];
+        for (idx i = f; i < k; ++i) {
+            const idx m0 = std::max(f, sky.first[i]);
+            row[i] -= linalg::dot(row + m0, val + sky.off[i] + m0, i - m0);
+        }
+        double dk = row[k];
+        const double scale = std::fabs(row[k]);
+        for (idx m = f; m < k; ++m) {
+            const double l = row[m] / d[m];
+            dk -= l * row[m];
+            row[m] = l;
+        }
+        if (!(std::fabs(dk) > 1.0E-13 * scale) || !std::isfinite(dk)) return -1;
+        d[k] = row[k] = dk;
+        if (dk < 0.0) ++negatives;
+    }
+    return negatives;
 }
 
 }  // namespace zeft::banded

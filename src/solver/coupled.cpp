@@ -156,6 +156,11 @@ int CoupledMatrix::factorise() {
     return factored_;
 }
 
+idx CoupledMatrix::negative_pivots() {
+    factored_ = 1;
+    return banded::negative_pivots(ksky_, k_.data());
+}
+
 namespace {
 /// Where columns c0 .. c1-1 are cut for the two threads: after a multiple of four columns
 /// (whole vector lanes) near the middle, c1 when there is a single column.
