@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "binding/registry.hpp"
@@ -36,28 +37,63 @@ struct Problem {
     std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
 };
 
-/// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
-/// K(sigma), or of A11 - sigma B when nothing is condensed; -1 when a pivot vanishes.
-idx count_below(const Problem& p, double sigma) {
-    // A11 - sigma B in the full triangle of A11.
-    std::vector<double> a(p.a11, p.a11 + p.lvtri[p.ix - 1] + p.ix);
-    for (int i = 1; i <= p.ix; ++i)
-        for (int j = std::max(1, i - p.ibdx + 1); j <= i; ++j)
-            a[p.lvtri[i - 1] + j - 1] -= sigma * p.b[p.lvb[i - 1] + j - 1];
-    if (p.iy == 0) {
-        const banded::Skyline sky(a.data(), p.lvtri, p.ix, p.ix);
+/// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
+/// or A11 alone when nothing is condensed, set up once for every shift.
+class Pencil {
+public:
+    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ix) {
+        if (p.iy > 0) {
+            k_ = std::make_unique<CoupledMatrix>(
+                CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
+            return;
+        }
+        // Rows of A11 - sigma B start where the earlier of the two starts.
+        for (idx i = 0; i < p.ix; ++i)
+            for (idx m = std::max<idx>(0, i - p.ibdx + 1); m < a11_.first[i]; ++m)
+                if (p.b[p.lvb[i] + m] != 0.0) {
+                    a11_.first[i] = m;
+                    break;
+                }
+    }
+
+    /// The rows of A11 with their first nonzero columns (the full triangle through lvtri).
+    banded::Rows a11() const { return a11_.rows(p_.a11); }
+
+    /// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
+    /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
+    idx count(double sigma) const {
+        if (k_) return k_->negative_pivots(p_.b, p_.lvb, p_.ibdx, sigma);
+        // A11 - sigma B, row i from its first column, compactly.
+        banded::Skyline sky;
+        sky.first = a11_.first;
+        sky.off.resize(a11_.first.size());
+        sky.ibd = p_.ix;
+        idx size = 0;
+        for (idx i = 0; i < p_.ix; ++i) {
+            sky.off[i] = size - sky.first[i];
+            size += i - sky.first[i] + 1;
+        }
+        std::vector<double> a(static_cast<std::size_t>(size));
+        for (idx i = 0; i < p_.ix; ++i) {
+            const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
+            for (idx m = sky.first[i]; m <= i; ++m)
+                a[sky.off[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
+        }
         return banded::negative_pivots(sky, a.data());
     }
-    CoupledMatrix k(CoupledSystem{a.data(), p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
-    return k.negative_pivots();
-}
+
+private:
+    const Problem& p_;
+    banded::Skyline a11_;
+    std::unique_ptr<CoupledMatrix> k_;
+};
 
 /// count_below at sigma, moved outwards by the margin while it meets an eigenvalue.
-idx count_near(const Problem& p, double& sigma) {
-    idx c = count_below(p, sigma);
-    for (int retry = 0; c < 0 && retry < 3; ++retry) {
+idx count_near(const Pencil& p, double& sigma) {
+    idx c = p.count(sigma);
+    for (int retry = 0; c == -1 && retry < 3; ++retry) {
         sigma *= 1.0 + certify_margin;
-        c = count_below(p, sigma);
+        c = p.count(sigma);
     }
     return c;
 }
@@ -65,7 +101,7 @@ idx count_near(const Problem& p, double& sigma) {
 /// The interval of one side (magnitudes v(1) < .. < v(m) of its reported values, shift
 /// magnitude s, sign of the side) that holds an eigenvalue not reported: the first v(i)
 /// below which more than i eigenvalues lie, found by bisection; beyond v(m) when none.
-void locate_missing(const Problem& p, std::vector<double> v, double s, double sign, double* missing) {
+void locate_missing(const Pencil& p, std::vector<double> v, double s, double sign, double* missing) {
     std::sort(v.begin(), v.end());
     std::size_t lo = 0, hi = v.size();  // v(lo) holds no excess, v(hi + 1) does (or s)
     while (lo < hi) {
@@ -84,7 +120,7 @@ void locate_missing(const Problem& p, std::vector<double> v, double s, double si
 }
 
 /// 1. The Sturm counts on both sides, the two factorisations side by side.
-void count_both_sides(const Problem& p, const double* lambda, int n, Certificate& c) {
+void count_both_sides(const Pencil& p, double n_work, const double* lambda, int n, Certificate& c) {
     double r = 0.0, extreme[2] = {0.0, 0.0};
     std::vector<double> side[2];
     for (int k = 0; k < n; ++k) {
@@ -98,9 +134,12 @@ void count_both_sides(const Problem& p, const double* lambda, int n, Certificate
     for (int s = 0; s < 2; ++s)
         c.shift[s] = (s == 1 ? 1.0 : -1.0) *
                      std::max(extreme[s] * (1.0 + certify_margin), r * (1.0 - certify_margin));
-    const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
-    banded::two_ways(work > 1.0e6, [&](int s) { found[s] = count_near(p, c.shift[s]); });
+    banded::two_ways(n_work > 1.0e6, [&](int s) { found[s] = count_near(p, c.shift[s]); });
     for (int s = 0; s < 2; ++s) {
+        if (found[s] == -2) {
+            c.fault = "B REACHES OUTSIDE THE BAND OF THE COUPLED MATRIX";
+            return;
+        }
         if (found[s] < 0) {
             c.fault = "A PIVOT OF THE SHIFTED MATRIX VANISHED AT SIGMA = " + std::to_string(c.shift[s]);
             return;
@@ -114,12 +153,12 @@ void count_both_sides(const Problem& p, const double* lambda, int n, Certificate
 
 /// 2. The residuals |S w - lambda B w| / |S w|, S w = A11 w - A21^T A22^-1 A21 w through the
 /// factor of A22 (factorised here, in place).
-void residuals(Problem& p, const double* lambda, const double* w, int n, long long ldw, Certificate& c) {
+void residuals(Problem& p, const banded::Rows& a11, const double* lambda, const double* w, int n, long long ldw, Certificate& c) {
     const idx ix = p.ix, iy = p.iy;
     std::vector<double> x(static_cast<std::size_t>(ix) * n), sx(x.size()), bx(x.size());
     for (int k = 0; k < n; ++k) std::copy_n(w + ldw * k, ix, x.data() + ix * k);
     int one = 1, nn = n, order = p.ix;
-    probtm(p.a11, order, order, p.lvtri, x.data(), one, nn, sx.data());
+    banded::multiply(a11, x.data(), ix, sx.data(), ix, 0, n);
     probtm(p.b, order, p.ibdx, p.lvb, x.data(), one, nn, bx.data());
     if (iy > 0) {
         int e = 0, ny = p.iy;
@@ -193,8 +232,10 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
         }
     }
 
-    count_both_sides(p, lambda, n, c);
-    if (c.fault.empty()) residuals(p, lambda, w, n, ldw, c);
+    const Pencil pencil(p);
+    const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
+    count_both_sides(pencil, work, lambda, n, c);
+    if (c.fault.empty()) residuals(p, pencil.a11(), lambda, w, n, ldw, c);
     return c;
 }
 

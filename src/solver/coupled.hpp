@@ -52,10 +52,11 @@ public:
     idx coupling_rows() const override { return iy_; }
     void couple(const double* x, idx c0, idx c1, double* g) override;
     void couple_back(const double* g, double* y) override;
-    /// Factorises K as L D L^T in place (K need not be definite, as K(sigma) with A11 -
-    /// sigma B in its first block): the number of negative pivots, -1 when a pivot vanishes.
-    /// K is then no longer available to factorise() and solve().
-    idx negative_pivots();
+    /// The number of negative pivots of L D L^T of K(sigma), K with A11 - sigma B in its first
+    /// block (B of order ix in profile storage through lvb, half-bandwidth ibdb), from a copy
+    /// of K (K itself stays as it is); -1 when a pivot vanishes, -2 when B reaches outside
+    /// the band of K.
+    idx negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const;
 
 private:
     /// t (iy x w, row-major) = A21 X for the columns c0 .. c0+cols-1 of x (ldx ix); rows before
