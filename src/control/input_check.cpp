@@ -172,10 +172,19 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
             f.add(" ELEMENT STRIP" + fmt::I(3, j) + ": STIFFNESS DATA SET ELMSTF =" + fmt::I(11, k) +
                   " IS NEITHER 1 NOR 2");
     }
+    // The rotations BETA and GAMMA take their stiffness from matsw alone: a set whose matsw
+    // is all zero leaves them without any, and A22 of a buckling analysis singular.
+    bool rotations = false;
+    for (int i = 1; i <= std::clamp(g.knfun, 0, 5); ++i) rotations |= g.ku[i - 1] == 4 || g.ku[i - 1] == 5;
+    rotations &= antype.buck != 0;
     for (int k = 1; k <= 2; ++k)
         if (used[k - 1]) {
             finite(f, "SKIN STIFFNESS", "MATABD", skstf.matabd, 18, 18, k, k);
             finite(f, "SKIN STIFFNESS", "MATSW", skstf.matsw, 21, 21, k, k);
+            const float* sw = skstf.matsw + 21 * (k - 1);
+            if (rotations && std::all_of(sw, sw + 21, [](float v) { return v == 0.0f; }))
+                f.add(" FUNCTIONS BETA AND GAMMA (KU = 4, 5) NEED THE SKIN STIFFNESS MATSW OF DATA SET" + fmt::I(2, k) +
+                      ", WHICH IS ALL ZERO (CALLZEFT SETS NONE: ANALYSE W, U, V THERE)");
         }
 
     // Radii of curvature: any magnitude (1.0E29 and beyond, infinity included, is flat), but a

@@ -177,14 +177,19 @@ void buvi(int& ier) {
         }
         if (antype.cripan) {
             // The crippling routines report their findings in the listing; their code is not
-            // a reason to stop the eigen analysis.
+            // a reason to stop the eigen analysis. The crippling stress and strain are this
+            // run's or none: a refused check leaves nothing for the global check to reuse.
+            test.sigmweb = test.epsweb = 0.0f;
             int ec = 0;
             if (f07dis<P>().stype == 1) {
                 cripplingt(ec);
             } else if (f07dis<P>().stype == 2) {
                 cripplingo(ec);
             } else {
-                error_block("CRIPPLING", 0, Code::none, nullptr, true);
+                const std::string why = " CRIPPLING CHECK (CRIPAN) NEEDS STRINGER TYPE STYPE = 1 (OPEN) OR 2 (HAT), NOT" +
+                                        fmt::I(11, f07dis<P>().stype);
+                error_block("CRIPPLING", err::buvi::crippling, Code::value, why.c_str());
+                ier = err::buvi::crippling;
                 return;
             }
         }
