@@ -16,6 +16,8 @@ if __name__ == "__main__":
     iy, ix = np.unravel_index(np.abs(w).argmax(), w.shape)
     print(f"largest |W| of mode 1 at x = {result.x[ix]:.1f}, y = {result.y[iy]:.1f}")
     try:
-        print("picture:", zeft.plot_mode(result, 1))
+        png = result.folder / "mode1.png"
+        zeft.plot_mode(result, 1, png)           # the Figure, also written to png
+        print("picture:", png)
     except ImportError as e:
         print(e)

@@ -28,6 +28,8 @@ from hypothesis import HealthCheck, Phase, given, seed, settings
 from hypothesis import strategies as st
 
 import _zeft
+import conftest as shared
+from conftest import isotropic
 
 PRESETS = (31, 19, 21, 25)
 ACCEPTED = (_zeft.error, TypeError, ValueError)
@@ -271,49 +273,26 @@ def apply_change(change):
 
 # ----------------------------------------------------------------------------- baselines
 
-def isotropic(t, e=70000.0, nu=0.3):
-    a, d, g = e * t / (1 - nu * nu), e * t ** 3 / (12 * (1 - nu * nu)), (1 - nu) / 2
-    return np.array([a, nu * a, a, 0, 0, g * a, 0, 0, 0, 0, 0, 0, d, nu * d, d, 0, 0, g * d], np.float32)
-
-
 def callzeft_args(n):
-    r, s, nx = n - 1, n - 2, int(getattr(_zeft, f"prtnds{n}").p_nx)
     mat = np.zeros((18, 2), np.float32, order="F")
     mat[:, 0], mat[:, 1] = isotropic(2.0), isotropic(3.0)
-    pad = lambda v, k: np.r_[np.array(v, np.int32), np.zeros(k - len(v), np.int32)].astype(np.int32)
-    return dict(
-        filenamep="FUZZ", titp="FUZZ RUN", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=mat,
-        steifxf=np.array([1e5, 0, 1e9, 0], np.float32), steifyf=np.zeros(4, np.float32),
-        framepitch=300.0, stringerpitch=100.0, stypep=1, chordwdth=0.0, sfootwdth=20.0,
-        alpha=0.0, height=0.0, loadvxp=-10.0, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0,
-        fnyp=0.0, alfaxp=0.0, alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275),
-        itab=0, neigit=5, neigrq=3, mempri=1, indplt=1, ku=np.array([1, 2, 3, 0, 0], np.int32),
-        istx=pad([4], s), isty=pad([2, 4], s), elmstf=pad([1, 1, 2, 2, 1, 1], r),
-        bndy0=pad([0, 1, 3], 7), bndyl=pad([0, 1], 7), bndx0=pad([0, 1, 2], 7),
-        bndxl=pad([0, 1], 7),
-        anzelzwframes=2, anzelprohalbfoot=1, anzelzwstr=2, anzelbelowstr=1,
-        displ=np.zeros(nx * 3))
+    return shared.callzeft_args(
+        n, filenamep="FUZZ", titp="FUZZ RUN", matabdf=mat, steifxf=np.array([1e5, 0, 1e9, 0], np.float32),
+        framepitch=300.0, loadvxp=-10.0, neigit=5, indplt=1, istx=[4], isty=[2, 4], elmstf=[1, 1, 2, 2, 1, 1],
+        anzelzwframes=2, anzelzwstr=2)
 
 
 def zeftmain_args(n):
-    r, s = n - 1, n - 2
-    return dict(
-        proj="FUZZ", titp="FUZZ RUN", buckp=1, itabp=0, neigitp=4, neigrqp=2, memprip=1,
-        indpltp=1, kup=np.array([1, 2, 3, 0, 0], np.int32),
-        ap=np.r_[np.full(3, 100.0), np.zeros(r - 3)].astype(np.float32),
-        bp=np.r_[np.full(2, 50.0), np.zeros(r - 2)].astype(np.float32),
-        bndx0p=np.array([0, 1, 2, 0, 0, 0, 0], np.int32), bndxlp=np.array([0, 1, 0, 0, 0, 0, 0], np.int32),
-        bndy0p=np.array([0, 1, 3, 0, 0, 0, 0], np.int32), bndylp=np.array([0, 1, 0, 0, 0, 0, 0], np.int32),
-        rxp=1e29, ryp=1e29, rxyp=1e29, istxp=np.zeros(s, np.int32), istyp=np.zeros(s, np.int32),
-        elmstfp=np.ones(r, np.int32), steifxp=np.zeros((4, s), np.float32, order="F"),
-        steifyp=np.zeros((4, s), np.float32, order="F"), alfaxp=0.0, alfayp=0.0)
+    return shared.zeftmain_args(
+        n, proj="FUZZ", titp="FUZZ RUN", buckp=1, indpltp=1,
+        bndx0p=[0, 1, 2, 0, 0, 0, 0], bndxlp=[0, 1, 0, 0, 0, 0, 0],
+        bndy0p=[0, 1, 3, 0, 0, 0, 0], bndylp=[0, 1, 0, 0, 0, 0, 0])
 
 
 def prepare_records(n):
     """Unpublished data a direct zeftmain run needs: grid size, skin data, flags."""
     h = getattr(_zeft, f"_internal{n}")
-    h.f07ina.mx, h.f07ina.my = 4, 3
-    h.skstf.matabd[:, 0], h.skstf.matabd[:, 1] = isotropic(2.0), isotropic(3.0)
+    shared.prepare_records(n)
     h.skstf.matsw[:] = 0
     h.cpvar.pvar[:] = 0
     h.cpvar.pvar[:, 0] = -10.0

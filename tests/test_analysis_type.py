@@ -3,34 +3,17 @@ import numpy as np
 import pytest
 
 import _zeft
+from conftest import unit9
 
 u = _zeft.zeftutils
 FLAGS = ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban")
 
 
 @pytest.fixture
-def lst(tmp_path, monkeypatch):
-    """Input unit 8 and listing unit 9 unconnected: fort.8 / fort.9 in tmp_path. Returns a
-    reader of the listing; the records touched are restored afterwards."""
-    monkeypatch.chdir(tmp_path)
-    saved = [(r, f, np.array(getattr(r, f))) for r in (_zeft.antype, _zeft.man, _zeft.title)
-             for f in (FLAGS if r is _zeft.antype else ("ix", "neigit", "neigrq") if r is _zeft.man else ("tit",))]
+def lst():
+    """Namelist input on fort.8, the listing on fort.9; returns the reader of the listing."""
     _zeft.datran.nread, _zeft.datran.nwrite = 8, 9
-    for f in FLAGS:
-        setattr(_zeft.antype, f, 0)
-    for n in (8, 9):
-        _zeft._close_unit(n)
-
-    def read():
-        _zeft._close_unit(9)
-        p = tmp_path / "fort.9"
-        return p.read_text().splitlines() if p.exists() else []
-
-    yield read
-    for n in (8, 9):
-        _zeft._close_unit(n)
-    for r, f, v in saved:
-        setattr(r, f, v[()] if v.dtype.kind == "S" else v)
+    return unit9
 
 
 def call(routine):

@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from test_input_check import Hidden, isotropic
+from conftest import RunPanel, isotropic, unit9
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -63,7 +63,7 @@ def call(routine, *args):
 
 # ----------------------------------------------------------------------------- the panel
 
-class Panel:
+class Panel(RunPanel):
     """A panel prepared by a run without eigen analysis (numbering, element terms, compliance),
     with the scale factors set; holds what the quadrature needs."""
 
@@ -71,33 +71,14 @@ class Panel:
                  radii=(1e29, 1e29, 1e29), edges=None, stringers=(), frames=(),
                  steif=(7.0e6, 1.5e5, 2.4e9, 3.0e7), elmstf=None, sets=(2.0, 2.0), rotations=False,
                  alfa=(0.0, 0.0)):
-        h = self.hidden = Hidden(31)
+        super().__init__(31, mx, my, a=a, b=b, ku=ku, radii=radii, edges=edges or {}, stringers=stringers,
+                         frames=frames, steif=steif, frame_steif=0.8 * np.array(steif), skin=isotropic(sets[0]),
+                         foot=isotropic(sets[1]), rotations=rotations, elmstf=elmstf, load=(0.0, 0.0, 0.0),
+                         alfa=alfa, buck=0, neigit=4, neigrq=2, proj="ASSEMBLE")
+        h = self.hidden = self.h
         ina = _zeft.f07ina
-        ina.mx, ina.my = mx, my
-        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-            setattr(_zeft.antype, flag, 0)
-        h.matabd[:, 0], h.matabd[:, 1] = isotropic(sets[0]), isotropic(sets[1])
-        h.matsw[:] = 0
-        if rotations:   # rotation-gradient and transverse-shear stiffness for BETA, GAMMA
-            h.matsw[12:18, :] = isotropic(1.0)[12:18, None] * 40
-            h.matsw[18:21, :] = np.array([2.0e4, 0.0, 1.5e4])[:, None]
-        h.pfest[:] = h.pvar[:] = 0
-        h.stype[0] = 0
-        steifx, steify = np.zeros((4, S)), np.zeros((4, S))
-        steifx[:, :len(stringers)] = np.array(steif)[:, None]
-        steify[:, :len(frames)] = 0.8 * np.array(steif)[:, None]
-        edges = edges or {}
-        M.zeftmain(
-            proj="ASSEMBLE", titp="ASSEMBLY", buckp=0, itabp=0, neigitp=4, neigrqp=2, memprip=0,
-            indpltp=0, kup=pad(ku, 5), ap=pad(a, 30), bp=pad(b, 30),
-            bndx0p=edges.get("bndx0", np.zeros(7)), bndxlp=edges.get("bndxl", np.zeros(7)),
-            bndy0p=edges.get("bndy0", np.zeros(7)), bndylp=edges.get("bndyl", np.zeros(7)),
-            rxp=radii[0], ryp=radii[1], rxyp=radii[2], istxp=pad(stringers, S), istyp=pad(frames, S),
-            elmstfp=pad(elmstf or [1] * (my - 1), 30), steifxp=steifx, steifyp=steify,
-            alfaxp=alfa[0], alfayp=alfa[1])
         self.mx, self.my = mx, my
         self.a, self.b = np.array(a, np.float32), np.array(b, np.float32)
-        self.ix, self.iy = int(_zeft.man.ix), int(_zeft.man.iy)
         assert self.ix > 0, "the run did not number the freedoms"
         self.ibdx, self.ibdy = int(ina.ibdx), int(ina.ibdy)
         self.active = set(int(f) for f in ina.ku[: int(ina.knfun)])
@@ -312,15 +293,10 @@ def assert_profile(stored, lv, want):
 
 
 @pytest.fixture
-def folder(work_folder):
+def folder():
+    """The listing on fort.9; returns its reader."""
     _zeft.datran.nwrite = 9
-
-    def listing():
-        _zeft._close_unit(9)
-        p = work_folder / "fort.9"
-        return p.read_text().splitlines() if p.exists() else []
-
-    return listing
+    return unit9
 
 
 def assemble(pn, pmem=None, fakt=1.0):
@@ -557,21 +533,3 @@ def test_failures_return_a_code_with_their_message(folder, change, routine, ier,
     assert run(pn, routine) == ier
     got = folder()
     assert [s[: len(t)] for s, t in zip(got[-len(tail):], tail)] == tail
-
-
-@pytest.mark.parametrize("dom, domx, domy, ier", [
-    (2.7e-6, (4.0e-4, 3.0e-4), (6.0e-4, 0.0), 0),
-    (0.0, (0.0, 0.0), (0.0, 0.0), 5),      # no mass anywhere: no frequencies to find
-])
-def test_mass_matrix_equals_the_integrated_masses(folder, dom, domx, domy, ier):
-    pn = Panel(**PANELS["curved, W U V, stiffened, two data sets"])
-    h = pn.hidden
-    h.densit[0], h.domx[:2], h.domy[:2] = dom, domx, domy
-    lv = pointers(pn.ix, pn.ibdx)
-    mmt = np.zeros(lv[-1] + pn.ix)
-    assert M.cmpmmt(mmt, lv) == ier
-    if ier:
-        assert folder()[-2:] == [" MESSAGE FROM SUBROUTINE CMPMMT: ",
-                                 " MASS MATRIX IS ZERO: NEITHER SKIN NOR STIFFENERS CARRY MASS"]
-    else:
-        assert_profile(mmt, lv, Oracle(pn).mass(dom, domx, domy))

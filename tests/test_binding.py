@@ -6,6 +6,8 @@ import numpy as np
 import pytest
 
 import _zeft
+from conftest import callzeft_args as shared_callzeft_args
+from conftest import set_grid
 
 PRESETS = {31: (30, 29, 961, 900, 3844, 15376), 19: (18, 17, 361, 324, 1444, 5776),
            21: (20, 19, 441, 400, 1764, 7056), 25: (24, 23, 625, 576, 2500, 10000)}
@@ -86,32 +88,22 @@ def test_fresh_process_initial_contents():
 
 
 def test_record_views_are_live_and_convert_on_assignment():
-    saved = int(_zeft.plotin.npx)
-    try:
-        _zeft.plotin.npx = 40
-        assert _zeft.plotin.npx == 40
-        view = _zeft.plotin.npx
-        _zeft.plotin.npx = 42.7          # converted to the member's type
-        assert view == 42                # an earlier view sees the shared record
-        view[...] = 44                   # writing through a view writes the record
-        assert _zeft.plotin.npx == 44
-    finally:
-        _zeft.plotin.npx = saved
-    saved = _zeft.f07ind.bndy0.copy()
-    try:
-        _zeft.f07ind.bndy0 = 3                      # a scalar is broadcast into the member
-        assert np.all(_zeft.f07ind.bndy0 == 3)
-        _zeft.f07ind.bndy0 = np.arange(7.0)         # converted to 32-bit integers
-        assert list(_zeft.f07ind.bndy0) == list(range(7))
-        with pytest.raises(ValueError):
-            _zeft.f07ind.bndy0 = [1, 2]             # a wrong shape leaves the record as it was
-        assert list(_zeft.f07ind.bndy0) == list(range(7))
-    finally:
-        _zeft.f07ind.bndy0 = saved
-    saved_tit = bytes(_zeft.title.tit)
+    _zeft.plotin.npx = 40
+    assert _zeft.plotin.npx == 40
+    view = _zeft.plotin.npx
+    _zeft.plotin.npx = 42.7          # converted to the member's type
+    assert view == 42                # an earlier view sees the shared record
+    view[...] = 44                   # writing through a view writes the record
+    assert _zeft.plotin.npx == 44
+    _zeft.f07ind.bndy0 = 3                      # a scalar is broadcast into the member
+    assert np.all(_zeft.f07ind.bndy0 == 3)
+    _zeft.f07ind.bndy0 = np.arange(7.0)         # converted to 32-bit integers
+    assert list(_zeft.f07ind.bndy0) == list(range(7))
+    with pytest.raises(ValueError):
+        _zeft.f07ind.bndy0 = [1, 2]             # a wrong shape leaves the record as it was
+    assert list(_zeft.f07ind.bndy0) == list(range(7))
     _zeft.title.tit = "PANEL"
     assert _zeft.title.tit[()] == b"PANEL" + b" " * 75
-    _zeft.title.tit = saved_tit
     with pytest.raises(AttributeError):
         _zeft.man.nosuch = 1
     assert "neigrq" in dir(_zeft.man)
@@ -129,19 +121,12 @@ def test_ordinal_rule_in_messages(n, text):
     assert CALLZEFT_NAMES[n - 1] in str(info.value)
 
 
-CALLZEFT_NAMES = ["filenamep", "titp", "rxp", "ryp", "rxyp", "matabdf", "steifxf", "steifyf", "framepitch",
-                  "stringerpitch", "stypep", "chordwdth", "sfootwdth", "alpha", "height", "loadvxp", "loadvyp",
-                  "loadvxyp", "fnxp", "fnxyp", "fnyp", "alfaxp", "alfayp", "elamp", "membraneforcesp", "itab",
-                  "neigit", "neigrq", "mempri", "indplt", "ku", "istx", "isty", "elmstf", "bndy0", "bndyl",
-                  "bndx0", "bndxl", "anzelzwframes", "anzelprohalbfoot", "anzelzwstr", "anzelbelowstr", "displ"]
+CALLZEFT_NAMES = list(shared_callzeft_args())
 
 
 def callzeft_args(preset, neigrq=2):
-    r1, s, _, _, nx, _ = PRESETS[preset]
-    return ["P", "T", 1e29, 1e29, 1e29, np.zeros((18, 2), np.float32), np.zeros(4), np.zeros(4), 500.0, 150.0,
-            4, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, np.zeros(55), np.zeros(275), 0, 4,
-            neigrq, True, 0, np.array([1, 0, 0, 0, 0]), np.zeros(s), np.zeros(s), np.zeros(r1), np.zeros(7),
-            np.zeros(7), np.zeros(7), np.zeros(7), 4, 1, 4, 1, np.zeros(nx * neigrq)]
+    """callzeft arguments by position, in the order of its parameter list."""
+    return list(shared_callzeft_args(preset, neigrq=neigrq).values())
 
 
 @pytest.mark.parametrize("displ, cause", [
@@ -214,21 +199,12 @@ def test_error_code_written_back_into_one_element_array():
 
 
 @pytest.mark.parametrize("given, expect", [("XY", 0), ("x", 1), (None, 1), ("Y", 0)])
-def test_text_arguments_are_cut_or_padded(given, expect, tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    saved = (int(_zeft.f07ina.mx), int(_zeft.f07ina.my), int(_zeft.datran.nwrite))
-    saved_leit = _zeft.f07ina.leit.copy()
-    try:
-        _zeft.f07ina.mx, _zeft.f07ina.my, _zeft.datran.nwrite = 3, 3, 9
-        leit = saved_leit.copy()
-        leit[:3, :3] = np.arange(1, 10).reshape(3, 3, order="F")
-        _zeft.f07ina.leit = leit
-        ier = np.zeros(1, np.int32)
-        _zeft.prtnds31.kuorkv(given, 1, 1, 1, np.zeros((2, 4), np.int32, order="F"), ier)
-        assert ier[0] == expect
-    finally:
-        _zeft.f07ina.mx, _zeft.f07ina.my, _zeft.datran.nwrite = saved
-        _zeft.f07ina.leit = saved_leit
+def test_text_arguments_are_cut_or_padded(given, expect):
+    set_grid(3, 3)
+    _zeft.datran.nwrite = 9
+    ier = np.zeros(1, np.int32)
+    _zeft.prtnds31.kuorkv(given, 1, 1, 1, np.zeros((2, 4), np.int32, order="F"), ier)
+    assert ier[0] == expect
 
 
 def test_text_must_be_ascii():
@@ -253,3 +229,25 @@ def test_help_text_layout():
     assert "displ : in/output rank-1 array('d') with bounds (3844 * neigrq)" in call
     assert "bb : input rank-2 array('f') with bounds (6,324)" in _zeft.prtnds19.rddata.__doc__
     assert "bb : input rank-2 array('f') with bounds (6,*)" in _zeft.prtnds19.prtout.__doc__
+
+
+def callzeft_names():
+    doc = _zeft.prtnds31.callzeft.__doc__.split("\n")
+    return [m.group(1) for line in doc if (m := re.match(r"(\w+) : ", line))]
+
+
+@pytest.mark.parametrize("a, b, position", [("loadvxp", "loadvyp", 16), ("bndy0", "bndyl", 35), (None, None, 0)])
+def test_import_check_catches_a_swap_of_same_typed_arguments(a, b, position):
+    """Two float loads (or two edge-code arrays) traded between the table and the C++
+    declaration convert and run unnoticed; the import check compares names, so it refuses."""
+    names = callzeft_names()
+    assert len(names) == 43
+    if a:
+        i, j = names.index(a), names.index(b)
+        names[i], names[j] = names[j], names[i]
+    message = _zeft._table_mismatch("prtnds31", "callzeft", names)
+    if not a:
+        assert message == ""
+    else:
+        assert message.startswith(f"argument {position} of prtnds31.callzeft is {b} in the signature table "
+                                  f"but {a} at src/control/front_end.")

@@ -8,14 +8,11 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from test_input_check import Hidden, isotropic
+from conftest import RunPanel, isotropic, read
 
 _zeft = pytest.importorskip("_zeft")
 MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
 
-SS_X, SS_Y = [0, 1, 3, 0, 0, 0, 0], [0, 1, 2, 0, 0, 0, 0]   # W held; V on x-edges, U on y-edges
-CC_X, CC_Y = [0, 1, 3, 6, 0, 0, 0], [0, 1, 2, 6, 0, 0, 0]   # and the normal slope of W
-EDGES = {"ss": (SS_X, SS_Y), "cc": (CC_X, CC_Y)}
 
 
 # ----------------------------------------------------------------------------- records
@@ -46,58 +43,20 @@ def dense(a, lv, n, ibd):
 
 # ----------------------------------------------------------------------------- panels
 
-class Panel:
-    """One run of zeftmain on a skin panel with the membrane forces and stiffness data set
-    through the unpublished records; the size preset, grid, edges and stiffeners chosen."""
+class Panel(RunPanel):
+    """A zeftmain run with the unpublished result records at hand."""
 
-    def __init__(self, n=31, mx=5, my=4, length=100.0, width=80.0, ku=(1, 2, 3), radii=(1e29, 1e29, 1e29),
-                 edges="ss", stringers=(), frames=(), steif=(0.0, 0.0, 0.0, 0.0), skin=None,
-                 load=(1.0, 0.0, 0.0), fixed=(0.0, 0.0, 0.0), field=None, buck=1, neigit=6, neigrq=3,
-                 mempri=0, itab=0, x2pri=0, proj="PANEL"):
-        r, s = n - 1, n - 2
-        self.n, self.mx, self.my, self.proj = n, mx, my, proj
-        self.h, self.res = Hidden(n), Results(n)
-        _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
-        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-            setattr(_zeft.antype, flag, 0)
-        _zeft.man.x2pri = x2pri
-        # A run of W alone keeps the radii it finds; a flat plate must not inherit a curvature.
-        _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii
-        skin = isotropic(1.0) if skin is None else skin
-        self.h.matabd[:, 0] = self.h.matabd[:, 1] = skin
-        self.h.matsw[:] = 0
-        self.h.stype[0] = 0
-        self.h.pvar[:], self.h.pfest[:] = 0, 0
-        for ix in range(1, mx + 1):
-            for iy in range(1, my + 1):
-                node = (ix - 1) * my + iy - 1
-                nx, nxy, ny = field(ix, iy) if field else load
-                self.h.pvar[node] = nx, nxy, ny
-                self.h.pfest[node] = fixed
-        steifx, steify = np.zeros((4, s)), np.zeros((4, s))
-        steifx[:, :len(stringers)] = np.array(steif)[:, None]
-        steify[:, :len(frames)] = np.array(steif)[:, None]
-        ex, ey = EDGES[edges]
-        MODULES[n].zeftmain(
-            proj=proj, titp="BUCKLING TEST", buckp=buck, itabp=itab, neigitp=neigit, neigrqp=neigrq,
-            memprip=mempri, indpltp=0, kup=list(ku) + [0] * (5 - len(ku)),
-            ap=np.r_[np.full(mx - 1, length / (mx - 1)), np.zeros(r - mx + 1)],
-            bp=np.r_[np.full(my - 1, width / (my - 1)), np.zeros(r - my + 1)],
-            bndx0p=ex, bndxlp=ex, bndy0p=ey, bndylp=ey, rxp=radii[0], ryp=radii[1], rxyp=radii[2],
-            istxp=np.r_[stringers, np.zeros(s - len(stringers))], istyp=np.r_[frames, np.zeros(s - len(frames))],
-            elmstfp=np.ones(r), steifxp=steifx, steifyp=steify, alfaxp=0.0, alfayp=0.0)
-        self.ix, self.iy = int(_zeft.man.ix), int(_zeft.man.iy)
-
-    @property
-    def listing(self):
-        return read(f"{self.proj:<8}.out")
+    def __init__(self, n=31, **kw):
+        super().__init__(n, **kw)
+        self.res = Results(n)
 
     def matrices(self):
         """Dense A11, A21, A22 and B as the assembly left them in the records."""
         r, ix, iy = self.res, self.ix, self.iy
         A11 = dense(r.a11, r.lvtri, ix, ix)
-        B = dense(r.b11, r.lvb, ix, int(_zeft.f07ina.ibdx))
-        A22 = dense(r.a22, r.lva22, iy, int(_zeft.f07ina.ibdy)) if iy else None
+        ina = getattr(_zeft, f"_internal{self.n}").f07ina     # the preset's own layout
+        B = dense(r.b11, r.lvb, ix, int(ina.ibdx))
+        A22 = dense(r.a22, r.lva22, iy, int(ina.ibdy)) if iy else None
         A21 = r.a21[:iy, :ix].copy()
         return A11, A21, A22, B
 
@@ -107,12 +66,6 @@ class Panel:
         x = self.res.x[:, k - 1]
         w = np.where(lm > 0, x[np.maximum(lm, 1) - 1], 0.0)
         return w.reshape((self.my, self.mx), order="F")
-
-
-def read(name):
-    _zeft._flush_units()
-    with open(name) as f:
-        return f.read().splitlines()
 
 
 def stiffness_arrays():
@@ -152,11 +105,6 @@ def fortran_e(v, w, d):
             mant, exp = mant / 10, exp + 1
     text = f"{'-' if v < 0 else ''}0.{round(mant * 10 ** d):0{d}d}E{'+' if exp >= 0 else '-'}{abs(exp):02d}"
     return text.rjust(w)
-
-
-@pytest.fixture
-def folder(work_folder):
-    return work_folder
 
 
 # ----------------------------------------------------------------------------- condensation and eigenpairs

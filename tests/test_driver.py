@@ -2,73 +2,22 @@
 codes and the radii rule, the files of a run, the stop block and its order, the error blocks
 of buvi, the run without eigen analysis, and one complete listing of a stiffened, curved,
 oblique panel compared line by line with a reference listing, through every size preset."""
-import resource
+import json
+import os
+import subprocess
+import sys
 from pathlib import Path
 
 import numpy as np
 import pytest
 
-from test_input_check import Hidden, isotropic
+from conftest import FINISHED, FLAGS, STOP, Hidden, callzeft_args, isotropic, prepare_records, read, zeftmain_args
 
 _zeft = pytest.importorskip("_zeft")
 MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
+P31 = _zeft.prtnds31
 GOLDEN = Path(__file__).parent / "data" / "golden_panel.out"
-
-STOP = "    MAIN PROGRAM:   EXECUTION STOPPED."
-FINISHED = " Buckling/Vibration analysis finished"
 STARTED = " Analysis started"
-
-
-# ----------------------------------------------------------------------------- helpers
-
-def arguments(n, **changes):
-    """zeftmain arguments of a plain 4 x 3 skin panel for the module of preset n."""
-    r, s = n - 1, n - 2
-    args = dict(
-        proj="PANEL", titp="DRIVER TEST", buckp=0, itabp=0, neigitp=4, neigrqp=2, memprip=1,
-        indpltp=0, kup=[1, 2, 3, 0, 0],
-        ap=np.r_[np.full(3, 100.0), np.zeros(r - 3)], bp=np.r_[np.full(2, 50.0), np.zeros(r - 2)],
-        bndx0p=np.zeros(7), bndxlp=np.zeros(7), bndy0p=np.zeros(7), bndylp=np.zeros(7),
-        rxp=1e29, ryp=1e29, rxyp=1e29, istxp=np.zeros(s), istyp=np.zeros(s),
-        elmstfp=np.ones(r), steifxp=np.zeros((4, s)), steifyp=np.zeros((4, s)),
-        alfaxp=0.0, alfayp=0.0)
-    args.update(changes)
-    return args
-
-
-def prepare(n, mx=4, my=3):
-    """Grid size, analysis flags and the unpublished data sets and loads of a fresh run."""
-    _zeft.f07ina.mx, _zeft.f07ina.my = mx, my
-    for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-        setattr(_zeft.antype, flag, 0)
-    h = Hidden(n)
-    h.matabd[:, 0], h.matabd[:, 1] = isotropic(2.0), isotropic(3.0)
-    h.matsw[:] = 0
-    h.pfest[:] = 0
-    h.pvar[:] = 0
-    h.stype[0] = 0
-    return h
-
-
-def read(name):
-    with open(name) as f:
-        return f.read().splitlines()
-
-
-@pytest.fixture
-def folder(tmp_path, monkeypatch):
-    """A fresh working folder. Files written meanwhile are limited to 64 MB, so that a listing
-    writer caught in a loop cannot fill the disk."""
-    monkeypatch.chdir(tmp_path)
-    limits = resource.getrlimit(resource.RLIMIT_FSIZE)
-    cap = 64 << 20 if limits[1] == resource.RLIM_INFINITY else min(64 << 20, limits[1])
-    resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
-    yield tmp_path
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
-    resource.setrlimit(resource.RLIMIT_FSIZE, limits)
 
 
 # ----------------------------------------------------------------------------- control values
@@ -79,17 +28,17 @@ def folder(tmp_path, monkeypatch):
     ([1, 0, 0, 0, 0], [1, 0, 0, 0, 0], 1, False),
     ([0, 0, 0, 0, 0], [0, 0, 0, 0, 0], 0, True),
 ])
-def test_function_codes_and_radii(folder, kup, ku, knfun, radii_from_arguments):
-    prepare(31)
+def test_function_codes_and_radii(work_folder, kup, ku, knfun, radii_from_arguments):
+    prepare_records(31)
     _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = 7.0, 8.0, 9.0
-    _zeft.prtnds31.zeftmain(**arguments(31, kup=kup, rxp=100.0, ryp=200.0, rxyp=300.0))
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, kup=kup, rxp=100.0, ryp=200.0, rxyp=300.0))
     assert list(_zeft.f07ina.ku) == ku and _zeft.f07ina.knfun == knfun
     radii = (float(_zeft.f07inb.rx), float(_zeft.f07inb.ry), float(_zeft.f07inb.rxy))
     assert radii == ((100.0, 200.0, 300.0) if radii_from_arguments else (7.0, 8.0, 9.0))
 
 
-def test_records_are_reset_and_filled(folder):
-    h = prepare(31)
+def test_records_are_reset_and_filled(work_folder):
+    h = prepare_records(31)
     h.domx[:] = 3.0
     h.densit[0] = 5.0
     _zeft.f07ina.leit = np.full((31, 31), 77, np.int32)
@@ -97,7 +46,7 @@ def test_records_are_reset_and_filled(folder):
     _zeft.f07ind.numsup = 250
     steifx = np.zeros((4, 29))
     steifx[:, 0] = (1.0, 2.0, 3.0, 4.0)
-    _zeft.prtnds31.zeftmain(**arguments(31, titp="T" * 90, itabp=3, neigitp=6, neigrqp=5, memprip=0,
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, titp="T" * 90, itabp=3, neigitp=6, neigrqp=5, memprip=0,
                                         istxp=np.r_[2, np.zeros(28)], steifxp=steifx))
     assert bytes(_zeft.title.tit) == b"T" * 80
     assert (_zeft.man.itab, _zeft.man.neigit, _zeft.man.neigrq, _zeft.man.mempri) == (3, 6, 5, 0)
@@ -111,27 +60,59 @@ def test_records_are_reset_and_filled(folder):
 
 # ----------------------------------------------------------------------------- files of a run
 
-def test_file_names_keep_the_blanks_of_the_project_name(folder, capfd):
-    prepare(31)
-    _zeft.prtnds31.zeftmain(**arguments(31, proj="AB", indpltp=1))
-    assert (folder / "AB      .out").exists()
-    assert (folder / "AB      MODES.txt").exists()
-    assert "AB.out" not in {p.name for p in folder.iterdir()}
+def test_file_names_keep_the_blanks_of_the_project_name(work_folder, capfd):
+    prepare_records(31)
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, proj="AB", indpltp=1))
+    assert (work_folder / "AB      .out").exists()
+    assert (work_folder / "AB      MODES.txt").exists()
+    assert "AB.out" not in {p.name for p in work_folder.iterdir()}
     assert STARTED in capfd.readouterr().out.splitlines()
 
 
-def test_a_listing_that_cannot_be_opened_ends_the_run_quietly(folder, capfd):
-    prepare(31)
-    (folder / "NODIR   .out").mkdir()             # a folder where the listing should be
-    _zeft.prtnds31.zeftmain(**arguments(31, proj="NODIR"))
+@pytest.mark.parametrize("name", ["../UP", "/tmp/x", "a/b", "a\x00b"])
+@pytest.mark.parametrize("routine", ["callzeft", "zeftmain"])
+def test_a_project_name_leaving_the_working_folder_is_refused(work_folder, name, routine):
+    args = callzeft_args(filenamep=name) if routine == "callzeft" else zeftmain_args(proj=name)
+    with pytest.raises(_zeft.error, match="must name a file in the working folder"):
+        getattr(P31, routine)(**args)
+    assert not list(work_folder.iterdir()) and not list(work_folder.parent.glob("UP*"))
+
+
+@pytest.mark.parametrize("routine", ["callzeft", "zeftmain"])
+@pytest.mark.parametrize("obstacle, says", [
+    ("directory", ['CANNOT OPEN FILE "FAIL    .out"']),
+    ("full disk", ['FILE "FAIL    .out": WRITE ERROR', "ANALYSIS LISTING FAIL    .out IS INCOMPLETE"])])
+def test_a_listing_that_cannot_be_written_ends_the_run_unfinished(capfd, routine, obstacle, says):
+    if obstacle == "directory":
+        os.mkdir("FAIL    .out")
+    else:
+        os.symlink("/dev/full", "FAIL    .out")
+    args = callzeft_args(filenamep="FAIL") if routine == "callzeft" else zeftmain_args(proj="FAIL")
+    prepare_records()
+    getattr(P31, routine)(**args)
     out = capfd.readouterr().out.splitlines()
-    assert STOP in out and STARTED not in out and FINISHED not in out
-    assert any("NODIR   .out" in line for line in out)
+    assert all(any(text in line for line in out) for text in says)
+    assert STOP in out and FINISHED not in out
+    if routine == "callzeft" and obstacle == "directory":
+        assert not args["elamp"].any()          # the run ended before the analysis
 
 
-def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(folder, capfd):
-    prepare(31)
-    _zeft.prtnds31.zeftmain(**arguments(31))
+@pytest.mark.parametrize("obstacle", ["directory", "full disk"])
+def test_a_mode_shape_file_that_cannot_be_written_is_an_error_of_the_mode_shapes(capfd, obstacle):
+    if obstacle == "directory":
+        os.mkdir("PLOT    MODES.txt")
+    else:
+        os.symlink("/dev/full", "PLOT    MODES.txt")
+    P31.callzeft(**callzeft_args(filenamep="PLOT", indplt=1))
+    out = capfd.readouterr().out.splitlines()
+    line = " " * 16 + "ERROR WHEN COMPUTING/PRINTING MODE SHAPES"
+    assert line in out and FINISHED not in out
+    assert read("PLOT    .out")[-1] == line        # flushed although the listing stays open
+
+
+def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(work_folder, capfd):
+    prepare_records(31)
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31))
     out = capfd.readouterr().out.splitlines()
     listing = read("PANEL   .out")
     assert out[0] == listing[0] == " STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"
@@ -140,11 +121,11 @@ def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(folder, cap
     assert " KEY MATRIX" in listing and STOP not in listing
 
 
-def test_vibration_request_reads_the_masses_and_declines(folder, capfd):
-    h = prepare(31)
+def test_vibration_request_reads_the_masses_and_declines(work_folder, capfd):
+    h = prepare_records(31)
     _zeft.antype.vibr = 1
     Path("fort.8").write_text("&inert dom = 4.5E-6 /\n")
-    _zeft.prtnds31.zeftmain(**arguments(31))
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31))
     listing = read("PANEL   .out")
     assert h.densit[0] == np.float32(4.5e-6)
     assert " ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!" in listing
@@ -154,10 +135,10 @@ def test_vibration_request_reads_the_masses_and_declines(folder, capfd):
 
 # ----------------------------------------------------------------------------- failures
 
-def test_buckling_and_vibration_together_stop_at_the_type_check(folder, capfd):
-    prepare(31)
+def test_buckling_and_vibration_together_stop_at_the_type_check(work_folder, capfd):
+    prepare_records(31)
     _zeft.antype.vibr = 1
-    _zeft.prtnds31.zeftmain(**arguments(31, buckp=1))
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, buckp=1))
     both = "    BUCKLING AND VIBRATION ANALYSIS HAVE TO BE DONE IN SEPARATE JOBS"
     reasons = [" " * 16 + "ERROR ENCOUNTERED WHEN CHECKING ANALYSIS TYPE", " " * 16 + "IN SUBROUTINE CKTYPE"]
     assert capfd.readouterr().out.splitlines() == [both, STOP] + reasons
@@ -178,11 +159,11 @@ def test_buckling_and_vibration_together_stop_at_the_type_check(folder, capfd):
     (lambda h: h.matabd.__setitem__((slice(0, 6), 0), 0.0), {"istxp": np.r_[2, np.zeros(28)]},
      [" MESSAGE FROM SUBR. BUVI:", "MEMBR. STIFFN. INCORRECT"]),
 ])
-def test_failing_run_control_ends_with_the_stop_block(folder, capfd, change, arguments_changed, block):
-    h = prepare(31)
+def test_failing_run_control_ends_with_the_stop_block(work_folder, capfd, change, arguments_changed, block):
+    h = prepare_records(31)
     if change:
         change(h)
-    _zeft.prtnds31.zeftmain(**arguments(31, **arguments_changed))
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, **arguments_changed))
     out = capfd.readouterr().out.splitlines()
     listing = read("PANEL   .out")
     tail = [STOP, " " * 16 + "ERROR REPORT FROM SUBROUTINE BUVI"]
@@ -194,28 +175,28 @@ def test_failing_run_control_ends_with_the_stop_block(folder, capfd, change, arg
         assert block[1] not in out   # the membrane-stiffness message goes to the listing only
 
 
-def test_membrane_compliance_of_the_first_element(folder):
-    h = prepare(31)
-    _zeft.prtnds31.zeftmain(**arguments(31, istxp=np.r_[2, np.zeros(28)]))
+def test_membrane_compliance_of_the_first_element(work_folder):
+    h = prepare_records(31)
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31, istxp=np.r_[2, np.zeros(28)]))
     a = isotropic(2.0)
     s = np.array([[a[0], a[1], a[3]], [a[1], a[2], a[4]], [a[3], a[4], a[5]]], np.float64)
     np.testing.assert_allclose(h.aij, np.linalg.inv(s), rtol=1e-6)
 
 
-def test_a_listing_left_open_is_continued_by_the_next_run_of_the_same_name(folder):
-    prepare(31)
+def test_a_listing_left_open_is_continued_by_the_next_run_of_the_same_name(work_folder):
+    prepare_records(31)
     _zeft.f07ina.mx = 1
-    _zeft.prtnds31.zeftmain(**arguments(31))
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31))
     first = read("PANEL   .out")
-    prepare(31)
-    _zeft.prtnds31.zeftmain(**arguments(31))
+    prepare_records(31)
+    _zeft.prtnds31.zeftmain(**zeftmain_args(31))
     both = read("PANEL   .out")
     assert both[: len(first)] == first and first[-2] == STOP
     assert both[len(first):][:2] == [" STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR", "1"]
 
 
-def test_initlz_leaves_counts_and_codes(folder):
-    h = prepare(31)
+def test_initlz_leaves_counts_and_codes(work_folder):
+    h = prepare_records(31)
     h.nox[0], h.stype[0] = 3, 2
     h.istx[:3] = (2, 3, 4)
     _zeft.f07ina.ku = np.array([1, 4, 5, 0, 0], np.int32)
@@ -234,7 +215,7 @@ def golden_run(n):
     key matrix print the inactive V. One x-length just fills its field, one overflows it, and
     so does the x edge length."""
     r, s = n - 1, n - 2
-    h = prepare(n, mx=7, my=3)
+    h = prepare_records(n, mx=7, my=3)
     _zeft.antype.strs = _zeft.antype.inpb = 1
     h.matabd[:, 1] = isotropic(3.0)
     h.matabd[6:12, 1] = (100.0, 20.0, 100.0, 0.0, 0.0, 40.0)
@@ -244,7 +225,7 @@ def golden_run(n):
     steifx, steify = np.zeros((4, s)), np.zeros((4, s))
     steifx[:, 0] = (7.0e6, 1.5e5, 2.4e9, 3.0e7)
     steify[:, 0], steify[:, 1] = (5.0e6, 0.0, 1.8e9, 2.0e7), (5.5e6, 0.0, 1.9e9, 2.1e7)
-    MODULES[n].zeftmain(**arguments(
+    MODULES[n].zeftmain(**zeftmain_args(
         n, proj="GOLDEN", titp="GOLDEN PANEL: STIFFENED, CURVED AND OBLIQUE", neigitp=60, neigrqp=4,
         kup=[5, 0, 1, 2, 0], ap=np.r_[150.0, 150.0, 4.0e8, 1.5e9, 3.0e8, 150.0, np.zeros(r - 6)],
         bp=np.r_[40.0, 12.5, np.zeros(r - 2)],
@@ -257,7 +238,7 @@ def golden_run(n):
 
 
 @pytest.mark.parametrize("n", [31, 19, 21, 25])
-def test_reference_listing(folder, capfd, n):
+def test_reference_listing(work_folder, capfd, n):
     listing = golden_run(n)
     expected = GOLDEN.read_text().splitlines()
     for k, (got, want) in enumerate(zip(listing, expected), start=1):
@@ -266,3 +247,94 @@ def test_reference_listing(folder, capfd, n):
     out = capfd.readouterr().out.splitlines()
     assert out[0] == " STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"
     assert out[-1] == FINISHED and STARTED in out
+
+
+# ----------------------------------------------------------------------------- after a failed run
+
+def _failure(kind):
+    """Makes one failed run of the kind named, in the current folder."""
+    h = Hidden(31)
+    changes = {"filenamep": "FAIL"}
+    if kind == "precheck":
+        with pytest.raises(_zeft.error):
+            P31.callzeft(**callzeft_args(filenamep="FAIL", neigrq=99))
+        return
+    if kind == "listing":
+        os.mkdir("FAIL    .out")
+    elif kind == "full disk":
+        os.symlink("/dev/full", "FAIL    .out")
+    elif kind == "type check":
+        _zeft.antype.vibr = 1
+    elif kind == "input check":
+        changes["bndy0"] = [0, 9, 0, 0, 0, 0, 0]
+    elif kind == "stringer data":
+        _zeft.antype.cripan = 1
+        h.stype[0] = 1
+    elif kind == "curvature":
+        changes["rxp"] = 0.0
+    elif kind == "membrane stiffness":
+        mat = np.asfortranarray(callzeft_args()["matabdf"])
+        mat[[0, 2, 5], 0] = 1e-20
+        changes["matabdf"] = mat
+    elif kind == "eigen solution":
+        changes["loadvxp"] = 0.0
+    elif kind == "supports":
+        changes.update(bndy0=[0] * 7, bndyl=[0] * 7, bndx0=[0] * 7, bndxl=[0] * 7)
+    elif kind == "global check":
+        _zeft.antype.glban = 1
+        _zeft.stringercom.footth = -1.0
+    elif kind == "mode shapes":
+        os.mkdir("FAIL    MODES.txt")
+        changes["indplt"] = 1
+    elif kind == "plot grid":
+        _zeft.plotin.npx = -6
+        changes["indplt"] = 1
+    elif kind == "other preset":
+        _zeft.antype.vibr = 1
+        _zeft.prtnds19.callzeft(**callzeft_args(19, filenamep="FAIL"))
+        return
+    P31.callzeft(**callzeft_args(**changes))
+
+
+def _valid_run_after(kind):
+    """Body of a fresh process: a failed run (unless kind is None), then a valid run whose
+    results it prints. What persists between runs by design (analysis flags, symmetry codes,
+    plot options, stringer data) is set to the same values before the valid run."""
+    os.chdir(sys.argv[1])
+    if kind:
+        _failure(kind)
+    for flag in FLAGS:
+        setattr(_zeft.antype, flag, 0)
+    _zeft.plotin.npx = _zeft.plotin.npy = 20
+    _zeft.plotin.isymx = _zeft.plotin.isymy = 0
+    _zeft.stringercom.footth = 0.0
+    args = callzeft_args(filenamep="VALID", indplt=1)
+    P31.callzeft(**args)
+    print(json.dumps({key: args[key].tobytes().hex() for key in ("elamp", "membraneforcesp", "displ")}
+                     | {"listing": Path("VALID   .out").read_text(), "modes": Path("VALID   MODES.txt").read_text()}))
+
+
+def _in_fresh_process(kind, folder):
+    folder.mkdir()
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([str(Path(_zeft.__file__).parent), str(Path(__file__).parent),
+                                         env.get("PYTHONPATH", "")])
+    proc = subprocess.run([sys.executable, "-c", f"import test_driver as t; t._valid_run_after({kind!r})",
+                           str(folder)], capture_output=True, text=True, env=env, timeout=300)
+    assert proc.returncode == 0, proc.stderr
+    return json.loads(proc.stdout.splitlines()[-1])
+
+
+@pytest.fixture(scope="module")
+def fresh(tmp_path_factory):
+    return _in_fresh_process(None, tmp_path_factory.mktemp("fresh") / "run")
+
+
+@pytest.mark.parametrize("kind", [
+    "precheck", "listing", "full disk", "type check", "input check", "stringer data", "curvature",
+    "membrane stiffness", "eigen solution", "supports", "global check", "mode shapes", "plot grid",
+    "other preset"])
+def test_a_failed_run_does_not_change_the_next_valid_run(tmp_path, fresh, kind):
+    after = _in_fresh_process(kind, tmp_path / "run")
+    for key in ("elamp", "membraneforcesp", "displ", "modes", "listing"):
+        assert after[key] == fresh[key], f"{key} differs after a failed run ({kind})"

@@ -46,34 +46,16 @@ def call(routine, c, ch, s, *extra):
 
 
 @pytest.fixture(autouse=True)
-def state(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    saved = [(r, m, getattr(r, m).copy()) for r, names in
-             ((_zeft.f01eps, ("feps", "keps")), (_zeft.f07inb, ("rx", "ry", "rxy")),
-              (_zeft.datran, ("nwrite",)), (_zeft.f07ina, ("mx", "my"))) for m in names]
-    _zeft._close_unit(9)
+def grid():
     _zeft.datran.nwrite = 9
     _zeft.f07ina.mx, _zeft.f07ina.my = MX, MY
-    yield
-    for r, m, v in saved:
-        setattr(r, m, v)
-    _zeft._close_unit(9)
 
 
 def set_angles(ax_deg, ay_deg):
-    """The angles of obliqueness reach the shared state only through a driver run, whose input
-    echo converts them to radians; returns them as the echo leaves them."""
-    zi = lambda n: np.zeros(n, np.int32)
-    try:
-        P31.zeftmain("TERMS", "", 0, 0, 4, 2, 0, 0, [1, 0, 0, 0, 0], farr(30, fill=1.0),
-                     farr(30, fill=1.0), zi(7), zi(7), zi(7), zi(7), 1e29, 1e29, 1e29, zi(29),
-                     zi(29), np.ones(30, np.int32), farr(4, 29), farr(4, 29), ax_deg, ay_deg)
-    except _zeft.error as exc:
-        pytest.skip(f"driver not available: {exc}")
-    _zeft._close_unit(9)
-    _zeft.datran.nwrite = 9
-    _zeft.f07ina.mx, _zeft.f07ina.my = MX, MY
+    """The angles of obliqueness in radians, as the input echo of a run leaves them."""
     rad = lambda d: float(np.float32(np.float32(d) * np.float32(3.1415927)) / np.float32(180.0))
+    ang = _zeft._internal31.f07ang
+    ang.alfax, ang.alfay = rad(ax_deg), rad(ay_deg)
     return rad(ax_deg), rad(ay_deg)
 
 

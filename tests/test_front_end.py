@@ -12,49 +12,11 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from test_input_check import Hidden, isotropic
+from conftest import N_PLATE, Hidden, callzeft_args, isotropic
 
 _zeft = pytest.importorskip("_zeft")
-
-# Two skin bays of 90 (four skin strips of 20, half a foot of 10) either side of one stringer
-# on y-line 6, 180 long: a plate of aspect ratio 2 per bay, simply supported on its edges.
-T, E, NU, BAY = 2.0, 70000.0, 0.3, 90.0
-D = E * T ** 3 / (12 * (1 - NU ** 2))
-N_PLATE = math.pi ** 2 * D / BAY ** 2      # load per unit width at which k = 1
-
-
-# ----------------------------------------------------------------------------- helpers
-
-def padded(values, n, dtype=np.int32):
-    out = np.zeros(n, dtype)
-    out[: len(values)] = values
-    return out
-
-
-def panel(n=31, **changes):
-    """callzeft arguments (by name) of the two-bay stringer panel for the module of preset n."""
-    mod = getattr(_zeft, f"prtnds{n}")
-    r, s, nx = n - 1, n - 2, int(mod.p_nx)
-    matabd = np.zeros((18, 2), np.float32, order="F")
-    matabd[:, 0] = matabd[:, 1] = isotropic(T, E, NU)
-    args = dict(
-        filenamep="TWOBAY", titp="TWO BAYS", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=matabd,
-        steifxf=[0.0, 0.0, 1.0e9, 0.0], steifyf=[0.0, 0.0, 0.0, 0.0], framepitch=180.0,
-        stringerpitch=100.0, stypep=1, chordwdth=0.0, sfootwdth=20.0, alpha=0.0, height=0.0,
-        loadvxp=N_PLATE, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0, alfaxp=0.0,
-        alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0, neigit=8, neigrq=3,
-        mempri=1, indplt=0, ku=[1, 2, 3, 0, 0], istx=padded([6], s), isty=padded([], s),
-        elmstf=padded([1, 1, 1, 1, 2, 2, 1, 1, 1, 1], r),
-        bndy0=[0, 1, 3, 0, 0, 0, 0], bndyl=[0, 1, 0, 0, 0, 0, 0],
-        bndx0=[0, 1, 2, 0, 0, 0, 0], bndxl=[0, 1, 0, 0, 0, 0, 0],
-        anzelzwframes=6, anzelprohalbfoot=1, anzelzwstr=4, anzelbelowstr=1, displ=None)
-    args.update(changes)
-    if args["displ"] is None:
-        args["displ"] = np.zeros(nx * args["neigrq"])
-    for key in ("istx", "isty"):
-        args[key] = padded(args[key], s)
-    args["elmstf"] = padded(args["elmstf"], r)
-    return args
+E, T = 70000.0, 2.0
+panel = callzeft_args
 
 
 def grid(n):
@@ -75,13 +37,6 @@ def two_bay(load):
     h = Hidden(31)
     return {"elam": args["elamp"][:3].tolist(), "forces": args["membraneforcesp"][:15].tolist(),
             "pvar": h.pvar.tolist(), "pfest": h.pfest.tolist()}
-
-
-@pytest.fixture
-def folder(work_folder):
-    for flag in ("cripan", "glban", "vibr"):
-        setattr(_zeft.antype, flag, 0)
-    return work_folder
 
 
 # ----------------------------------------------------------------------------- layout in y
@@ -254,7 +209,12 @@ def test_a_run_does_not_depend_on_the_runs_before_it(folder, fresh_half_load, ea
     (dict(isty=[1], anzelzwframes=14), "gives 0 subdivisions in x"),
     (dict(neigrq=51, displ=np.zeros(51 * 3844)), "neigrq = 51"),
     (dict(neigit=1), "neigit = 1"),
-    (dict(loadvxp=np.nan), "loadvxp"),
+    (dict(loadvxp=np.nan), "loadvxp = nan"),
+    (dict(fnxyp=-np.inf), "fnxyp = -inf"),
+    (dict(rxp=np.nan), "rxp is not a number"),
+    (dict(alfaxp=np.inf), "alfaxp = inf"),
+    (dict(sfootwdth=np.nan), "sfootwdth = nan"),
+    (dict(steifxf=[0, 0, np.nan, 0]), "steifxf holds a stiffness that is not finite (entry 3 = nan"),
     (dict(steifyf=[0.0, 0.0, np.inf, 0.0]), "steifyf"),
 ])
 def test_refused_before_anything_is_written(folder, changes, reason):
@@ -278,25 +238,6 @@ def test_refused_before_anything_is_written(folder, changes, reason):
 def test_counts_and_sets_that_are_not_used_are_not_checked(folder, changes):
     run(neigrq=1, **changes)
     assert _zeft.f07ina.my > 1
-
-
-# ----------------------------------------------------------------------------- example
-
-def test_example_command_lists_the_load_factors_and_writes_its_files(folder, capsys):
-    from zeft.__main__ import main
-
-    assert main(["example"]) == 0
-    out = capsys.readouterr().out.splitlines()
-    head = next(i for i, line in enumerate(out) if line.split()[:3] == ["mode", "load", "factor"])
-    rows = [line.split() for line in out[head + 1: head + 5]]
-    assert [int(r[0]) for r in rows] == [1, 2, 3, 4]
-    factors = [float(r[1]) for r in rows]
-    assert 0 < factors[0] <= factors[1] <= factors[2] <= factors[3]
-    # Nx at buckling: the 100 N/mm of the example times the load factor.
-    assert [float(r[2]) for r in rows] == pytest.approx([100 * f for f in factors], rel=1e-5)
-    assert f"Listing:     {folder / 'STIFFPNL.out'}" in out
-    assert f"Mode shapes: {folder / 'STIFFPNLMODES.txt'}" in out
-    assert (folder / "STIFFPNL.out").stat().st_size > 0 and (folder / "STIFFPNLMODES.txt").stat().st_size > 0
 
 
 def test_returned_vectors_hold_nothing_of_a_larger_earlier_run(folder):

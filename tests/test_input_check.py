@@ -5,104 +5,38 @@ inconsistent panel descriptions before anything is indexed with them."""
 import numpy as np
 import pytest
 
+from conftest import Hidden, isotropic, leit_table, set_grid, unit9
+
 _zeft = pytest.importorskip("_zeft")
 P31 = _zeft.prtnds31
 ELEMENTS = 900
 
 
-# ----------------------------------------------------------------------------- helpers
-
-class Hidden:
-    """The records the module does not publish (skin stiffness data sets, membrane forces,
-    stiffener table, strip data sets, mass, membrane compliance) as live views of the module's
-    internal records in the layout of preset n. A scalar member appears as a one-element view,
-    so that h.stype[0] = 2 writes the record."""
-
-    def __init__(self, n):
-        rec = getattr(_zeft, f"_internal{n}")
-        self.matabd, self.matsw = rec.skstf.matabd, rec.skstf.matsw
-        self.pfest, self.pvar = rec.cpfest.pfest, rec.cpvar.pvar
-        dis = rec.f07dis
-        self.steifx, self.istx, self.nox, self.domx = dis.steifx, dis.istx, dis.nox.reshape(1), dis.domx
-        self.steify, self.isty, self.noy, self.domy = dis.steify, dis.isty, dis.noy.reshape(1), dis.domy
-        self.stype = dis.stype.reshape(1)
-        self.elmstf = rec.stiffcom.elmstf
-        self.densit = rec.densit.dom.reshape(1)     # skin mass per unit area
-        self.aij = rec.f07aij.aij
-
-
-def isotropic(t, e=70000.0, nu=0.3):
-    """Membrane, coupling and bending stiffness of a homogeneous skin, packed 11,12,22,13,23,33."""
-    a = e * t / (1 - nu * nu)
-    d = e * t ** 3 / (12 * (1 - nu * nu))
-    g = (1 - nu) / 2
-    return np.array([a, nu * a, a, 0, 0, g * a, 0, 0, 0, 0, 0, 0, d, nu * d, d, 0, 0, g * d], np.float32)
-
-
-def leit_expected(mx, my):
-    return np.array([[(i - 1) * my + j for i in range(1, mx + 1)] for j in range(1, my + 1)])
-
-
 class Panel:
-    """A small consistent panel in the records of preset 31, and the rddata call on it."""
+    """A consistent 4 x 3 panel (W, U, V) in the records of preset 31, and the rddata call on it."""
 
-    def __init__(self, hidden):
-        self.h = hidden
+    def __init__(self):
+        self.h = h = Hidden(31)
         _zeft.datran.nwrite, _zeft.datran.nread = 9, 8
         _zeft.man.neigit, _zeft.man.neigrq = 4, 2
-        for flag in ("temp", "strs", "buck", "vibr", "inpb", "cripan", "glban"):
-            setattr(_zeft.antype, flag, 0)
-        ina = _zeft.f07ina
-        ina.mx, ina.my = 4, 3
-        ina.ku = np.array([1, 2, 3, 0, 0], np.int32)
-        ina.knfun = 3
-        ina.a = np.r_[np.full(3, 10.0), np.zeros(27)].astype(np.float32)
-        ina.b = np.r_[np.full(2, 20.0), np.zeros(28)].astype(np.float32)
-        ina.leit = np.zeros((31, 31), np.int32)
-        ind = _zeft.f07ind
-        for name in ("bndy0", "bndx0", "bndyl", "bndxl"):
-            setattr(ind, name, np.zeros(7, np.int32))
-        ind.idesup = np.zeros((4, 250), np.int32)
+        set_grid(4, 3, ku=(1, 2, 3), a=10.0, b=20.0, seiten=0)
+        _zeft.f07ina.leit = np.zeros((31, 31), np.int32)      # rddata numbers the nodes
         _zeft.plotin.isymx = _zeft.plotin.isymy = 0
-        h = hidden
         h.matabd[:, 0], h.matabd[:, 1] = isotropic(2.0), isotropic(3.0)
-        h.matsw[:] = 0
-        h.pfest[:] = 0
-        h.pvar[:] = 0
         h.elmstf[:] = 1
-        h.istx[:] = 0
-        h.isty[:] = 0
-        h.steifx[:] = 0
-        h.steify[:] = 0
-        h.stype[0] = 0
 
     def run(self):
         """Calls rddata; returns the error code, the element arrays and the listing records."""
         self.arrays = [np.zeros((rows, ELEMENTS), np.float32, order="F") for rows in (6,) * 6 + (3,)]
         ier = np.zeros(1, np.int32)
         P31.rddata(*self.arrays, ier)
-        _zeft._close_unit(9)
-        try:
-            with open("fort.9") as f:
-                self.listing = f.read().splitlines()
-        except FileNotFoundError:
-            self.listing = []
+        self.listing = unit9()
         return int(ier[0])
 
 
 @pytest.fixture
-def hidden31():
-    return Hidden(31)
-
-
-@pytest.fixture
-def panel(tmp_path, monkeypatch, hidden31):
-    monkeypatch.chdir(tmp_path)
-    for unit in (8, 9, 25, 26):
-        _zeft._close_unit(unit)
-    yield Panel(hidden31)
-    for unit in (8, 9):
-        _zeft._close_unit(unit)
+def panel():
+    return Panel()
 
 
 # ----------------------------------------------------------------------------- defaults
@@ -132,7 +66,7 @@ def test_node_numbers_run_along_y_first(panel):
     _zeft.f07ina.mx, _zeft.f07ina.my = 3, 2
     assert panel.run() == 0
     leit = _zeft.f07ina.leit
-    assert (leit[:2, :3] == leit_expected(3, 2)).all()
+    assert (leit[:2, :3] == leit_table(3, 2)[:2, :3]).all()
     assert (leit[0, 0], leit[1, 0], leit[0, 1], leit[1, 1], leit[0, 2], leit[1, 2]) == (1, 2, 3, 4, 5, 6)
 
 
@@ -317,6 +251,9 @@ def _sup(column):
     (lambda h: h.pfest.__setitem__((0, 0), np.nan), "PRESCRIBED MEMBRANE FORCE PFEST(1,1) =            NAN IS NOT A FINITE NUMBER"),
     (lambda h: (h.istx.__setitem__(0, 2), h.steifx.__setitem__((2, 0), np.nan)),
      "STRINGER STIFFNESS STEIFX(3,1) =            NAN IS NOT A FINITE NUMBER"),
+    (lambda h: setattr(_zeft.f07inb, "rx", np.nan), "RADIUS OF CURVATURE RX =            NAN IS NOT A NUMBER"),
+    (lambda h: setattr(_zeft._internal31.f07ang, "alfay", np.inf),
+     "ANGLE OF OBLIQUENESS ALFAY =      +INFINITY IS NOT A FINITE NUMBER"),
 ])
 def test_inconsistent_input_is_refused(panel, capfd, change, text):
     change(panel.h)

@@ -1,51 +1,32 @@
 """Key matrix: freedom numbering, suppressions, half-bandwidths, listing block, index maps."""
+import os
+
 import numpy as np
 import pytest
 
 import _zeft
+from conftest import set_grid, unit9
 
 M = _zeft.prtnds31
 
 
 @pytest.fixture
-def listing(tmp_path, monkeypatch):
-    """Routes the analysis listing to fort.9 in a scratch folder; read() returns its records."""
-    monkeypatch.chdir(tmp_path)
-    _zeft._close_unit(9)
+def listing():
+    """The analysis listing on fort.9; read() returns the records written since the last read."""
     _zeft.datran.nwrite = 9
 
-    def read():  # the records written since the last read
-        _zeft._close_unit(9)
-        p = tmp_path / "fort.9"
-        if not p.exists():
-            return []
-        lines = p.read_text().splitlines()
-        p.unlink()
+    def read():
+        lines = unit9()
+        if lines:
+            os.remove("fort.9")
         return lines
 
-    yield read
-    _zeft._close_unit(9)
+    return read
 
 
 def panel(mx, my, ku=(1,), edges=None, sup=()):
     """Grid of mx x my lines with the active functions ku, edge codes and suppressed freedoms."""
-    ina, ind = _zeft.f07ina, _zeft.f07ind
-    ina.mx, ina.my = mx, my
-    ina.ku = list(ku) + [0] * (5 - len(ku))
-    ina.knfun = len(ku)
-    leit = np.zeros((31, 31), np.int32)
-    for ix in range(1, mx + 1):
-        for iy in range(1, my + 1):
-            leit[iy - 1, ix - 1] = (ix - 1) * my + iy
-    ina.leit = leit
-    for name in ("bndy0", "bndyl", "bndx0", "bndxl"):
-        setattr(ind, name, (edges or {}).get(name, [0] * 7))
-    ind.seiten = int(edges is not None)
-    idesup = np.zeros((4, 250), np.int32)
-    for k, col in enumerate(sup):
-        idesup[:, k] = col
-    ind.idesup = idesup
-    ind.numsup = len(sup)
+    set_grid(mx, my, ku, edges=edges, sup=sup)
 
 
 def setkey():
@@ -212,7 +193,7 @@ def test_stiffener_map_layout(listing, xory, ii, jj, first, second, along, acros
                                [a[across - 1], a[3], b[across - 1], b[3]]]
 
 
-@pytest.mark.parametrize("i, j", [(4, 1), (1, 3), (0, 1), (1, 0)])
+@pytest.mark.parametrize("i, j", [(4, 1), (1, 3), (0, 1), (1, 0), (-5, -5), (2 ** 31 - 1, 1)])
 def test_iuoriv_subdivision_out_of_range(listing, i, j):
     panel(3, 4)
     setkey()

@@ -4,6 +4,8 @@ degree-to-radian conversion of the angles of obliqueness."""
 import numpy as np
 import pytest
 
+from conftest import leit_table, set_grid, unit9
+
 _zeft = pytest.importorskip("_zeft")
 P31 = _zeft.prtnds31
 ELEMENTS = 900
@@ -28,38 +30,12 @@ def F(v, w, d):
     return f"{float(np.float32(v)):{w}.{d}f}"
 
 
-def leit_table(mx, my):
-    table = np.zeros((31, 31), np.int32)
-    for i in range(1, mx + 1):
-        for j in range(1, my + 1):
-            table[j - 1, i - 1] = (i - 1) * my + j
-    return table
-
-
 def panel(mx=3, my=3, ku=(1, 2, 3, 0, 0), a=None, b=None, seiten=0, bnd=None, idesup=(),
           radii=(1e29, 1e29, 1e29)):
     """Stores a panel in the records of preset 31 as the input check leaves them."""
-    ina, ind, inb = _zeft.f07ina, _zeft.f07ind, _zeft.f07inb
-    ina.mx, ina.my = mx, my
-    ina.ku = np.array(ku, np.int32)
-    ina.knfun = sum(1 for k in ku if k > 0)
-    lengths = np.zeros(30, np.float32)
-    lengths[: mx - 1] = a if a is not None else 10.0
-    ina.a = lengths
-    lengths = np.zeros(30, np.float32)
-    lengths[: my - 1] = b if b is not None else 20.0
-    ina.b = lengths
-    ina.leit = leit_table(mx, my)
-    bnd = bnd or {}
-    for name in ("bndy0", "bndx0", "bndyl", "bndxl"):
-        setattr(ind, name, np.array(bnd.get(name, [0] * 7), np.int32))
-    ind.seiten = seiten
-    sup = np.zeros((4, 250), np.int32)
-    for k, column in enumerate(idesup):
-        sup[:, k] = column
-    ind.idesup = sup
-    ind.numsup = len(idesup)
-    inb.rx, inb.ry, inb.rxy = radii
+    set_grid(mx, my, ku, a=10.0 if a is None else a, b=20.0 if b is None else b, edges=bnd or {},
+             sup=idesup, seiten=seiten)
+    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii
 
 
 def stiffness_arrays():
@@ -74,16 +50,13 @@ def stiffness_arrays():
 
 
 @pytest.fixture
-def listing(tmp_path, monkeypatch):
-    """Runs prtout into fort.9 of a fresh folder and returns the records of the listing."""
-    monkeypatch.chdir(tmp_path)
-    _zeft._close_unit(9)  # a driver run may have left its listing connected
+def listing():
+    """Runs prtout into fort.9 and returns the records of the listing."""
     _zeft.datran.nwrite = 9
 
     def run(arrays=None):
         P31.prtout(*(arrays or stiffness_arrays()))
-        _zeft._close_unit(9)
-        return (tmp_path / "fort.9").read_text().split("\n")[:-1]
+        return unit9()
 
     return run
 
@@ -141,12 +114,6 @@ def test_start_of_echo_and_grid(listing, mx, my, a, b):
     ]
     assert lines[17 + len(lengths)].startswith(" ANGLES OF OBLIQUENESS      X'-X:")
     assert lines[18 + len(lengths)].startswith(" " * 28 + "Y'-Y:")
-
-
-def test_value_too_wide_for_its_field_is_starred(listing):
-    panel(2, 2, a=[1.0e12], b=[3.0])
-    lines = listing()
-    assert " " * 21 + "*" * 15 + " " * 5 + F(3.0, 15, 5) in lines
 
 
 # ----------------------------------------------------------------------------- boundaries
@@ -314,25 +281,19 @@ def test_too_few_element_columns_are_rejected(listing):
 
 # ----------------------------------------------------------------------------- whole run
 
-def test_run_echo_angles_and_stiffeners(tmp_path, monkeypatch):
+def test_run_echo_angles_and_stiffeners(tmp_path):
     """A driver run without buckling analysis writes the echo with the angles in degrees and
     the stringer table; a later echo shows the angles converted to radians."""
-    monkeypatch.chdir(tmp_path)
-    _zeft._close_unit(9)
-    _zeft.antype.vibr = 0
     panel(4, 3)
     istx = np.zeros(29, np.int32)
     istx[0] = 2
     steifx = np.zeros((4, 29), np.float32, order="F")
     steifx[:, 0] = (1.25e5, -2.5, 3.0e7, 0.0)
-    try:
-        P31.zeftmain("ECHO", "ANGLES", 0, 0, 4, 2, 1, 0, [1, 2, 3, 0, 0],
-                     np.full(30, 10.0, np.float32), np.full(30, 20.0, np.float32),
-                     [0] * 7, [0] * 7, [0] * 7, [0] * 7, 1e29, 1e29, 1e29,
-                     istx, np.zeros(29, np.int32), np.ones(30, np.int32), steifx,
-                     np.zeros((4, 29), np.float32, order="F"), 90.0, 0.0)
-    except _zeft.error as e:
-        pytest.skip(f"driver not available: {e}")
+    P31.zeftmain("ECHO", "ANGLES", 0, 0, 4, 2, 1, 0, [1, 2, 3, 0, 0],
+                 np.full(30, 10.0, np.float32), np.full(30, 20.0, np.float32),
+                 [0] * 7, [0] * 7, [0] * 7, [0] * 7, 1e29, 1e29, 1e29,
+                 istx, np.zeros(29, np.int32), np.ones(30, np.int32), steifx,
+                 np.zeros((4, 29), np.float32, order="F"), 90.0, 0.0)
     _zeft._close_unit(9)
     lines = (tmp_path / "ECHO    .out").read_text().split("\n")
     i = lines.index(" ANGLES OF OBLIQUENESS      X'-X:  90.0000")

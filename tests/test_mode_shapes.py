@@ -7,7 +7,7 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from test_input_check import isotropic
+from conftest import callzeft_args, isotropic
 
 _zeft = pytest.importorskip("_zeft")
 P31, P19 = _zeft.prtnds31, _zeft.prtnds19
@@ -16,17 +16,9 @@ FIELD = re.compile(r"  [ -]0\.\d{4}E[+-]\d\d")
 
 
 @pytest.fixture
-def folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    for unit in (9, 26):
-        _zeft._close_unit(unit)
-    saved = {k: np.array(getattr(_zeft.plotin, k)) for k in ("npx", "npy", "isymx", "isymy", "nmod", "mdsplt")}
+def folder(work_folder):
     _zeft.datran.nwrite = 9
-    yield tmp_path
-    for unit in (9, 26):
-        _zeft._close_unit(unit)
-    for k, v in saved.items():
-        setattr(_zeft.plotin, k, v)
+    return work_folder
 
 
 def row_values(line):
@@ -138,21 +130,16 @@ def test_unfit_plot_data_is_refused(folder, capfd, change, before_pltmsh):
 def plate_run(n_x, len_x, len_y, bnd, npx, npy, neigrq=3, isymx=0):
     """Buckling run of a simply supported square-celled isotropic plate (W only, preset 19)
     under unit compression in x, with the plot file; returns (eigenvalues, eigenvectors)."""
-    mat = np.zeros((18, 2), np.float32, order="F")
-    mat[:, 0] = mat[:, 1] = isotropic(2.0)
-    elam, forces, displ = np.zeros(55), np.zeros(275), np.zeros(1444 * neigrq)
     _zeft.plotin.npx, _zeft.plotin.npy = npx, npy
     _zeft.plotin.isymx, _zeft.plotin.isymy = isymx, 0
-    _zeft.f07inb.rx = _zeft.f07inb.ry = _zeft.f07inb.rxy = 1e29   # W alone keeps the radii
-    for flag in ("temp", "strs", "vibr", "inpb", "cripan", "glban"):
-        setattr(_zeft.antype, flag, 0)
     held = [0, 1, 0, 0, 0, 0, 0]
-    codes = {e: bnd.get(e, held) for e in ("y0", "yl", "x0", "xl")}
-    P19.callzeft("PLATE", "MODES", 1e29, 1e29, 1e29, mat, np.zeros(4), np.zeros(4), len_x, len_y, 4,
-                 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, elam, forces, 0, 6, neigrq,
-                 0, 1, [1, 0, 0, 0, 0], np.zeros(17), np.zeros(17), np.ones(18),
-                 codes["y0"], codes["yl"], codes["x0"], codes["xl"], n_x, 1, 1, 1, displ)
-    return elam, displ.reshape((1444, neigrq), order="F")
+    args = callzeft_args(
+        19, filenamep="PLATE", titp="MODES", matabdf=np.asfortranarray(np.c_[isotropic(2.0), isotropic(2.0)]),
+        steifxf=np.zeros(4), framepitch=len_x, stringerpitch=len_y, stypep=4, sfootwdth=0.0, loadvxp=1.0,
+        neigit=6, neigrq=neigrq, mempri=0, indplt=1, ku=[1], istx=[], elmstf=np.ones(18),
+        **{"bnd" + e: bnd.get(e, held) for e in ("y0", "yl", "x0", "xl")}, anzelzwframes=n_x, anzelzwstr=1)
+    P19.callzeft(**args)
+    return args["elamp"], args["displ"].reshape((1444, neigrq), order="F")
 
 
 def test_mode_blocks_of_a_plate_follow_its_sine_modes(folder):

@@ -10,9 +10,8 @@ UNIT = 90  # the unit the _namelist hook reads from
 
 
 @pytest.fixture
-def nml(tmp_path, monkeypatch):
+def nml(tmp_path):
     """read(text, group, items) writes the input file and reads one group from it."""
-    monkeypatch.chdir(tmp_path)
     path = tmp_path / "input.nml"
 
     def read(text, group, items, fresh=True):

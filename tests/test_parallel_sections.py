@@ -10,6 +10,7 @@ import pytest
 from test_fast_paths import band_problem, run_simvit
 
 pytest.importorskip("_zeft")
+pytestmark = pytest.mark.no_sanitize("forks and threads around an instrumented interpreter")
 
 # Large enough for the factorisation and the block solves to split their work in two.
 N, IBD, NEIGIT, NEIGRQ = 2000, 100, 12, 8

@@ -9,8 +9,8 @@ forces is the state at which the panel buckles."""
 import numpy as np
 import pytest
 
-from test_buckling import Panel, Results, folder  # noqa: F401  (fixture)
-from test_input_check import isotropic
+from conftest import callzeft_args, isotropic
+from test_buckling import Panel, Results
 
 E, NU, T = 70000.0, 0.3, 1.0
 D = E * T ** 3 / (12 * (1 - NU ** 2))
@@ -147,16 +147,13 @@ def test_panel_front_end_on_an_unstiffened_plate(folder, loads, k):
     pitch = width, 18 elements along it: the square plate's buckling load, the forces at it
     and the eigenvector of the W freedoms come back in the caller's arrays."""
     import _zeft
-    _zeft.f07inb.rx = _zeft.f07inb.ry = _zeft.f07inb.rxy = 1e29   # W alone keeps the radii it finds
-    mat = np.zeros((18, 2), np.float32, order="F")
-    mat[:, 0] = mat[:, 1] = isotropic(T)
-    elam, forces, neigrq = np.zeros(55), np.zeros(275), 2
-    displ = np.zeros(1444 * neigrq)
-    held, none = [0, 1, 0, 0, 0, 0, 0], np.zeros(17)
-    _zeft.prtnds19.callzeft("FRONT", "UNSTIFFENED PLATE", 1e29, 1e29, 1e29, mat, np.zeros(4), np.zeros(4),
-                            180.0, 180.0, 4, 0.0, 0.0, 0.0, 0.0, loads[0], loads[1], 0.0, 0.0, 0.0, 0.0,
-                            0.0, 0.0, elam, forces, 0, 6, neigrq, 1, 0, [1, 0, 0, 0, 0], none, none, np.ones(18),
-                            held, held, held, held, 18, 1, 1, 1, displ)
+    args = callzeft_args(19, filenamep="FRONT", matabdf=np.asfortranarray(np.c_[isotropic(T), isotropic(T)]),
+                         steifxf=np.zeros(4), framepitch=180.0, stringerpitch=180.0, stypep=4, sfootwdth=0.0,
+                         loadvxp=loads[0], loadvyp=loads[1], neigit=6, neigrq=2, ku=[1, 0, 0, 0, 0], istx=[],
+                         elmstf=np.ones(18), bndy0=[0, 1], bndyl=[0, 1], bndx0=[0, 1], bndxl=[0, 1],
+                         anzelzwframes=18, anzelzwstr=1)
+    _zeft.prtnds19.callzeft(**args)
+    elam, forces, displ, neigrq = args["elamp"], args["membraneforcesp"], args["displ"], 2
     assert elam[0] == pytest.approx(k * euler(180.0), rel=1e-4)
     lam1 = np.float32(elam[0])
     assert forces[:3] == pytest.approx([lam1 * np.float32(loads[0]), 0.0, lam1 * np.float32(loads[1])], rel=1e-7)

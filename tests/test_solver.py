@@ -5,6 +5,7 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
+from conftest import unit9
 
 u = _zeft.zeftutils
 
@@ -41,19 +42,10 @@ def band_sym(n, ibd, rng, spd=True):
 
 
 @pytest.fixture
-def listing(tmp_path, monkeypatch):
-    """The analysis listing on fort.9 in a scratch folder; read() returns its records."""
-    monkeypatch.chdir(tmp_path)
-    _zeft._close_unit(9)
+def listing():
+    """The analysis listing on fort.9; read() returns its records."""
     _zeft.datran.nwrite = 9
-
-    def read():
-        _zeft._close_unit(9)
-        p = tmp_path / "fort.9"
-        return p.read_text().splitlines() if p.exists() else []
-
-    yield read
-    _zeft._close_unit(9)
+    return unit9
 
 
 # ---------------------------------------------------------------- pointers and Cholesky

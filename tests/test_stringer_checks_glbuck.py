@@ -7,8 +7,8 @@ import math
 import numpy as np
 import pytest
 
-from test_front_end import N_PLATE, panel
-from test_input_check import isotropic
+from conftest import N_PLATE, isotropic
+from conftest import callzeft_args as panel
 
 _zeft = pytest.importorskip("_zeft")
 P31 = _zeft.prtnds31
@@ -86,12 +86,9 @@ def column_curve(length, width, ry, sigc, fstbug, t=T, pitch=150.0, foot=(2.0, 3
 
 
 @pytest.fixture
-def checks(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    _zeft._close_unit(9)
+def checks():
     _zeft.datran.nwrite = 9
-    yield Checks()
-    _zeft._close_unit(9)
+    return Checks()
 
 
 # ----------------------------------------------------------------------------- values

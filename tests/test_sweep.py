@@ -9,6 +9,7 @@ import numpy as np
 import pytest
 
 pytest.importorskip("_zeft")
+pytestmark = pytest.mark.no_sanitize("runs analyses in fresh interpreters; front end tests cover them")
 import zeft  # noqa: E402
 
 

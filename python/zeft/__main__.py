@@ -46,9 +46,10 @@ def _analyse_and_report(panel, folder, args) -> int:
     if not args.no_plot:
         t = time.perf_counter()
         try:
-            from .plotting import plot_mode
+            from .plotting import mode_png_path, plot_mode
 
-            png = plot_mode(result, 1)
+            png = mode_png_path(result, 1)
+            plot_mode(result, 1, png)
             result.timings["plot"] = time.perf_counter() - t
             print(f"Plot:        {png}")
         except ImportError as e:

@@ -26,6 +26,8 @@ from typing import Optional
 import numpy as np
 
 from .panel import Panel
+from .checks import StrengthChecks, strength_checks
+from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
@@ -96,6 +98,9 @@ class BucklingResult:
     statistics: dict = field(default_factory=dict)
     #: Crippling forces ({"web": F} or {"web": F, "chord": F}) when the check was asked for.
     crippling: Optional[dict] = None
+    #: Stringer forces, allowables and reserve factors (zeft.checks.StrengthChecks) when the
+    #: panel has stringer walls (``crippling``).
+    strength: Optional[StrengthChecks] = None
 
     @property
     def modes(self) -> int:
@@ -130,7 +135,47 @@ class BucklingResult:
             nx, nxy, ny = self.membrane_forces[i]
             lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
                          f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
+        if self.strength is not None:
+            lines += ["", f"strength checks at load factor {self.load_factors[0]:.6g} (knock-down "
+                      f"{self.strength.knock_down:g}, safety factor {self.strength.safety_factor:g})",
+                      self.strength.table()]
         return "\n".join(lines)
+
+    def to_dict(self, *, modes: bool = False, text: bool = False) -> dict:
+        """The numbers of the result as plain values (see zeft.export.result_to_dict)."""
+        from .export import result_to_dict
+
+        return result_to_dict(self, modes=modes, text=text)
+
+    def to_json(self, path=None, *, modes: bool = False) -> str:
+        """The result as JSON text, written to ``path`` when given; ``modes`` adds the mode
+        shapes."""
+        from .export import write_json
+
+        return write_json(self, path, modes=modes)
+
+    def to_csv(self, path=None) -> str:
+        """The table (one row per mode) as CSV text, written to ``path`` when given."""
+        from .export import write_table_csv
+
+        return write_table_csv(self, path)
+
+    def modes_to_csv(self, path=None, points=(51, 51)) -> str:
+        """W of every mode on a regular grid as CSV (mode, x, y, w), written to ``path`` when
+        given."""
+        from .export import write_modes_csv
+
+        return write_modes_csv(self, path, points=points)
+
+    def __repr__(self) -> str:
+        from .export import result_repr
+
+        return result_repr(self)
+
+    def _repr_html_(self) -> str:
+        from .export import result_html
+
+        return result_html(self)
 
     def _check_mode(self, k):
         if not 1 <= k <= self.modes:
@@ -187,7 +232,10 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
     with _in_folder(folder), _captured_stdout() as out:
-        group.callzeft(**args)
+        if needs_adjustment(panel):
+            _callzeft_adjusted(panel, preset, args)
+        else:
+            group.callzeft(**args)
     t2 = time.perf_counter()
     output = out["text"]
     if not quiet:
@@ -195,6 +243,9 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
               or "Buckling/Vibration analysis finished" not in output)
     _left_open = name if failed else None
+    written = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
+    files = [_unpadded(p) for p in written]
+    listing_path, mode_path = _unpadded(listing_path, files), _unpadded(mode_path, files)
     if failed or not np.any(args["elamp"]):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
@@ -209,7 +260,6 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
-    files = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     result = BucklingResult(
         panel=panel, preset=preset, folder=folder, load_factors=args["elamp"][:neigrq].copy(),
         membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
@@ -223,10 +273,55 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")
     if panel.crippling is not None:
-        result.crippling = _crippling(panel)
+        result.strength = strength_checks(panel, preset, float(result.load_factors[0]), lay, _run_check)
+        result.crippling = result.strength.walls
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def _callzeft_adjusted(panel: Panel, preset: int, args: dict, buckling: bool = True) -> None:
+    """The run of ``callzeft`` with the records of ``zeft.records.adjust`` written between the
+    panel's set-up and the analysis; without ``buckling`` the run stops before the eigen
+    analysis (input checked, listed and numbered, element terms built)."""
+    import _zeft
+
+    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
+    lay = panel.layout()
+    r1, ns, ngit = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_ngit)
+    for rec, name in ((records.pythres, "membraneforces"), (records.valus, "elam")):
+        getattr(rec, name)[...] = 0.0
+    records.f07ina.ku[:] = args["ku"]
+    records.f07ina.mx, records.f07ina.my = lay.mx, lay.my
+    records.skstf.matabd[...] = args["matabdf"]
+    records.skstf.matsw[...] = 0.0
+    # Each node's share of a unit load: 1 on skin strips, the foot's stiffness ratio on foot strips.
+    m = args["matabdf"].astype(np.float32)
+    factx = (m[0, 1] - m[1, 1] * m[1, 1] / m[2, 1]) / (m[0, 0] - m[1, 0] * m[1, 0] / m[2, 0])
+    factxy = m[5, 1] / m[5, 0]
+    n = lay.mx * lay.my
+    strip = np.array(list(lay.strips) + [1], dtype=np.int32)[np.arange(n) % lay.my]
+    for rec, keys in ((records.cpvar.pvar, ("loadvxp", "loadvxyp", "loadvyp")),
+                      (records.cpfest.pfest, ("fnxp", "fnxyp", "fnyp"))):
+        plain = np.array([args[k] for k in keys], dtype=np.float32)
+        rec[...] = 0.0
+        rec[:n] = plain
+        if panel.stringers:
+            rec[:n][strip == 2] = plain * np.array([factx, factxy, 1.0], dtype=np.float32)
+    adjust(panel, records, lay)
+    steif = lambda values, count: np.asfortranarray(
+        np.column_stack([values] * count + [np.zeros(4, np.float32)] * (ns - count)).astype(np.float32))
+    ap, bp = np.zeros(r1, np.float32), np.zeros(r1, np.float32)
+    ap[:lay.mx - 1], bp[:lay.my - 1] = lay.a, lay.b
+    group.zeftmain(panel.name.ljust(8), panel.title.ljust(80), int(buckling), args["itab"], args["neigit"], args["neigrq"],
+                   int(args["mempri"]), args["indplt"], args["ku"], ap, bp, args["bndx0"], args["bndxl"],
+                   args["bndy0"], args["bndyl"], args["rxp"], args["ryp"], args["rxyp"], args["istx"], args["isty"],
+                   args["elmstf"], steif(args["steifxf"], len(lay.stringer_lines)),
+                   steif(args["steifyf"], len(lay.frame_lines)), args["alfaxp"], args["alfayp"])
+    nrq = int(args["neigrq"])
+    args["elamp"][:ngit] = records.valus.elam
+    args["membraneforcesp"][:5 * nrq] = np.asarray(records.pythres.membraneforces)[:nrq].ravel()
+    args["displ"][:] = np.asarray(records.vectrs.x)[:, :nrq].T.ravel()
 
 
 def _prepare_state(panel: Panel) -> None:
@@ -273,36 +368,26 @@ def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
     return np.moveaxis(nodes, -1, 0) * scale
 
 
-def _crippling(panel: Panel) -> dict:
-    """Crippling forces of the stringer walls by ``cripplingt`` (open stringer) or
-    ``cripplingo`` (hat), called after the run, whose assembly left the stringer's axial
-    stiffness in the record ``test``. Their listing records go to standard output (unit 6) and
-    are read from there."""
+def _run_check(routine, *args) -> list:
+    """Calls a check routine of the core with its listing records sent to standard output, and
+    returns those records (stripped, nonblank). A refusal raises AnalysisError."""
     import _zeft
 
-    walls = panel.crippling
-    s = _zeft.stringercom
-    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
-                                                   walls.foot_width, walls.web_height)
-    s.ddst = walls.bending().astype(np.float32)
-    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
     ier = np.zeros(1, np.int32)
-    routine = _zeft.zeftutils.cripplingt if panel.stringer_type == 1 else _zeft.zeftutils.cripplingo
     saved = int(_zeft.datran.nwrite)
     _zeft.datran.nwrite = 6
     try:
         with _captured_stdout() as out:
-            routine(ier)
+            if args:
+                routine(*args[:-1], ier, args[-1])
+            else:
+                routine(ier)
     finally:
         _zeft.datran.nwrite = saved
     lines = [l.strip() for l in out["text"].splitlines() if l.strip()]
     if ier[0]:
-        raise AnalysisError("crippling check refused: " + " / ".join(lines), output=out["text"])
-    values = {}
-    for label, value in zip(lines[::2], lines[1::2]):
-        key = "chord" if "CHORD" in label else "web"
-        values[key] = float(value)
-    return values
+        raise AnalysisError("strength check refused: " + " / ".join(lines), output=out["text"])
+    return lines
 
 
 # ---------------------------------------------------------------------------- isolation
@@ -344,6 +429,19 @@ def _working_folder(panel: Panel, folder) -> Path:
     folder = Path(folder).resolve()
     folder.mkdir(parents=True, exist_ok=True)
     return folder
+
+
+def _unpadded(path: Path, renamed=None) -> Path:
+    """The core names its files by the project name padded with blanks to eight characters
+    ("AB      .out"); the package moves a file it wrote to the name without the blanks
+    ("AB.out"). With ``renamed``, only looks the new name up among the files already moved."""
+    plain = path.with_name(path.name.replace(" ", ""))
+    if plain == path:
+        return path
+    if renamed is not None:
+        return plain if plain in renamed else path
+    os.replace(path, plain)
+    return plain
 
 
 def _stamp(path: Path):

@@ -5,7 +5,7 @@ radii, the edges and the stringer walls of the crippling check."""
 from __future__ import annotations
 
 import sys
-from dataclasses import fields
+from dataclasses import fields, replace
 from pathlib import Path
 
 from .panel import Load, Panel, StringerWalls
@@ -23,6 +23,9 @@ _STIFFNESS_KEYS = {
     PlyStack: {"thicknesses", "angles", "E1", "E2", "nu12", "G12"},
 }
 
+#: Keys a stiffness table may add: transverse shear moduli or stiffness, density or mass.
+_OPTIONAL_KEYS = {Isotropic: {"G", "density"}, PlyStack: {"G13", "G23", "density"}}
+
 
 def stiffness_from_dict(name: str, table: dict):
     """A skin description from its table: isotropic (thickness, E, nu), a ply stack
@@ -33,14 +36,15 @@ def stiffness_from_dict(name: str, table: dict):
     keys = set(table)
     for kind, needed in _STIFFNESS_KEYS.items():
         if keys & needed and not keys & {"A", "D"}:
-            _exact(name, keys, needed)
+            _exact(name, keys, needed, optional=_OPTIONAL_KEYS[kind])
             return kind(**table)
     if {"A", "D"} <= keys:
         if {"B", "coupling"} <= keys:
             raise ValueError(f"{name}: give either the classical B or the skin-data coupling, not both")
-        _exact(name, keys, {"A", "D"}, optional={"B", "coupling"})
+        _exact(name, keys, {"A", "D"}, optional={"B", "coupling", "shear", "mass"})
         if "B" in table:
-            return ABD.from_classical(table["A"], table["B"], table["D"])
+            extra = {k: table[k] for k in ("shear", "mass") if k in table}
+            return replace(ABD.from_classical(table["A"], table["B"], table["D"]), **extra)
         return ABD(**table)
     raise ValueError(f"{name}: give thickness, E, nu (isotropic), thicknesses, angles, E1, E2, nu12, G12 "
                      f"(ply stack) or A, D and coupling (matrices); got {sorted(keys)}")

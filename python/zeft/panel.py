@@ -17,7 +17,7 @@ import numpy as np
 
 from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _positive, unpack, validate_skin
 
-__all__ = ["Panel", "Load", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
+__all__ = ["Panel", "Load", "LoadField", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
 
 #: Size presets: at most this many subdivision lines per direction, smallest first.
 PRESETS = (19, 21, 25, 31)
@@ -42,6 +42,9 @@ BOUNDARY_NAMES = {
     "symmetry": (-1, 0, 0, 0, 0, 0, 0),
     "antisymmetry": (1, 0, 0, 0, 0, 0, 0),
 }
+
+#: The function sets of an analysis: plate, shell, and both with transverse shear deformation.
+FUNCTION_SETS = ({"w"}, {"w", "u", "v"}, {"w", "beta", "gamma"}, {"w", "u", "v", "beta", "gamma"})
 
 #: In-plane displacements that a named condition may add with "+": held on the edge.
 HELD = {"u": 2, "v": 3}
@@ -88,27 +91,111 @@ def edge_codes(name: str, value) -> tuple:
     return tuple(raw)
 
 
+def _with_rotations(edge: str, name: str, codes: tuple) -> tuple:
+    """A named condition with transverse shear: BETA is the shear strain in the x-z plane and
+    GAMMA in the y-z plane. A simple support holds the rotation about the edge's normal, which
+    is the shear strain along the edge (GAMMA on x = const, BETA on y = const); a clamped
+    edge holds both."""
+    base = re.sub(r"[\s_-]+", " ", name.split("+")[0].strip().lower())
+    along = 5 if edge.startswith("x") else 4
+    extra = {"simply supported": (along,), "clamped": (4, 5)}.get(base, ())
+    codes = list(codes)
+    for c in extra:
+        codes[codes.index(0, 1)] = c
+    return tuple(codes)
+
+
 @dataclass(frozen=True)
 class Load:
     """Membrane forces per unit width: ``nx`` along the stringers, ``ny`` across them,
     ``nxy`` shear. Positive = compression. They act on the skin strips; the stringer-foot strips
-    carry nx and nxy in proportion to their membrane stiffness."""
+    carry nx and nxy in proportion to their membrane stiffness.
+
+    ``nx`` may vary linearly: ``nx`` is its value at the corner x = 0, y = 0, ``nx_at_yl`` its
+    value at y = width (in-plane bending with compression: nx = 10, nx_at_yl = -10 is pure
+    bending) and ``nx_at_xl`` its value at x = length; None = no variation in that direction.
+    """
 
     nx: float = 0.0
     ny: float = 0.0
     nxy: float = 0.0
+    nx_at_yl: Optional[float] = None
+    nx_at_xl: Optional[float] = None
 
     @classmethod
     def of(cls, value) -> "Load":
-        if isinstance(value, Load):
+        if isinstance(value, (Load, LoadField)):
             return value
-        if isinstance(value, dict):
+        if isinstance(value, dict) and any(np.ndim(v) > 0 for v in value.values()):
             unknown = set(value) - {"nx", "ny", "nxy"}
             if unknown:
-                raise ValueError(f"unknown load component(s) {sorted(unknown)}; use nx, ny, nxy")
+                raise ValueError(f"unknown load field component(s) {sorted(unknown)}; use nx, ny, nxy")
+            return LoadField(**value)
+        if isinstance(value, dict):
+            unknown = set(value) - {"nx", "ny", "nxy", "nx_at_yl", "nx_at_xl"}
+            if unknown:
+                raise ValueError(f"unknown load component(s) {sorted(unknown)}; use nx, ny, nxy, nx_at_yl, nx_at_xl")
             return cls(**value)
         nx, ny, nxy = value
         return cls(nx, ny, nxy)
+
+    @property
+    def uniform(self) -> bool:
+        return self.nx_at_yl is None and self.nx_at_xl is None
+
+    def validate(self, name: str) -> None:
+        for comp in ("nx", "ny", "nxy", "nx_at_yl", "nx_at_xl"):
+            if getattr(self, comp) is not None:
+                _finite(f"{name}.{comp}", getattr(self, comp))
+
+    def is_zero(self) -> bool:
+        return not any((self.nx, self.ny, self.nxy, self.nx_at_yl, self.nx_at_xl))
+
+    def on_grid(self, x: np.ndarray, y: np.ndarray) -> np.ndarray:
+        """(Nx, Nxy, Ny) at the grid nodes, shape (3, len(y), len(x))."""
+        yy, xx = np.meshgrid(y, x, indexing="ij")
+        nx = np.full(yy.shape, float(self.nx))
+        if self.nx_at_yl is not None:
+            nx += (float(self.nx_at_yl) - float(self.nx)) * yy / y[-1]
+        if self.nx_at_xl is not None:
+            nx += (float(self.nx_at_xl) - float(self.nx)) * xx / x[-1]
+        return np.stack([nx, np.full(yy.shape, float(self.nxy)), np.full(yy.shape, float(self.ny))])
+
+
+@dataclass(frozen=True, eq=False)
+class LoadField:
+    """Membrane forces given per grid node: arrays of shape (y-lines, x-lines) as the panel's
+    layout has them (``result.x``, ``result.y``, or ``panel.layout().x``/``.y``), positive =
+    compression; a component left None is zero. The skin strip between two y-lines carries the
+    mean of the values on its two lines (exact for a field linear across the strip), varying
+    linearly in x between the nodes."""
+
+    nx: object = None
+    ny: object = None
+    nxy: object = None
+
+    uniform = False
+
+    def validate(self, name: str, shape=None) -> None:
+        for comp in ("nx", "ny", "nxy"):
+            v = getattr(self, comp)
+            if v is None:
+                continue
+            a = np.asarray(v, dtype=np.float64)
+            if a.ndim != 2 or (shape is not None and a.shape != shape):
+                raise ValueError(f"{name}.{comp}: expected an array of shape {shape} (y-lines, x-lines), "
+                                 f"got shape {a.shape}")
+            if not np.all(np.isfinite(a)):
+                raise ValueError(f"{name}.{comp}: values must be finite")
+
+    def is_zero(self) -> bool:
+        return all(v is None or not np.any(np.asarray(v, dtype=np.float64)) for v in (self.nx, self.ny, self.nxy))
+
+    def on_grid(self, x: np.ndarray, y: np.ndarray) -> np.ndarray:
+        shape = (len(y), len(x))
+        self.validate("load", shape)
+        return np.stack([np.zeros(shape) if v is None else np.asarray(v, dtype=np.float64)
+                         for v in (self.nx, self.nxy, self.ny)])
 
 
 @dataclass(frozen=True)
@@ -216,7 +303,8 @@ class Panel:
     #: Fixed membrane load (not scaled), positive = compression.
     fixed_load: Load = field(default_factory=Load)
     #: Boundary condition per edge x0, xl, y0, yl: a name of BOUNDARY_NAMES, optionally with
-    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes.
+    #: "+ u" / "+ v" (in-plane displacement held), or up to seven explicit codes. Edges left
+    #: out keep their default (DEFAULT_EDGES).
     edges: dict = field(default_factory=lambda: dict(DEFAULT_EDGES))
     #: Functions of the analysis: "w" alone, or with the in-plane displacements "u", "v".
     functions: tuple = ("w", "u", "v")
@@ -240,6 +328,15 @@ class Panel:
     preset: Optional[int] = None
     #: Working folder of the run; None = a new temporary folder.
     folder: Optional[Union[str, Path]] = None
+    #: Masses for frequencies: the skin's mass per unit area (None = the skin's density times
+    #: its thickness), and the mass per unit length of every stringer and every frame.
+    skin_mass: Optional[float] = None
+    stringer_mass: float = 0.0
+    frame_mass: float = 0.0
+    #: Strength checks: the knock-down factor on the allowables and the safety factor on the
+    #: applied forces, RF = knock_down * allowable / (safety_factor * applied).
+    knock_down: float = 1.0
+    safety_factor: float = 1.0
 
     def __post_init__(self):
         for key in ("load", "fixed_load"):
@@ -260,9 +357,34 @@ class Panel:
             self.functions = (self.functions,)
         self.functions = tuple(str(f).lower() for f in self.functions)
         self.radii = tuple(self.radii)
-        self.edges = dict(self.edges)
+        if isinstance(self.edges, dict):
+            self.edges = {**DEFAULT_EDGES, **self.edges}
 
     # ------------------------------------------------------------------ derived values
+
+    def to_dict(self) -> dict:
+        """The fields as plain values (the layout of a TOML panel file); ``Panel.from_dict``
+        reads them back."""
+        from .export import panel_to_dict
+
+        return panel_to_dict(self)
+
+    @classmethod
+    def from_dict(cls, data: dict) -> "Panel":
+        """A panel from a mapping of its fields (as ``to_dict`` gives or a TOML file holds)."""
+        from .config import panel_from_dict
+
+        return panel_from_dict(data)
+
+    def to_toml(self, path=None) -> str:
+        """The panel as TOML text for ``zeft.load_panel`` / ``zeft run``, written to ``path``
+        when given."""
+        from .export import panel_to_toml
+
+        text = panel_to_toml(self)
+        if path is not None:
+            Path(path).write_text(text, encoding="utf-8")
+        return text
 
     def replace(self, **changes) -> "Panel":
         """A copy with some fields changed (for parameter studies)."""
@@ -287,8 +409,18 @@ class Panel:
         return sorted(FUNCTIONS[f] for f in self.functions)
 
     @property
+    def transverse_shear(self) -> bool:
+        """True when the rotations BETA and GAMMA take part (first-order shear deformation)."""
+        return "beta" in self.functions
+
+    @property
     def boundary_codes(self) -> dict:
-        return {e: edge_codes(e, self.edges[e]) for e in EDGES}
+        codes = {e: edge_codes(e, self.edges[e]) for e in EDGES}
+        if self.transverse_shear:
+            for e in EDGES:
+                if isinstance(self.edges[e], str):
+                    codes[e] = _with_rotations(e, self.edges[e], codes[e])
+        return codes
 
     @property
     def neigit(self) -> int:
@@ -394,13 +526,22 @@ class Panel:
             if r is not None and float(r) != math.inf and float(r) != -math.inf:
                 if _finite(f"radii.{name}", r) == 0.0:
                     raise ValueError(f"radii.{name}: a radius of 0 is no curvature; use None or inf for flat")
+        lay = self.layout()
         for key in ("load", "fixed_load"):
             load = getattr(self, key)
-            for comp in ("nx", "ny", "nxy"):
-                _finite(f"{key}.{comp}", getattr(load, comp))
-        if not any((self.load.nx, self.load.ny, self.load.nxy)):
+            if not isinstance(load, (Load, LoadField)):
+                raise ValueError(f"{key}: expected zeft.Load or zeft.LoadField, got {type(load).__name__}")
+            load.validate(key, (lay.my, lay.mx)) if isinstance(load, LoadField) else load.validate(key)
+        if self.load.is_zero():
             raise ValueError("load: the variable load is zero in all components (nx, ny, nxy); "
                              "the load factor scales it, so give at least one")
+        if self.skin_mass is not None:
+            _positive("skin_mass", self.skin_mass)
+        for key in ("stringer_mass", "frame_mass"):
+            if _finite(key, getattr(self, key)) < 0.0:
+                raise ValueError(f"{key}: must not be negative, got {getattr(self, key):g}")
+        for key in ("knock_down", "safety_factor"):
+            _positive(key, getattr(self, key))
         if self.folder is not None and not isinstance(self.folder, (str, Path)):
             raise ValueError(f"folder: a path or None, got {type(self.folder).__name__}")
         self._validate_edges()
@@ -453,19 +594,27 @@ class Panel:
             raise ValueError(f"functions: W must take part, got {self.functions!r}")
         for f in self.functions:
             if f not in FUNCTIONS:
-                raise ValueError(f"functions: unknown function {f!r}; known: w, u, v")
-            if f in ("beta", "gamma"):
-                raise ValueError("functions: the rotations BETA and GAMMA get no stiffness through the panel "
-                                 "front end; use 'w' or 'w', 'u', 'v'")
+                raise ValueError(f"functions: unknown function {f!r}; known: w, u, v, beta, gamma")
         if len(set(self.functions)) != len(self.functions):
             raise ValueError(f"functions: each function once, got {self.functions!r}")
+        if set(self.functions) not in FUNCTION_SETS:
+            raise ValueError(f"functions: one of ('w',), ('w', 'u', 'v'), ('w', 'beta', 'gamma') or "
+                             f"('w', 'u', 'v', 'beta', 'gamma'), got {self.functions!r}")
+        if self.transverse_shear:
+            for key in ("skin", "foot"):
+                skin = getattr(self, key)
+                if skin is not None:
+                    try:
+                        skin.transverse_shear()
+                    except ValueError as e:
+                        raise ValueError(f"{key}.{e}") from None
         curved = any(self.radius(k) != FLAT for k in range(3))
         if curved and not {"u", "v"} <= set(self.functions):
             raise ValueError("functions: a curved panel couples W with the in-plane displacements; give "
-                             "functions = ('w', 'u', 'v')")
-        if (self.stringers or self.frames) and set(self.functions) != {"w", "u", "v"}:
+                             "functions = ('w', 'u', 'v') or ('w', 'u', 'v', 'beta', 'gamma')")
+        if (self.stringers or self.frames) and not {"u", "v"} <= set(self.functions):
             raise ValueError("functions: stringers and frames act through the in-plane displacements; a "
-                             "stiffened panel needs functions = ('w', 'u', 'v')")
+                             "stiffened panel needs functions = ('w', 'u', 'v') or ('w', 'u', 'v', 'beta', 'gamma')")
         neigrq = _count("eigenvalues", self.eigenvalues, 1)
         if neigrq > 50:
             raise ValueError(f"eigenvalues: at most 50, got {neigrq}")
@@ -561,8 +710,8 @@ class Panel:
             stypep=self.stringer_type if self.stringers else 1,
             chordwdth=float(self.chord_width), sfootwdth=float(self.foot_width if self.stringers else 0.0),
             alpha=float(self.web_angle), height=float(self.hat_height),
-            loadvxp=float(self.load.nx), loadvyp=float(self.load.ny), loadvxyp=float(self.load.nxy),
-            fnxp=float(self.fixed_load.nx), fnxyp=float(self.fixed_load.nxy), fnyp=float(self.fixed_load.ny),
+            loadvxp=_plain(self.load, "nx"), loadvyp=_plain(self.load, "ny"), loadvxyp=_plain(self.load, "nxy"),
+            fnxp=_plain(self.fixed_load, "nx"), fnxyp=_plain(self.fixed_load, "nxy"), fnyp=_plain(self.fixed_load, "ny"),
             alfaxp=float(self.obliqueness[0]), alfayp=float(self.obliqueness[1]),
             elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0, neigit=self.neigit, neigrq=neigrq,
             mempri=bool(self.print_forces), indplt=1 if self.write_modes else 0, ku=ku,
@@ -573,6 +722,12 @@ class Panel:
             anzelzwstr=int(self.elements_between_stringers), anzelbelowstr=int(self.elements_below_hat),
             displ=np.zeros(nx * neigrq),
         )
+
+
+def _plain(load, comp: str) -> float:
+    """The front end's constant value of a load component; a varying load is laid over the
+    grid afterwards (zeft.records), so the front end receives 1 as the unit of its share."""
+    return float(getattr(load, comp)) if load.uniform else 1.0
 
 
 def _count(name: str, value, least: int) -> int:

@@ -1,7 +1,9 @@
-"""Pictures of mode shapes as PNG files (Matplotlib, the optional extra ``zeft[plot]``).
+"""Pictures of mode shapes (Matplotlib, the optional extra ``zeft[plot]``): each function
+returns its ``matplotlib.figure.Figure`` and writes it as a PNG file when given a path.
 
 The figures are drawn on Matplotlib's Agg canvas directly, without pyplot, so plotting works
-without a display and leaves no global figure state behind.
+without a display and leaves no global figure state behind; a notebook shows the returned
+figure as it is.
 """
 
 from __future__ import annotations
@@ -11,7 +13,12 @@ from typing import Optional, Sequence
 
 import numpy as np
 
-__all__ = ["plot_mode", "plot_contour"]
+__all__ = ["plot_mode", "plot_contour", "mode_png_path"]
+
+
+def mode_png_path(result, k: int = 1) -> Path:
+    """The customary file of a mode's picture: ``<folder>/<name>_mode<k>.png``."""
+    return Path(result.folder) / f"{result.panel.name}_mode{k}.png"
 
 
 def _figure(aspect: float = 0.6):
@@ -26,12 +33,12 @@ def _figure(aspect: float = 0.6):
     return fig
 
 
-def plot_contour(x, y, values, path, title: str = "", label: str = "",
+def plot_contour(x, y, values, path=None, title: str = "", label: str = "",
                  stringers: Sequence[float] = (), frames: Sequence[float] = (),
-                 symmetric: bool = True) -> Path:
-    """Writes a filled contour plot of ``values`` (indexed [iy, ix]) over the points x, y to
-    the PNG file ``path``; dashed lines mark the stringers (at y) and frames (at x). With
-    ``symmetric`` the colour scale is centred on zero. Returns the path."""
+                 symmetric: bool = True):
+    """A filled contour plot of ``values`` (indexed [iy, ix]) over the points x, y; dashed
+    lines mark the stringers (at y) and frames (at x). With ``symmetric`` the colour scale is
+    centred on zero. Returns the Figure, written as PNG to ``path`` when given."""
     x, y, values = np.asarray(x), np.asarray(y), np.asarray(values, dtype=np.float64)
     if values.shape != (y.size, x.size):
         raise ValueError(f"plot_contour: values of shape {values.shape} for {y.size} y- and {x.size} x-points")
@@ -58,19 +65,18 @@ def plot_contour(x, y, values, path, title: str = "", label: str = "",
     if title:
         ax.set_title(title)
     fig.colorbar(filled, ax=ax, label=label, shrink=0.8)
-    path = Path(path)
-    fig.savefig(path, format="png")
-    return path
+    if path is not None:
+        fig.savefig(Path(path), format="png")
+    return fig
 
 
-def plot_mode(result, k: int = 1, path: Optional[Path] = None, points=(121, 121)) -> Path:
-    """Writes a PNG of mode k of a BucklingResult: W on a regular grid (the Hermite
-    interpolation of the nodal values, largest magnitude scaled to 1), with the stringers
-    dashed and the frames dotted. ``path`` defaults to ``<folder>/<name>_mode<k>.png``."""
+def plot_mode(result, k: int = 1, path: Optional[Path] = None, points=(121, 121)):
+    """Mode k of a BucklingResult: W on a regular grid (the Hermite interpolation of the nodal
+    values, largest magnitude scaled to 1), with the stringers dashed and the frames dotted.
+    Returns the Figure, written as PNG to ``path`` when given (``mode_png_path(result, k)`` is
+    the customary ``<folder>/<name>_mode<k>.png``)."""
     x, y, w = result.mode_shape(k, points)
     panel = result.panel
-    if path is None:
-        path = Path(result.folder) / f"{panel.name}_mode{k}.png"
     title = f"{panel.title or panel.name}\nmode {k}: load factor {result.load_factors[k - 1]:.5g}"
     return plot_contour(x, y, w, path, title=title, label="W (scaled: largest |W| = 1)",
                         stringers=[result.y[j - 1] for j in panel.layout().stringer_lines],

@@ -17,11 +17,15 @@ from __future__ import annotations
 
 import math
 from dataclasses import dataclass, field
-from typing import Sequence
+from typing import Optional, Sequence
 
 import numpy as np
 
-__all__ = ["Isotropic", "PlyStack", "ABD", "Stiffener", "laminate_abd", "pack", "unpack"]
+__all__ = ["Isotropic", "PlyStack", "ABD", "Stiffener", "laminate_abd", "pack", "unpack", "SHEAR_CORRECTION"]
+
+#: Shear correction factor of a homogeneous sheet (parabolic shear stress through the thickness);
+#: a ply stack takes the same factor on its A44, A55, A45.
+SHEAR_CORRECTION = 5.0 / 6.0
 
 #: Positions of the packed symmetric 3x3 entries: 11, 12, 22, 13, 23, 33.
 PACKED_ORDER = ((0, 0), (0, 1), (1, 1), (0, 2), (1, 2), (2, 2))
@@ -102,6 +106,10 @@ class Isotropic:
     thickness: float
     E: float
     nu: float
+    #: Transverse shear modulus; None = E/(2(1 + nu)).
+    G: Optional[float] = None
+    #: Mass density (mass per volume) of the sheet, for frequencies; None = not given.
+    density: Optional[float] = None
 
     def validate(self, name: str = "stiffness") -> None:
         _positive(f"{name}.thickness", self.thickness)
@@ -109,6 +117,21 @@ class Isotropic:
         nu = _finite(f"{name}.nu", self.nu)
         if not -1.0 < nu < 0.5:
             raise ValueError(f"{name}.nu: Poisson's ratio must lie between -1 and 0.5, got {nu:g}")
+        if self.G is not None:
+            _positive(f"{name}.G", self.G)
+        if self.density is not None:
+            _positive(f"{name}.density", self.density)
+
+    def transverse_shear(self) -> np.ndarray:
+        """Transverse shear stiffness [[S_xz, S_xz_yz], [S_xz_yz, S_yz]] = kappa G t I with
+        kappa = 5/6."""
+        self.validate()
+        g = float(self.G) if self.G is not None else float(self.E) / (2.0 * (1.0 + float(self.nu)))
+        return SHEAR_CORRECTION * g * float(self.thickness) * np.eye(2)
+
+    def mass_per_area(self) -> Optional[float]:
+        """density x thickness, or None without a density."""
+        return None if self.density is None else float(self.density) * float(self.thickness)
 
     def matrices(self) -> dict:
         self.validate()
@@ -135,6 +158,11 @@ class PlyStack:
     E2: float
     nu12: float
     G12: float
+    #: Transverse shear moduli of a ply (1-3 along the fibres, 2-3 across); None = G12.
+    G13: Optional[float] = None
+    G23: Optional[float] = None
+    #: Mass density of the plies, for frequencies; None = not given.
+    density: Optional[float] = None
 
     def validate(self, name: str = "stiffness") -> None:
         t = np.atleast_1d(np.asarray(self.thicknesses, dtype=np.float64))
@@ -153,6 +181,27 @@ class PlyStack:
         if nu * nu * e2 / e1 >= 1.0:
             raise ValueError(f"{name}.nu12: nu12^2 E2/E1 must be below 1 (a positive definite ply), "
                              f"got {nu * nu * e2 / e1:g}")
+        for key in ("G13", "G23", "density"):
+            if getattr(self, key) is not None:
+                _positive(f"{name}.{key}", getattr(self, key))
+
+    def transverse_shear(self) -> np.ndarray:
+        """Transverse shear stiffness kappa [[A55, A45], [A45, A44]] (xz first) of the stack,
+        kappa = 5/6, from the ply moduli G13, G23 turned to each ply's angle:
+        Q55 = G13 c^2 + G23 s^2, Q44 = G23 c^2 + G13 s^2, Q45 = (G13 - G23) c s."""
+        self.validate()
+        g13 = float(self.G13 if self.G13 is not None else self.G12)
+        g23 = float(self.G23 if self.G23 is not None else self.G12)
+        s = np.zeros((2, 2))
+        for t, angle in zip(np.atleast_1d(self.thicknesses), np.atleast_1d(self.angles)):
+            c, n = math.cos(math.radians(float(angle))), math.sin(math.radians(float(angle)))
+            q45 = (g13 - g23) * c * n
+            s += float(t) * np.array([[g13 * c * c + g23 * n * n, q45], [q45, g23 * c * c + g13 * n * n]])
+        return SHEAR_CORRECTION * s
+
+    def mass_per_area(self) -> Optional[float]:
+        """density x thickness, or None without a density."""
+        return None if self.density is None else float(self.density) * self.thickness
 
     @property
     def thickness(self) -> float:
@@ -183,6 +232,11 @@ class ABD:
     A: object
     D: object
     coupling: object = field(default_factory=lambda: np.zeros((3, 3)))
+    #: Transverse shear stiffness, a 2x2 matrix (xz first) or three packed entries (11, 12, 22);
+    #: None = not given (no transverse shear analysis possible).
+    shear: object = None
+    #: Mass per unit area, for frequencies; None = not given.
+    mass: Optional[float] = None
 
     @classmethod
     def from_classical(cls, A, B, D) -> "ABD":
@@ -193,6 +247,20 @@ class ABD:
         _positive_definite(f"{name}.A", _matrix(f"{name}.A", self.A))
         _positive_definite(f"{name}.D", _matrix(f"{name}.D", self.D))
         _matrix(f"{name}.coupling", self.coupling)
+        if self.shear is not None:
+            _shear_matrix(f"{name}.shear", self.shear)
+        if self.mass is not None:
+            _positive(f"{name}.mass", self.mass)
+
+    def transverse_shear(self) -> np.ndarray:
+        """The given transverse shear stiffness (xz first)."""
+        if self.shear is None:
+            raise ValueError("shear: an ABD skin needs its transverse shear stiffness (shear=[[S_xz, S_xz_yz], "
+                             "[S_xz_yz, S_yz]]) for functions with beta and gamma")
+        return _shear_matrix("shear", self.shear)
+
+    def mass_per_area(self) -> Optional[float]:
+        return None if self.mass is None else float(self.mass)
 
     @property
     def thickness(self) -> float:
@@ -206,6 +274,36 @@ class ABD:
 
     def data_set(self) -> np.ndarray:
         return _data_set(self.matrices())
+
+
+def _shear_matrix(name: str, value) -> np.ndarray:
+    try:
+        m = np.asarray(value, dtype=np.float64)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name}: expected a 2x2 matrix or three packed entries") from None
+    if m.shape == (3,):
+        m = np.array([[m[0], m[1]], [m[1], m[2]]])
+    if m.shape != (2, 2) or not np.all(np.isfinite(m)) or m[0, 1] != m[1, 0]:
+        raise ValueError(f"{name}: expected a finite symmetric 2x2 matrix or three packed entries (11, 12, 22)")
+    _positive_definite(name, m)
+    return m
+
+
+def shear_data(skin) -> np.ndarray:
+    """The 21 further stiffness values of a skin's data set for first-order shear deformation.
+
+    The bending strain of the skin data is the curvature of W; with the transverse shear
+    strains (beta, gamma) = (w,x + psi_x, w,y + psi_y) the curvature of the normals is
+    kappa = (W,xx - beta,x, W,yy - gamma,y, 2 W,xy - beta,y - gamma,x). Written out over the
+    strain groups (membrane, W curvature, shear-strain gradient) the energy is
+    [A, C, -C; C, D, -D; -C, -D, D] with C the coupling of the skin data, plus the transverse
+    shear S on (beta, gamma). Layout: br = -C (1-6), dr = -D (7-12), rr = D (13-18), ss = S
+    packed 11, 12, 22 (19-21).
+    """
+    m = skin.matrices()
+    s = skin.transverse_shear()
+    return np.concatenate([-pack(m["coupling"]), -pack(m["D"]), pack(m["D"]),
+                           [s[0, 0], s[0, 1], s[1, 1]]]).astype(np.float32)
 
 
 def _data_set(m: dict) -> np.ndarray:

@@ -7,7 +7,6 @@
 
 #include "assembly/assembly.hpp"
 #include "assembly/pattern.hpp"
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
 
@@ -147,9 +146,5 @@ void a11yst(double* a11, int& ier) {
     template void a11yst<P>(double*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_A11_INST)
 #undef ZEFT_A11_INST
-
-ZEFT_EXPORT_ANALYSIS(cmpa11)
-ZEFT_EXPORT_ANALYSIS(a11xst)
-ZEFT_EXPORT_ANALYSIS(a11yst)
 
 }  // namespace zeft

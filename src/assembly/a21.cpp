@@ -7,7 +7,6 @@
 
 #include "assembly/assembly.hpp"
 #include "assembly/pattern.hpp"
-#include "binding/registry.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -106,8 +105,5 @@ void a21ast(const char* xory, double* a21, int& ier) {
     template void a21ast<P>(const char*, double*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_A21_INST)
 #undef ZEFT_A21_INST
-
-ZEFT_EXPORT_ANALYSIS(cmpa21)
-ZEFT_EXPORT_ANALYSIS(a21ast)
 
 }  // namespace zeft

@@ -6,7 +6,6 @@
 
 #include "assembly/assembly.hpp"
 #include "assembly/pattern.hpp"
-#include "binding/registry.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -104,8 +103,5 @@ void a22ast(const char* xory, double* a22, int& ier) {
     template void a22ast<P>(const char*, double*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_A22_INST)
 #undef ZEFT_A22_INST
-
-ZEFT_EXPORT_ANALYSIS(cmpa22)
-ZEFT_EXPORT_ANALYSIS(a22ast)
 
 }  // namespace zeft

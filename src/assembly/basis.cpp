@@ -1,7 +1,6 @@
 // Evaluation of the cubic Hermite basis.
 #include "assembly/basis.hpp"
 
-#include "binding/registry.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -22,7 +21,5 @@ void phi(int& i, float& z, float& val, int& ier) {
         default: ier = err::phi::bad_index; break;
     }
 }
-
-ZEFT_EXPORT_UTIL(phi)
 
 }  // namespace zeft

@@ -6,7 +6,6 @@
 
 #include "assembly/assembly.hpp"
 #include "assembly/pattern.hpp"
-#include "binding/registry.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -166,8 +165,5 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
     template float stiffener_force<P>(bool, int, float, float, float, float);
 ZEFT_FOR_EACH_PRESET(ZEFT_B_INST)
 #undef ZEFT_B_INST
-
-ZEFT_EXPORT_ANALYSIS(cmpbmt)
-ZEFT_EXPORT_ANALYSIS(bmatst)
 
 }  // namespace zeft

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
@@ -44,36 +43,44 @@ struct Edge {
 
 // ---------------------------------------------------------------------------------- setkey
 
-template <class P>
-void setkey(int& nw_out, int& nuv_out) {
-    auto& g = f07ina<P>();
-    auto& lm = f07mat<P>();
-    const int u = datran.nwrite;
-    const int mx = g.mx, my = g.my;
+namespace {
 
-    // A grid outside the preset would take leit and lm beyond their storage: number nothing.
+/// The active functions ku(1 .. knfun), each a code 1 .. 5 taken once.
+struct ActiveSet {
+    int f[5];   ///< function codes in the order of ku
+    int n = 0;  ///< how many
+};
+
+/// False (with a message) when the grid mx, my or a node number of leit lies outside the
+/// preset, so that leit and lm would be read beyond their storage.
+template <class P>
+bool grid_inside_preset(int u) {
+    auto& g = f07ina<P>();
+    const int mx = g.mx, my = g.my;
     if (mx < 1 || my < 1 || mx > P::p_rtnds || my > P::p_rtnds) {
         message_header("SETKEY");
         io::write_record(u, " NUMBER OF SUBDIVISION LINES MX=" + str(mx) + " MY=" + str(my) +
                                 " OUTSIDE 1 .. " + str(P::p_rtnds) + ", NO FREEDOMS NUMBERED");
-        nw_out = nuv_out = 0;
-        g.ibdx = g.ibdy = 0;
-        return;
+        return false;
     }
-    for (int ix = 1; ix <= mx; ++ix)
-        for (int iy = 1; iy <= my; ++iy)
-            if (!valid_node<P>(g.leitm(iy, ix))) {
+    for (int i = 1; i <= mx; ++i)
+        for (int j = 1; j <= my; ++j)
+            if (!valid_node<P>(g.leitm(j, i))) {
                 message_header("SETKEY");
-                io::write_record(u, " NODE NUMBER LEIT(" + str(iy) + "," + str(ix) + ") = " +
-                                        str(g.leitm(iy, ix)) + " OUTSIDE 1 .. " + str(P::p_nodes) +
+                io::write_record(u, " NODE NUMBER LEIT(" + str(j) + "," + str(i) + ") = " +
+                                        str(g.leitm(j, i)) + " OUTSIDE 1 .. " + str(P::p_nodes) +
                                         ", NO FREEDOMS NUMBERED");
-                nw_out = nuv_out = 0;
-                g.ibdx = g.ibdy = 0;
-                return;
+                return false;
             }
+    return true;
+}
 
-    // Active functions: ku(1 .. knfun), each a code 1 .. 5 taken once.
-    int knfun = g.knfun;
+/// The active functions of ku(1 .. knfun); a count outside 0 .. 5, a code outside 1 .. 5 or
+/// a repeated code is reported and left out.
+template <class P>
+ActiveSet active_functions(int u, int& knfun) {
+    auto& g = f07ina<P>();
+    knfun = g.knfun;
     if (knfun < 0 || knfun > 5) {
         const int taken = std::clamp(knfun, 0, 5);
         message_header("SETKEY");
@@ -81,8 +88,7 @@ void setkey(int& nw_out, int& nuv_out) {
                                 str(taken));
         knfun = taken;
     }
-    int act[5];
-    int nact = 0;
+    ActiveSet act;
     bool active[6] = {};
     for (int k = 1; k <= knfun; ++k) {
         const int f = g.ku[k - 1];
@@ -93,13 +99,16 @@ void setkey(int& nw_out, int& nuv_out) {
             continue;
         }
         active[f] = true;
-        act[nact++] = f;
+        act.f[act.n++] = f;
     }
+    return act;
+}
 
-    // 1. Every freedom starts inactive.
-    std::fill(std::begin(lm.lm), std::end(lm.lm), lm_inactive);
-
-    // 2. Individually suppressed freedoms.
+/// Step 2: the individually suppressed freedoms idesup(1 .. 4, 1 .. numsup) become 0.
+template <class P>
+void suppress_listed(int u) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
     auto& bc = f07ind;
     int numsup = bc.numsup;
     if (numsup < 0 || numsup > P::p_nsup) {
@@ -112,7 +121,7 @@ void setkey(int& nw_out, int& nuv_out) {
     const Mat<int> idesup = bc.idesup_m();
     for (int k = 1; k <= numsup; ++k) {
         const int f = idesup(1, k), kd = idesup(2, k), ny = idesup(3, k), nx = idesup(4, k);
-        if (f < 1 || f > 5 || kd < 1 || kd > 4 || ny < 1 || ny > my || nx < 1 || nx > mx) {
+        if (f < 1 || f > 5 || kd < 1 || kd > 4 || ny < 1 || ny > g.my || nx < 1 || nx > g.mx) {
             message_header("SETKEY");
             io::write_record(u, " SUPPRESSED FREEDOM NO. " + str(k) + " (FUNCTION " + str(f) +
                                     ", DERIVATIVE " + str(kd) + ", NODY " + str(ny) + ", NODX " +
@@ -121,90 +130,103 @@ void setkey(int& nw_out, int& nuv_out) {
         }
         lm(f, kd, g.leitm(ny, nx)) = 0;
     }
+}
 
-    // 3. Edge-wise suppressions. On an edge y = const the tangential pair of nodal values is
-    //    (F, F,x) and the normal-derivative pair (F,y, F,xy); on x = const (F, F,y) and
-    //    (F,x, F,xy). The functions parallel to the edge (W, the in-plane displacement along
-    //    it and its rotation) lose the tangential pair on a line of anti-symmetry and the
-    //    normal-derivative pair on a line of symmetry; the others the opposite pair.
-    if (bc.seiten) {
-        const Edge edges[4] = {{bc.bndy0, true, 1, "Y=0"},
-                               {bc.bndyl, true, my, "Y=L"},
-                               {bc.bndx0, false, 1, "X=0"},
-                               {bc.bndxl, false, mx, "X=L"}};
-        for (const Edge& e : edges) {
-            const int kt = e.y_edge ? 2 : 3;  // tangential slope: F,x on y-edges, F,y on x-edges
-            const int kn = e.y_edge ? 3 : 2;  // normal slope
-            const int nnodes = e.y_edge ? mx : my;
-            auto node = [&](int m) { return e.y_edge ? g.leitm(e.line, m) : g.leitm(m, e.line); };
-            auto hold = [&](int f, int k1, int k2) {
-                for (int m = 1; m <= nnodes; ++m) {
-                    lm(f, k1, node(m)) = 0;
-                    lm(f, k2, node(m)) = 0;
-                }
-            };
-            if (e.bnd[0] != 0) {
-                const bool anti = e.bnd[0] > 0;
-                for (int k = 0; k < nact; ++k) {
-                    const int f = act[k];
-                    const bool parallel = e.y_edge ? (f == 1 || f == 2 || f == 4)
-                                                   : (f == 1 || f == 3 || f == 5);
-                    if (parallel == anti) hold(f, 1, kt);
-                    else hold(f, kn, 4);
-                }
-                continue;
+/// Step 3: edge-wise suppressions. On an edge y = const the tangential pair of nodal values
+/// is (F, F,x) and the normal-derivative pair (F,y, F,xy); on x = const (F, F,y) and
+/// (F,x, F,xy). The functions parallel to the edge (W, the in-plane displacement along it and
+/// its rotation) lose the tangential pair on a line of anti-symmetry and the
+/// normal-derivative pair on a line of symmetry; the others the opposite pair.
+template <class P>
+void suppress_edges(int u, const ActiveSet& act) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
+    auto& bc = f07ind;
+    const Edge edges[4] = {{bc.bndy0, true, 1, "Y=0"},
+                           {bc.bndyl, true, g.my, "Y=L"},
+                           {bc.bndx0, false, 1, "X=0"},
+                           {bc.bndxl, false, g.mx, "X=L"}};
+    for (const Edge& e : edges) {
+        const int kt = e.y_edge ? 2 : 3;  // tangential slope: F,x on y-edges, F,y on x-edges
+        const int kn = e.y_edge ? 3 : 2;  // normal slope
+        const int nnodes = e.y_edge ? g.mx : g.my;
+        auto node = [&](int m) { return e.y_edge ? g.leitm(e.line, m) : g.leitm(m, e.line); };
+        auto hold = [&](int f, int k1, int k2) {
+            for (int m = 1; m <= nnodes; ++m) {
+                lm(f, k1, node(m)) = 0;
+                lm(f, k2, node(m)) = 0;
             }
-            for (int l = 2; l <= 7; ++l) {
-                const int c = e.bnd[l - 1];
-                if (c <= 0) continue;
-                if (c <= 5) hold(c, 1, kt);
-                else if (c == 6) hold(1, kn, 4);
-                else {
-                    message_header("SETKEY");
-                    io::write_record(u, " BOUNDARY CODE " + str(c) + " OF EDGE " + e.name +
-                                            " OUTSIDE 1 .. 6, IGNORED");
-                }
+        };
+        if (e.bnd[0] != 0) {
+            const bool anti = e.bnd[0] > 0;
+            for (int k = 0; k < act.n; ++k) {
+                const int f = act.f[k];
+                const bool parallel = e.y_edge ? (f == 1 || f == 2 || f == 4) : (f == 1 || f == 3 || f == 5);
+                if (parallel == anti) hold(f, 1, kt);
+                else hold(f, kn, 4);
+            }
+            continue;
+        }
+        for (int l = 2; l <= 7; ++l) {
+            const int c = e.bnd[l - 1];
+            if (c <= 0) continue;
+            if (c <= 5) hold(c, 1, kt);
+            else if (c == 6) hold(1, kn, 4);
+            else {
+                message_header("SETKEY");
+                io::write_record(u, " BOUNDARY CODE " + str(c) + " OF EDGE " + e.name + " OUTSIDE 1 .. 6, IGNORED");
             }
         }
     }
+}
 
-    // 4. Numbering, node by node with the direction of fewer lines inside, so that the
-    //    numbers of neighbouring nodes stay close and the band narrow.
-    int nw = 0, nuv = 0;
+/// Step 4: numbering, node by node with the direction of fewer lines inside, so that the
+/// numbers of neighbouring nodes stay close and the band narrow. W freedoms count in nw,
+/// the in-plane ones in nuv.
+template <class P>
+void number_freedoms(const ActiveSet& act, int& nw, int& nuv) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
+    nw = nuv = 0;
     auto number = [&](int n) {
-        for (int k = 0; k < nact; ++k) {
-            const int f = act[k];
+        for (int k = 0; k < act.n; ++k) {
+            const int f = act.f[k];
             int& count = (f == 1) ? nw : nuv;
             for (int kd = 1; kd <= 4; ++kd)
                 if (lm(f, kd, n) != 0) lm(f, kd, n) = ++count;
         }
     };
-    if (my >= mx) {
-        for (int iy = 1; iy <= my; ++iy)
-            for (int ix = 1; ix <= mx; ++ix) number(g.leitm(iy, ix));
+    if (g.my >= g.mx) {
+        for (int j = 1; j <= g.my; ++j)
+            for (int i = 1; i <= g.mx; ++i) number(g.leitm(j, i));
     } else {
-        for (int ix = 1; ix <= mx; ++ix)
-            for (int iy = 1; iy <= my; ++iy) number(g.leitm(iy, ix));
+        for (int i = 1; i <= g.mx; ++i)
+            for (int j = 1; j <= g.my; ++j) number(g.leitm(j, i));
     }
+}
 
-    // 5. Half-bandwidths (diagonal included): the widest spread of the equation numbers of
-    //    one subdivision, separately for W and for the in-plane functions.
+/// Step 5: half-bandwidths ibdx, ibdy of f07ina (diagonal included): the widest spread of
+/// the equation numbers of one subdivision, separately for W and for the in-plane functions.
+template <class P>
+void set_bandwidths(const ActiveSet& act, int nw, int nuv) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
+    const int mx = g.mx, my = g.my;
     int ibdx = 0, ibdy = 0;
     if (mx == 1 || my == 1) {
         ibdx = std::min(1, nw);
         ibdy = std::min(1, nuv);
     } else {
-        for (int iy = 1; iy < my; ++iy)
-            for (int ix = 1; ix < mx; ++ix) {
-                const int corner[4] = {g.leitm(iy, ix), g.leitm(iy, ix + 1), g.leitm(iy + 1, ix),
-                                       g.leitm(iy + 1, ix + 1)};
+        for (int j = 1; j < my; ++j)
+            for (int i = 1; i < mx; ++i) {
+                const int corner[4] = {g.leitm(j, i), g.leitm(j, i + 1), g.leitm(j + 1, i), g.leitm(j + 1, i + 1)};
                 int nxl = nw, nxu = 1, nyl = nuv, nyu = 1;
                 for (const int n : corner)
-                    for (int kd = 1; kd <= 4; ++kd) {
-                        for (int k = 0; k < nact; ++k) {
-                            const int v = lm(act[k], kd, n);
+                    for (int kd = 1; kd <= 4; ++kd)
+                        for (int k = 0; k < act.n; ++k) {
+                            const int v = lm(act.f[k], kd, n);
                             if (v <= 0) continue;
-                            if (act[k] == 1) {
+                            if (act.f[k] == 1) {
                                 nxl = std::min(nxl, v);
                                 nxu = std::max(nxu, v);
                             } else {
@@ -212,7 +234,6 @@ void setkey(int& nw_out, int& nuv_out) {
                                 nyu = std::max(nyu, v);
                             }
                         }
-                    }
                 ibdx = std::max(ibdx, nxu - nxl);
                 ibdy = std::max(ibdy, nyu - nyl);
             }
@@ -221,8 +242,14 @@ void setkey(int& nw_out, int& nuv_out) {
     }
     g.ibdx = ibdx;
     g.ibdy = ibdy;
+}
 
-    // 6. The KEY MATRIX block.
+/// Step 6: the KEY MATRIX block: freedom counts, the equation numbers of every node, the
+/// bandwidths.
+template <class P>
+void list_key_matrix(int u, int knfun, int nw, int nuv) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
     io::write_record(u, "1");
     io::write_record(u, "");
     io::writef(u, "(1X,'KEY MATRIX')");
@@ -239,10 +266,10 @@ void setkey(int& nw_out, int& nuv_out) {
     auto group = [&](int f, int n) {
         for (int kd = 1; kd <= 4; ++kd) rec += fmt::I(4, lm(f, kd, n)) + " ";
     };
-    for (int iy = 1; iy <= my; ++iy)
-        for (int ix = 1; ix <= mx; ++ix) {
-            const int n = g.leitm(iy, ix);
-            rec = " " + fmt::I(3, ix) + fmt::X(3) + fmt::I(3, iy) + fmt::X(5);
+    for (int j = 1; j <= g.my; ++j)
+        for (int i = 1; i <= g.mx; ++i) {
+            const int n = g.leitm(j, i);
+            rec = " " + fmt::I(3, i) + fmt::X(3) + fmt::I(3, j) + fmt::X(5);
             if (wbg) {
                 group(1, n);
                 rec += fmt::X(49);
@@ -259,11 +286,37 @@ void setkey(int& nw_out, int& nuv_out) {
             rec.erase(rec.find_last_not_of(' ') + 1);
             io::write_record(u, rec);
         }
-    io::writef(u, "('0  BANDWIDTHS IBDX=',I3,'    IBDY=',I3)", {ibdx, ibdy});
+    io::writef(u, "('0  BANDWIDTHS IBDX=',I3,'    IBDY=',I3)", {g.ibdx, g.ibdy});
     io::write_record(u, "1");
+}
 
-    nw_out = nw;
-    nuv_out = nuv;
+}  // namespace
+
+template <class P>
+void setkey(int& ix, int& iy) {
+    auto& g = f07ina<P>();
+    auto& lm = f07mat<P>();
+    const int u = datran.nwrite;
+    ix = iy = 0;
+    if (!grid_inside_preset<P>(u)) {
+        g.ibdx = g.ibdy = 0;
+        return;
+    }
+    int knfun = 0;
+    const ActiveSet act = active_functions<P>(u, knfun);
+
+    // 1. Every freedom starts inactive; 2., 3. suppressed freedoms are marked 0.
+    std::fill(std::begin(lm.lm), std::end(lm.lm), lm_inactive);
+    suppress_listed<P>(u);
+    if (f07ind.seiten) suppress_edges<P>(u, act);
+
+    // 4. - 6. Equation numbers, bandwidths, listing.
+    int nw = 0, nuv = 0;
+    number_freedoms<P>(act, nw, nuv);
+    set_bandwidths<P>(act, nw, nuv);
+    list_key_matrix<P>(u, knfun, nw, nuv);
+    ix = nw;
+    iy = nuv;
 }
 
 // ---------------------------------------------------------------------------------- iuoriv
@@ -393,9 +446,5 @@ void kuorkv(const char* xory, int& ii, int& jj, int& ifun, int* kv, int& ier) {
     template void kuorkv<P>(const char*, int&, int&, int&, int*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_KEYMATRIX_INST)
 #undef ZEFT_KEYMATRIX_INST
-
-ZEFT_EXPORT_ANALYSIS(setkey)
-ZEFT_EXPORT_ANALYSIS(iuoriv)
-ZEFT_EXPORT_ANALYSIS(kuorkv)
 
 }  // namespace zeft

@@ -6,7 +6,6 @@
 
 #include "assembly/assembly.hpp"
 #include "assembly/pattern.hpp"
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
 
@@ -111,8 +110,5 @@ void mmtst(const char* xory, double* mmt, int& ier) {
     template void mmtst<P>(const char*, double*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_MASS_INST)
 #undef ZEFT_MASS_INST
-
-ZEFT_EXPORT_ANALYSIS(cmpmmt)
-ZEFT_EXPORT_ANALYSIS(mmtst)
 
 }  // namespace zeft

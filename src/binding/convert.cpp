@@ -143,21 +143,17 @@ public:
         }
     }
 
-    PyObject* run(const Implementation* impl, PyObject* args, PyObject* kwargs) {
+    PyObject* run(PyObject* args, PyObject* kwargs) {
         if (!match(args, kwargs)) return nullptr;
         if (!convert_required()) return nullptr;
         if (!resolve_keywords()) return nullptr;
         if (!check_all_extents()) return nullptr;
-        if (!impl || !impl->invoke) {
-            PyErr_Format(module_error, "%s is not available in this build", qualified_.c_str());
-            return nullptr;
-        }
         if (!allocate_returned()) return nullptr;
         if (!precheck()) return nullptr;
         std::vector<Slot> slots(values_.size());
         for (size_t k = 0; k < values_.size(); ++k) slots[k].ptr = values_[k].data();
         try {
-            impl->invoke(slots.data());
+            decl_.impl.invoke(slots.data());
         } catch (const std::exception& e) {
             PyErr_SetString(module_error, (qualified_ + ": " + e.what()).c_str());
             return nullptr;
@@ -596,10 +592,9 @@ std::string ordinal(int n) {
     return std::to_string(n) + suffix[n % 10];
 }
 
-PyObject* call_routine(const std::string& group, const RoutineSpec& decl, const Implementation* impl,
-                       PyObject* args, PyObject* kwargs) {
+PyObject* call_routine(const std::string& group, const RoutineSpec& decl, PyObject* args, PyObject* kwargs) {
     Call call(group, decl);
-    return call.run(impl, args, kwargs);
+    return call.run(args, kwargs);
 }
 
 }  // namespace zeft::binding

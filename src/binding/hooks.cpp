@@ -7,6 +7,9 @@
 //                                  the unit operations one by one
 //   _format(layout, items)           records of a FORMAT text: list of str
 //   _namelist(path, group, items)  reads one group from the file: (status, values, message)
+//   _table_mismatch(group, routine, names)
+//                                  the import check of a routine's table entry run on another
+//                                  list of argument names: "" or the reason
 //
 // Texts cross the boundary as Latin-1 so that every character is one byte of a record.
 #include "binding/python.hpp"
@@ -374,6 +377,31 @@ PyObject* namelist(PyObject*, PyObject* args) {
     return Py_BuildValue("(sNN)", word, values, msg);
 }
 
+PyObject* table_mismatch_hook(PyObject*, PyObject* args) {
+    const char* group;
+    const char* routine;
+    PyObject* seq;
+    if (!PyArg_ParseTuple(args, "ssO", &group, &routine, &seq)) return nullptr;
+    PyObject* fast = PySequence_Fast(seq, "names must be a sequence of str");
+    if (!fast) return nullptr;
+    std::vector<std::string> names;
+    for (Py_ssize_t k = 0; k < PySequence_Fast_GET_SIZE(fast); ++k) {
+        const char* n = PyUnicode_AsUTF8(PySequence_Fast_GET_ITEM(fast, k));
+        if (!n) {
+            Py_DECREF(fast);
+            return nullptr;
+        }
+        names.emplace_back(n);
+    }
+    Py_DECREF(fast);
+    for (const GroupSpec& g : module_groups())
+        for (const RoutineSpec& r : g.routines)
+            if (g.name == group && r.name == routine)
+                return PyUnicode_FromString(table_mismatch(g.name, r, names).c_str());
+    PyErr_Format(error_class(), "no routine %s.%s", group, routine);
+    return nullptr;
+}
+
 PyMethodDef hook_methods[] = {
     {"_close_unit", close_unit, METH_O, "_close_unit(n): close unit n, flushing it."},
     {"_flush_units", flush_units, METH_NOARGS, "_flush_units(): flush every connected unit."},
@@ -394,6 +422,9 @@ PyMethodDef hook_methods[] = {
     {"_namelist", namelist, METH_VARARGS,
      "_namelist(path, group, items) -> (status, values, message); items are tuples (name, kind "
      "'i'|'f'|'l'|'c', count, textlen[, initial])."},
+    {"_table_mismatch", table_mismatch_hook, METH_VARARGS,
+     "_table_mismatch(group, routine, names) -> str: the import check of the routine's table "
+     "entry with these argument names; empty when they agree with the core."},
     {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <structmember.h>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -16,32 +15,7 @@ namespace zeft::binding {
 
 PyObject* module_error = nullptr;
 
-// ================================================================== registry of implementations
-
 namespace {
-std::map<std::pair<std::string, std::string>, Implementation>& registry() {
-    static std::map<std::pair<std::string, std::string>, Implementation> r;
-    return r;
-}
-}  // namespace
-
-void register_routine(const char* group, const char* name, Implementation impl) {
-    registry()[{group, name}] = std::move(impl);
-}
-
-namespace {
-
-/// Parameter kinds a routine's implementation must have, from its table entry.
-std::string expected_kinds(const RoutineSpec& decl) {
-    std::string k;
-    for (const ArgSpec& a : decl.args) {
-        if (!a.dims.empty()) k += a.type == 'f' ? 'F' : a.type == 'd' ? 'D' : 'I';
-        else if (a.type == 'c') k += 'c';
-        else if (a.type == 'f' || a.type == 'd') k += a.type;
-        else k += 'i';
-    }
-    return k;
-}
 
 // ================================================================== routine objects
 
@@ -49,13 +23,12 @@ struct RoutineObject {
     PyObject_HEAD
     const RoutineSpec* decl;
     const std::string* group;
-    const Implementation* impl;
     PyObject* doc;
 };
 
 PyObject* routine_call(PyObject* self, PyObject* args, PyObject* kwargs) {
     auto* r = reinterpret_cast<RoutineObject*>(self);
-    return call_routine(*r->group, *r->decl, r->impl, args, kwargs);
+    return call_routine(*r->group, *r->decl, args, kwargs);
 }
 
 void routine_dealloc(PyObject* self) {
@@ -151,8 +124,6 @@ PyObject* make_group(const GroupSpec& g) {
         }
         ro->decl = &r;
         ro->group = &g.name;
-        auto it = registry().find({g.name, r.name});
-        ro->impl = it == registry().end() ? nullptr : &it->second;
         ro->doc = PyUnicode_FromString(routine_help(r).c_str());
         if (!ro->doc || PyDict_SetItemString(obj->dict, r.name.c_str(), reinterpret_cast<PyObject*>(ro)) < 0) {
             Py_DECREF(ro);
@@ -435,6 +406,7 @@ std::string module_doc() {
     }
     d += "Routine groups:\n";
     for (const GroupSpec& g : module_groups()) {
+        if (!g.published) continue;
         d += "  " + g.name + " --- ";
         bool first = true;
         for (const auto& p : g.params) {
@@ -484,27 +456,16 @@ bool init_types() {
     return RoutineType && GroupType && RecordType;
 }
 
-/// Every registered implementation must belong to a table routine and match its parameters.
-bool check_registry() {
-    for (const auto& [key, impl] : registry()) {
-        const RoutineSpec* decl = nullptr;
-        for (const GroupSpec& g : module_groups())
-            if (g.name == key.first)
-                for (const RoutineSpec& r : g.routines)
-                    if (r.name == key.second) decl = &r;
-        if (!decl) {
-            PyErr_Format(PyExc_ImportError, "_zeft: implementation %s.%s has no signature table entry",
-                         key.first.c_str(), key.second.c_str());
-            return false;
+/// Every routine of the table must match its implementation and the core's declarations.
+bool check_table() {
+    for (const GroupSpec& g : module_groups())
+        for (const RoutineSpec& r : g.routines) {
+            const std::string reason = table_mismatch(g.name, r);
+            if (!reason.empty()) {
+                PyErr_Format(PyExc_ImportError, "_zeft: %s", reason.c_str());
+                return false;
+            }
         }
-        const std::string want = expected_kinds(*decl);
-        if (want != impl.kinds) {
-            PyErr_Format(PyExc_ImportError,
-                         "_zeft: parameters of %s.%s do not match the signature table (table '%s', code '%s')",
-                         key.first.c_str(), key.second.c_str(), want.c_str(), impl.kinds.c_str());
-            return false;
-        }
-    }
     return true;
 }
 
@@ -525,7 +486,7 @@ PyMODINIT_FUNC PyInit__zeft() {
         Py_XDECREF(tb);
         return nullptr;
     }
-    if (!init_types() || !check_registry()) return nullptr;
+    if (!init_types() || !check_table()) return nullptr;
     static std::string doc = module_doc();
     module_def.m_doc = doc.c_str();
     PyObject* mod = PyModule_Create(&module_def);

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "binding/registry.hpp"
+#include "binding/implementation.hpp"
 #include "binding/signatures.hpp"
 
 namespace zeft::binding {
@@ -23,8 +23,7 @@ extern PyObject* module_error;
 /// Calls a routine of the table: matches, converts and checks the arguments, runs the
 /// implementation and builds the returned values. Returns a new reference or nullptr with an
 /// exception set.
-PyObject* call_routine(const std::string& group, const RoutineSpec& decl, const Implementation* impl,
-                       PyObject* args, PyObject* kwargs);
+PyObject* call_routine(const std::string& group, const RoutineSpec& decl, PyObject* args, PyObject* kwargs);
 
 /// The help text of a routine: signature line, parameters, optional keywords, returns.
 std::string routine_help(const RoutineSpec& decl);

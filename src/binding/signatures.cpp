@@ -1,10 +1,31 @@
-// The signature table of every routine group of the module.
+// The signature table of every routine group of the module. Each entry names a routine, its
+// implementation in the core and its arguments in the order of the C++ parameters; argument
+// parsing, conversion, messages and help texts follow from it, and the import check holds
+// the argument names and kinds to the core's declarations.
 #include "binding/signatures.hpp"
 
 #include <stdexcept>
 #include <string>
 
+#include "assembly/assembly.hpp"
+#include "assembly/basis.hpp"
+#include "assembly/keymatrix.hpp"
 #include "binding/prechecks.hpp"
+#include "control/analysis_type.hpp"
+#include "control/driver.hpp"
+#include "control/front_end.hpp"
+#include "control/input_check.hpp"
+#include "control/run_control.hpp"
+#include "results/element_terms.hpp"
+#include "results/laminate.hpp"
+#include "results/listing.hpp"
+#include "results/lqfit.hpp"
+#include "results/mode_shapes.hpp"
+#include "results/stringer_checks.hpp"
+#include "solver/buckling.hpp"
+#include "solver/profile.hpp"
+#include "solver/simvit.hpp"
+#include "solver/vibration.hpp"
 #include "state/presets.hpp"
 
 namespace zeft::binding {
@@ -36,50 +57,55 @@ std::string dim(long long v) { return std::to_string(v); }
 GroupSpec zeftutils() {
     GroupSpec g{"zeftutils", {}, {}};
     auto& r = g.routines;
-    r.push_back({"abdetc", {in('i', "nla"), arr('f', "thkply", "(*)"), arr('f', "angply", "(*)"),
-                            arr('f', "q", "(4)"), in('f', "thklam"), arr('f', "aal", "(3,3)"),
-                            arr('f', "ddl", "(3,3)"), arr('f', "adl", "(3,3)"), in('i', "ier")},
+    r.push_back({"abdetc", implementation<&abdetc>(),
+                 {in('i', "nla"), arr('f', "thkply", "(*)"), arr('f', "angply", "(*)"),
+                  arr('f', "q", "(4)"), in('f', "thklam"), arr('f', "aal", "(3,3)"),
+                  arr('f', "ddl", "(3,3)"), arr('f', "adl", "(3,3)"), in('i', "ier")},
                  check_abdetc});
-    r.push_back({"chneig", {}});
-    r.push_back({"chodec", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
-                            arr('i', "lv", "(>=n)"), in('i', "ier")},
-                 check_chodec});
-    r.push_back({"chosol", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
-                            arr('i', "lv", "(>=n)"), arr('d', "x", "(n,m)"),
-                            opt("m", "shape(x,1)", "shape(x,1)==m"), arr('d', "y", "(>=n)")},
-                 check_chosol});
-    r.push_back({"cktype", {in('i', "ier")}});
-    r.push_back({"cripplingo", {in('i', "ier")}});
-    r.push_back({"cripplingt", {in('i', "ier")}});
-    r.push_back({"eigvpr", {in('i', "unit"), arr('d', "x", "(m,neiga)"),
-                            opt("m", "shape(x,0)", "shape(x,0)==m"),
-                            opt("neiga", "shape(x,1)", "shape(x,1)==neiga")}});
-    r.push_back({"jacob2", {arr('d', "a", "(*)"), opt("n", "len(lvtri)", "len(lvtri)>=n"),
-                            arr('i', "lvtri", "(>=n)"), in('d', "eps"), arr('d', "ys", "(n,n)"),
-                            in('i', "ier")},
-                 check_jacob2});
-    r.push_back({"lqfit", {arr('d', "phi", "(m,*)"), in('i', "ij"), in('i', "k"),
-                           opt("m", "shape(phi,0)", "shape(phi,0)==m"), arr('d', "epss", "(*)"),
-                           arr('d', "ak", "(*)")},
-                 check_lqfit});
-    r.push_back({"mklvbd", {arr('i', "lv", "(*)"), in('i', "nn"), in('i', "ibd"), in('i', "ier")},
+    r.push_back({"chneig", implementation<&chneig>(), {}});
+    r.push_back({"chodec", implementation<&chodec>(),
+                 {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                  arr('i', "lv", "(>=n)"), in('i', "ier")}, check_chodec});
+    r.push_back({"chosol", implementation<&chosol>(),
+                 {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                  arr('i', "lv", "(>=n)"), arr('d', "x", "(n,m)"),
+                  opt("m", "shape(x,1)", "shape(x,1)==m"), arr('d', "y", "(>=n)")}, check_chosol});
+    r.push_back({"cktype", implementation<&cktype>(), {in('i', "ier")}});
+    r.push_back({"cripplingo", implementation<&cripplingo>(), {in('i', "ier")}});
+    r.push_back({"cripplingt", implementation<&cripplingt>(), {in('i', "ier")}});
+    r.push_back({"eigvpr", implementation<&eigvpr>(),
+                 {in('i', "unit"), arr('d', "x", "(m,neiga)"),
+                  opt("m", "shape(x,0)", "shape(x,0)==m"),
+                  opt("neiga", "shape(x,1)", "shape(x,1)==neiga")}});
+    r.push_back({"jacob2", implementation<&jacob2>(),
+                 {arr('d', "a", "(*)"), opt("n", "len(lvtri)", "len(lvtri)>=n"),
+                  arr('i', "lvtri", "(>=n)"), in('d', "eps"), arr('d', "ys", "(n,n)"),
+                  in('i', "ier")}, check_jacob2});
+    r.push_back({"lqfit", implementation<&lqfit>(),
+                 {arr('d', "phi", "(m,*)"), in('i', "ij"), in('i', "k"),
+                  opt("m", "shape(phi,0)", "shape(phi,0)==m"), arr('d', "epss", "(*)"),
+                  arr('d', "ak", "(*)")}, check_lqfit});
+    r.push_back({"mklvbd", implementation<&mklvbd>(),
+                 {arr('i', "lv", "(*)"), in('i', "nn"), in('i', "ibd"), in('i', "ier")},
                  check_mklvbd});
-    r.push_back({"probtm", {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
-                            arr('i', "lv", "(>=n)"), arr('d', "b", "(n,m)"), in('i', "m1"),
-                            opt("m", "shape(b,1)", "shape(b,1)==m"), ret('d', "c", "(n,m)")},
-                 check_probtm});
-    r.push_back({"phi", {in('i', "i"), in('f', "z"), in('f', "val"), in('i', "ier")}});
-    r.push_back({"prtype", {}});
-    r.push_back({"rdtype", {in('i', "ier")}});
-    r.push_back({"simvit", {in('i', "neigrq"), opt("neigit", "shape(x,1)", "shape(x,1)==neigit"),
-                            arr('d', "a", "(*)"), arr('d', "b", "(*)"),
-                            opt("n", "shape(x,0)", "shape(x,0)==n"), in('i', "ibda"), in('i', "ibdb"),
-                            arr('i', "lvbnda", "(*)"), arr('i', "lvbndb", "(*)"), in('d', "eps"),
-                            arr('d', "elam", "(*)"), arr('d', "x", "(n,neigit)"), in('i', "jac"),
-                            in('i', "ip"), arr('i', "lvtri", "(*)"), in('i', "ier")},
-                 check_simvit});
-    r.push_back({"trnpsi", {opt("m", "shape(a,0)", "shape(a,0)==m"), in('f', "psi"),
-                            arr('f', "a", "(m,m)"), ret('f', "b", "(m,m)"), ret('i', "ier")}});
+    r.push_back({"probtm", implementation<&probtm>(),
+                 {arr('d', "a", "(*)"), opt("n", "len(lv)", "len(lv)>=n"), in('i', "ibd"),
+                  arr('i', "lv", "(>=n)"), arr('d', "b", "(n,m)"), in('i', "m1"),
+                  opt("m", "shape(b,1)", "shape(b,1)==m"), ret('d', "c", "(n,m)")}, check_probtm});
+    r.push_back({"phi", implementation<&phi>(),
+                 {in('i', "i"), in('f', "z"), in('f', "val"), in('i', "ier")}});
+    r.push_back({"prtype", implementation<&prtype>(), {}});
+    r.push_back({"rdtype", implementation<&rdtype>(), {in('i', "ier")}});
+    r.push_back({"simvit", implementation<&simvit>(),
+                 {in('i', "neigrq"), opt("neigit", "shape(x,1)", "shape(x,1)==neigit"),
+                  arr('d', "a", "(*)"), arr('d', "b", "(*)"),
+                  opt("n", "shape(x,0)", "shape(x,0)==n"), in('i', "ibda"), in('i', "ibdb"),
+                  arr('i', "lvbnda", "(*)"), arr('i', "lvbndb", "(*)"), in('d', "eps"),
+                  arr('d', "elam", "(*)"), arr('d', "x", "(n,neigit)"), in('i', "jac"),
+                  in('i', "ip"), arr('i', "lvtri", "(*)"), in('i', "ier")}, check_simvit});
+    r.push_back({"trnpsi", implementation<&trnpsi>(),
+                 {opt("m", "shape(a,0)", "shape(a,0)==m"), in('f', "psi"), arr('f', "a", "(m,m)"),
+                  ret('f', "b", "(m,m)"), ret('i', "ier")}});
     return g;
 }
 
@@ -102,7 +128,7 @@ GroupSpec analysis_module() {
     const auto s6 = [](const char* n) { return arr('f', n, "(6,*)"); };
     const auto s3 = [](const char* n) { return arr('f', n, "(3,*)"); };
 
-    r.push_back({"callzeft",
+    r.push_back({"callzeft", implementation<&callzeft<P>>(),
                  {text("filenamep", 8), text("titp", 80), in('f', "rxp"), in('f', "ryp"),
                   in('f', "rxyp"), arr('f', "matabdf", "(18,2)"), arr('f', "steifxf", "(4)"),
                   arr('f', "steifyf", "(4)"), in('f', "framepitch"), in('f', "stringerpitch"),
@@ -118,7 +144,7 @@ GroupSpec analysis_module() {
                   in('i', "anzelzwframes"), in('i', "anzelprohalbfoot"), in('i', "anzelzwstr"),
                   in('i', "anzelbelowstr"), inout('d', "displ", "(" + NX + "*neigrq)")},
                  check_callzeft<P>});
-    r.push_back({"zeftmain",
+    r.push_back({"zeftmain", implementation<&zeftmain<P>>(),
                  {text("proj", 8), text("titp", 80), truth("buckp"), in('i', "itabp"),
                   in('i', "neigitp"), in('i', "neigrqp"), truth("memprip"), in('i', "indpltp"),
                   arr('i', "kup", "(5)"), arr('f', "ap", "(" + R1 + ")"),
@@ -127,61 +153,81 @@ GroupSpec analysis_module() {
                   in('f', "rxp"), in('f', "ryp"), in('f', "rxyp"), arr('i', "istxp", "(" + S + ")"),
                   arr('i', "istyp", "(" + S + ")"), arr('i', "elmstfp", "(" + R1 + ")"),
                   arr('f', "steifxp", "(4," + S + ")"), arr('f', "steifyp", "(4," + S + ")"),
-                  in('f', "alfaxp"), in('f', "alfayp")},
-                 check_zeftmain<P>});
-    r.push_back({"initlz", {}});
-    r.push_back({"a11xst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
-    r.push_back({"a11yst", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
-    r.push_back({"a21ast", {text("xory", 1), arr('d', "a21", "(" + NY + ",*)"), in('i', "ier")},
+                  in('f', "alfaxp"), in('f', "alfayp")}, check_zeftmain<P>});
+    r.push_back({"initlz", implementation<&initlz<P>>(), {}});
+    r.push_back({"a11xst", implementation<&a11xst<P>>(),
+                 {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"a11yst", implementation<&a11yst<P>>(),
+                 {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"a21ast", implementation<&a21ast<P>>(),
+                 {text("xory", 1), arr('d', "a21", "(" + NY + ",*)"), in('i', "ier")},
                  check_a21ast<P>});
-    r.push_back({"a22ast", {text("xory", 1), arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
-    r.push_back({"bmatst", {text("xory", 1), arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"),
-                            arr('f', "pmem", "(" + N + ",3)"), in('f', "fakt"), in('i', "ier")},
+    r.push_back({"a22ast", implementation<&a22ast<P>>(),
+                 {text("xory", 1), arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
+    r.push_back({"bmatst", implementation<&bmatst<P>>(),
+                 {text("xory", 1), arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"),
+                  arr('f', "pmem", "(" + N + ",3)"), in('f', "fakt"), in('i', "ier")},
                  check_bmt<P>});
-    r.push_back({"buvi", {in('i', "ier")}});
-    r.push_back({"cmpa11", {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
-    r.push_back({"cmpa21", {arr('d', "a21", "(" + NY + ",*)"), in('i', "long_bn"), in('i', "ier")},
+    r.push_back({"buvi", implementation<&buvi<P>>(), {in('i', "ier")}});
+    r.push_back({"cmpa11", implementation<&cmpa11<P>>(),
+                 {arr('d', "a11", "(*)"), in('i', "ier")}, check_a11<P>});
+    r.push_back({"cmpa21", implementation<&cmpa21<P>>(),
+                 {arr('d', "a21", "(" + NY + ",*)"), in('i', "long_bn"), in('i', "ier")},
                  check_cmpa21<P>});
-    r.push_back({"cmpa22", {arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
-    r.push_back({"cmpbmt", {arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"),
-                            arr('f', "pmem", "(" + N + ",3)"), in('f', "fakt"), in('i', "ier")},
-                 check_bmt<P>});
-    r.push_back({"cmpmmt", {inout('d', "mmt", "(*)"), arr('i', "lv", "(*)"), ret('i', "ier")},
-                 check_mmt<P>});
-    r.push_back({"cntour", {}});
-    r.push_back({"f01kbf", {arr('f', "c", "(45," + E + ")"), e3("ch")}});
-    r.push_back({"f01ktf", {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"),
-                            e6("rr"), e6("dr"), e6("br"), e3("ss")}});
-    r.push_back({"glbuck", {s6("bb"), s6("dd"), s6("bd"), in('i', "ier"), in('f', "fstbug")}});
-    r.push_back({"incs2", {in('i', "ier")}});
-    r.push_back({"incs3", {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"),
-                           s6("br"), s3("ss"), in('i', "ier"), in('f', "fstbui")}});
-    r.push_back({"iuoriv", {in('i', "i"), in('i', "j"), in('i', "ifun"), arr('i', "iu", "(4,4)"),
-                            in('i', "ier")}});
-    r.push_back({"kuorkv", {text("xory", 1), in('i', "ii"), in('i', "jj"), in('i', "ifun"),
-                            arr('i', "kv", "(2,4)"), in('i', "ier")}});
-    r.push_back({"mmtst", {text("xory", 1), inout('d', "mmt", "(*)"), ret('i', "ier")}, check_mmt<P>});
-    r.push_back({"modes", {in('i', "ier")}});
-    r.push_back({"pltmsh", {}});
-    r.push_back({"prtout", {s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"), s6("br"), s3("ss")},
+    r.push_back({"cmpa22", implementation<&cmpa22<P>>(),
+                 {arr('d', "a22", "(*)"), in('i', "ier")}, check_a22<P>});
+    r.push_back({"cmpbmt", implementation<&cmpbmt<P>>(),
+                 {arr('d', "bmt", "(*)"), arr('i', "lv", "(*)"), arr('f', "pmem", "(" + N + ",3)"),
+                  in('f', "fakt"), in('i', "ier")}, check_bmt<P>});
+    r.push_back({"cmpmmt", implementation<&cmpmmt<P>>(),
+                 {inout('d', "mmt", "(*)"), arr('i', "lv", "(*)"), ret('i', "ier")}, check_mmt<P>});
+    r.push_back({"cntour", implementation<&cntour<P>>(), {}});
+    r.push_back({"f01kbf", implementation<&f01kbf<P>>(),
+                 {arr('f', "c", "(45," + E + ")"), e3("ch")}});
+    r.push_back({"f01ktf", implementation<&f01ktf<P>>(),
+                 {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"), e6("rr"),
+                  e6("dr"), e6("br"), e3("ss")}});
+    r.push_back({"glbuck", implementation<&glbuck<P>>(),
+                 {s6("bb"), s6("dd"), s6("bd"), in('i', "ier"), in('f', "fstbug")}});
+    r.push_back({"incs2", implementation<&incs2<P>>(), {in('i', "ier")}});
+    r.push_back({"incs3", implementation<&incs3<P>>(),
+                 {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"), s6("br"),
+                  s3("ss"), in('i', "ier"), in('f', "fstbui")}});
+    r.push_back({"iuoriv", implementation<&iuoriv<P>>(),
+                 {in('i', "i"), in('i', "j"), in('i', "ifun"), arr('i', "iu", "(4,4)"),
+                  in('i', "ier")}});
+    r.push_back({"kuorkv", implementation<&kuorkv<P>>(),
+                 {text("xory", 1), in('i', "ii"), in('i', "jj"), in('i', "ifun"),
+                  arr('i', "kv", "(2,4)"), in('i', "ier")}});
+    r.push_back({"mmtst", implementation<&mmtst<P>>(),
+                 {text("xory", 1), inout('d', "mmt", "(*)"), ret('i', "ier")}, check_mmt<P>});
+    r.push_back({"modes", implementation<&modes<P>>(), {in('i', "ier")}});
+    r.push_back({"pltmsh", implementation<&pltmsh<P>>(), {}});
+    r.push_back({"prtout", implementation<&prtout<P>>(),
+                 {s6("bb"), s6("dd"), s6("bd"), s6("rr"), s6("dr"), s6("br"), s3("ss")},
                  check_prtout<P>});
-    r.push_back({"prtvib", {arr('f', "bb", "(6)"), arr('f', "dd", "(6)"), arr('f', "bd", "(6)"),
-                            arr('f', "rr", "(6)"), arr('f', "dr", "(6)"), arr('f', "br", "(6)"),
-                            arr('f', "ss", "(3)")}});
-    r.push_back({"rddata", {e6("bb"), e6("dd"), e6("bd"), e6("rr"), e6("dr"), e6("br"), e3("ss"),
-                            in('i', "ier")}});
-    r.push_back({"redfkq", {}});
-    r.push_back({"setkey", {in('i', "ix"), in('i', "iy")}});
-    r.push_back({"tczinc", {arr('f', "trm", "(6,6)"), arr('f', "c", "(45," + E + ")"), e6("bb"),
-                            in('i', "d"), in('i', "k"), in('i', "ks"), in('i', "ielm")},
-                 check_tczinc<P>});
-    r.push_back({"tfmstf", {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"),
-                            e6("rr"), e6("dr"), e6("br"), e3("ss"), in('i', "ier")}});
-    r.push_back({"tminc", {in('f', "cp"), arr('f', "trm", "(6,6)"), e3("ch"), in('f', "rx"),
-                           in('f', "ry"), in('f', "rxy"), e3("ss")}});
-    r.push_back({"vibs2", {in('i', "ier")}});
-    r.push_back({"vibs3", {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), in('f', "rr"),
-                           in('f', "dr"), in('f', "br"), in('f', "ss"), in('i', "ier")}});
+    r.push_back({"prtvib", implementation<&prtvib<P>>(),
+                 {arr('f', "bb", "(6)"), arr('f', "dd", "(6)"), arr('f', "bd", "(6)"),
+                  arr('f', "rr", "(6)"), arr('f', "dr", "(6)"), arr('f', "br", "(6)"),
+                  arr('f', "ss", "(3)")}});
+    r.push_back({"rddata", implementation<&rddata<P>>(),
+                 {e6("bb"), e6("dd"), e6("bd"), e6("rr"), e6("dr"), e6("br"), e3("ss"),
+                  in('i', "ier")}});
+    r.push_back({"redfkq", implementation<&redfkq<P>>(), {}});
+    r.push_back({"setkey", implementation<&setkey<P>>(), {in('i', "ix"), in('i', "iy")}});
+    r.push_back({"tczinc", implementation<&tczinc<P>>(),
+                 {arr('f', "trm", "(6,6)"), arr('f', "c", "(45," + E + ")"), e6("bb"), in('i', "d"),
+                  in('i', "k"), in('i', "ks"), in('i', "ielm")}, check_tczinc<P>});
+    r.push_back({"tfmstf", implementation<&tfmstf<P>>(),
+                 {arr('f', "c", "(45," + E + ")"), e3("ch"), e6("bb"), e6("dd"), e6("bd"), e6("rr"),
+                  e6("dr"), e6("br"), e3("ss"), in('i', "ier")}});
+    r.push_back({"tminc", implementation<&tminc<P>>(),
+                 {in('f', "cp"), arr('f', "trm", "(6,6)"), e3("ch"), in('f', "rx"), in('f', "ry"),
+                  in('f', "rxy"), e3("ss")}});
+    r.push_back({"vibs2", implementation<&vibs2<P>>(), {in('i', "ier")}});
+    r.push_back({"vibs3", implementation<&vibs3<P>>(),
+                 {in('i', "long_bn"), s6("bb"), s6("dd"), s6("bd"), in('f', "rr"), in('f', "dr"),
+                  in('f', "br"), in('f', "ss"), in('i', "ier")}});
     return g;
 }
 

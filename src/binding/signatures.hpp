@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "binding/implementation.hpp"
+
 namespace zeft::binding {
 
 /// How an argument crosses the boundary.
@@ -34,9 +36,11 @@ struct ArgSpec {
 struct CallView;
 using Precheck = std::string (*)(const CallView& call);
 
-/// One routine of a group.
+/// One routine of a group: its implementation in the core and its arguments, which must carry
+/// the names and kinds of the implementation's parameters in the same order (checked at import).
 struct RoutineSpec {
     std::string name;
+    Implementation impl;
     std::vector<ArgSpec> args;
     Precheck precheck = nullptr;
 };
@@ -47,11 +51,21 @@ struct GroupSpec {
     std::string name;
     std::vector<std::pair<std::string, long long>> params;  ///< integer parameters, in order
     std::vector<RoutineSpec> routines;
+    /// A private group (name beginning with "_") is a module attribute like the others but
+    /// stays out of the module help text; the package uses its routines, hosts do not.
+    bool published = true;
 };
 
-/// The groups in the order the module help text lists them: zeft31, zeft19, zeft21, zeft25,
-/// zeftutils, prtnds31, prtnds19, prtnds21, prtnds25.
+/// The published groups in the order the module help text lists them: zeft31, zeft19,
+/// zeft21, zeft25, zeftutils, prtnds31, prtnds19, prtnds21, prtnds25; then the private ones.
 const std::vector<GroupSpec>& module_groups();
+
+/// "" when the arguments of routine decl of group agree with its implementation (parameter
+/// kinds) and with every declaration of it in the core (parameter names, in order); else the
+/// reason. The second form checks a list of argument names in place of the table's.
+std::string table_mismatch(const std::string& group, const RoutineSpec& decl);
+std::string table_mismatch(const std::string& group, const RoutineSpec& decl,
+                           const std::vector<std::string>& names);
 
 /// What a precheck sees of a converted call: the extents and data of each argument by name.
 struct CallView {

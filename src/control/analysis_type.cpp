@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/namelist.hpp"
 #include "io/units.hpp"
@@ -105,10 +104,5 @@ void chneig() {
         io::writef(io::stdout_unit, "(' VALUE OF NEIGRQ REDUCED TO',I3,' = NEIGIT-1')", {man.neigrq});
     }
 }
-
-ZEFT_EXPORT_UTIL(rdtype)
-ZEFT_EXPORT_UTIL(cktype)
-ZEFT_EXPORT_UTIL(prtype)
-ZEFT_EXPORT_UTIL(chneig)
 
 }  // namespace zeft

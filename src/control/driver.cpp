@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "binding/registry.hpp"
 #include "control/analysis_type.hpp"
 #include "control/run_control.hpp"
 #include "io/units.hpp"
@@ -208,8 +207,5 @@ void zeftmain(const char* proj, const char* titp, int& buckp, int& itabp, int& n
                               float&, int*, int*, int*, float*, float*, float&, float&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_DRIVER)
 #undef ZEFT_INST_DRIVER
-
-ZEFT_EXPORT_ANALYSIS(zeftmain)
-ZEFT_EXPORT_ANALYSIS(initlz)
 
 }  // namespace zeft

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "binding/registry.hpp"
 #include "control/driver.hpp"
 #include "state/records.hpp"
 
@@ -224,7 +223,5 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
                               int*, int*, int*, int*, int*, int&, int&, int&, int&, double*);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_CALLZEFT)
 #undef ZEFT_INST_CALLZEFT
-
-ZEFT_EXPORT_ANALYSIS(callzeft)
 
 }  // namespace zeft

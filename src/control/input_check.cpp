@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "control/front_end.hpp"
 #include "io/namelist.hpp"
 #include "io/units.hpp"
@@ -363,7 +362,5 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     template void rddata<P>(float*, float*, float*, float*, float*, float*, float*, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_RDDATA)
 #undef ZEFT_INST_RDDATA
-
-ZEFT_EXPORT_ANALYSIS(rddata)
 
 }  // namespace zeft

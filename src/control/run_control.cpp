@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "assembly/keymatrix.hpp"
-#include "binding/registry.hpp"
 #include "control/analysis_type.hpp"
 #include "control/input_check.hpp"
 #include "io/units.hpp"
@@ -217,7 +216,5 @@ void buvi(int& ier) {
 #define ZEFT_INST_BUVI(P) template void buvi<P>(int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUVI)
 #undef ZEFT_INST_BUVI
-
-ZEFT_EXPORT_ANALYSIS(buvi)
 
 }  // namespace zeft

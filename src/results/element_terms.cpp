@@ -5,7 +5,6 @@
 #include <cmath>
 #include <string>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
 #include "state/errors.hpp"
@@ -361,10 +360,3 @@ ZEFT_FOR_EACH_PRESET(INST)
 #undef INST
 
 }  // namespace zeft
-
-ZEFT_EXPORT_ANALYSIS(tfmstf)
-ZEFT_EXPORT_ANALYSIS(f01ktf)
-ZEFT_EXPORT_ANALYSIS(tminc)
-ZEFT_EXPORT_ANALYSIS(tczinc)
-ZEFT_EXPORT_ANALYSIS(f01kbf)
-ZEFT_EXPORT_ANALYSIS(redfkq)

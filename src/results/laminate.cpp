@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
 #include "state/errors.hpp"
@@ -116,8 +115,5 @@ void abdetc(int& nla, float* thkply, float* angply, float* q, float& thklam, flo
             }
     }
 }
-
-ZEFT_EXPORT_UTIL(trnpsi)
-ZEFT_EXPORT_UTIL(abdetc)
 
 }  // namespace zeft

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 
@@ -341,5 +340,3 @@ ZEFT_FOR_EACH_PRESET(ZEFT_LISTING_INST)
 #undef ZEFT_LISTING_INST
 
 }  // namespace zeft
-
-ZEFT_EXPORT_ANALYSIS(prtout)

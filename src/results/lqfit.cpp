@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
@@ -57,7 +56,5 @@ void lqfit(double* phi, int& ij, int& k, int& m, double* epss, double* ak) {
         x(i) = (-x(i) - s) / R(i, i);
     }
 }
-
-ZEFT_EXPORT_UTIL(lqfit)
 
 }  // namespace zeft

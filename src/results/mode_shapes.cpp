@@ -15,7 +15,6 @@
 
 #include "assembly/basis.hpp"
 #include "assembly/keymatrix.hpp"
-#include "binding/registry.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "results/lqfit.hpp"
@@ -352,9 +351,5 @@ void modes(int& ier) {
     template void modes<P>(int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_MODE_SHAPES_INST)
 #undef ZEFT_MODE_SHAPES_INST
-
-ZEFT_EXPORT_ANALYSIS(pltmsh)
-ZEFT_EXPORT_ANALYSIS(cntour)
-ZEFT_EXPORT_ANALYSIS(modes)
 
 }  // namespace zeft

@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"
@@ -110,8 +109,6 @@ void cripplingo(int& ier) {
     io::writef(datran.nwrite, "(//1X,' CRIPPLING FORCE OF CHORD:'/E20.5)", {fchord});
 }
 
-ZEFT_EXPORT_UTIL(cripplingt)
-ZEFT_EXPORT_UTIL(cripplingo)
 
 // ---------------------------------------------------------------- global buckling
 
@@ -210,7 +207,5 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
 #define ZEFT_INST_GLBUCK(P) template void glbuck<P>(float*, float*, float*, int&, float&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_GLBUCK)
 #undef ZEFT_INST_GLBUCK
-
-ZEFT_EXPORT_ANALYSIS(glbuck)
 
 }  // namespace zeft

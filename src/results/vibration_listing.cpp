@@ -3,7 +3,6 @@
 // membrane forces (the only ones a vibration analysis takes into account).
 #include <string>
 
-#include "binding/registry.hpp"
 #include "control/front_end.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
@@ -78,5 +77,3 @@ ZEFT_FOR_EACH_PRESET(ZEFT_VIBRATION_LISTING_INST)
 #undef ZEFT_VIBRATION_LISTING_INST
 
 }  // namespace zeft
-
-ZEFT_EXPORT_ANALYSIS(prtvib)

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "assembly/assembly.hpp"
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "solver/condensation.hpp"
 #include "solver/coupled.hpp"
@@ -329,8 +328,5 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     template void incs3<P>(int&, float*, float*, float*, float*, float*, float*, float*, int&, float&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUCKLING)
 #undef ZEFT_INST_BUCKLING
-
-ZEFT_EXPORT_ANALYSIS(incs2)
-ZEFT_EXPORT_ANALYSIS(incs3)
 
 }  // namespace zeft

@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "solver/banded.hpp"
 #include "solver/buckling.hpp"
 #include "solver/condensation.hpp"

@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "solver/banded.hpp"
 #include "state/errors.hpp"
 
@@ -502,8 +501,3 @@ void probtm(double* a, int& n, int& ibd, int* lv, double* b, int& m1, int& m, do
 }
 
 }  // namespace zeft
-
-ZEFT_EXPORT_UTIL(mklvbd)
-ZEFT_EXPORT_UTIL(chodec)
-ZEFT_EXPORT_UTIL(chosol)
-ZEFT_EXPORT_UTIL(probtm)

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "solver/subspace.hpp"
@@ -449,7 +448,3 @@ void eigvpr(int& unit, double* x, int& m, int& neiga) {
 }
 
 }  // namespace zeft
-
-ZEFT_EXPORT_UTIL(simvit)
-ZEFT_EXPORT_UTIL(jacob2)
-ZEFT_EXPORT_UTIL(eigvpr)

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "assembly/assembly.hpp"
-#include "binding/registry.hpp"
 #include "io/units.hpp"
 #include "solver/condensation.hpp"
 #include "solver/profile.hpp"
@@ -178,8 +177,5 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     template void vibs3<P>(int&, float*, float*, float*, float&, float&, float&, float&, int&);
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_VIBRATION)
 #undef ZEFT_INST_VIBRATION
-
-ZEFT_EXPORT_ANALYSIS(vibs2)
-ZEFT_EXPORT_ANALYSIS(vibs3)
 
 }  // namespace zeft

@@ -1,0 +1,137 @@
+"""Strength checks of the stringers after a buckling run: crippling of the stringer walls and
+global buckling of the stiffened panel, with reserve factors.
+
+Both allowables come from the core's closed-form checks, run on the state the analysis left:
+
+- crippling: ``cripplingt`` (open stringer: the web as a long strip supported on the foot and
+  free along its top, k = 12 D66/(pi^2 sqrt(D11 D22)), 0.425 for an isotropic web at nu = 0.3)
+  or ``cripplingo`` (hat: webs and chord as strips supported on both long edges,
+  k = 2 (D12 + 2 D66)/sqrt(D11 D22) + 2, 4 when isotropic). The stringer's allowable force is
+  the force at which its weakest wall reaches its crippling force, the walls straining alike:
+  F = F_wall A_stringer / A_wall.
+- global buckling (open stringers): ``glbuck``, a Johnson column of a stringer with its
+  effective skin width, the panel's load at global buckling F_g. A stringer's global allowable
+  is its share of F_g in proportion to the applied forces.
+
+Applied force of a stringer at the first load factor: EA times the strain of the skin beside it
+at x = 0, eps_x = aij (Nx, Ny, Nxy) with N = lambda_1 N_variable + N_fixed.
+Reserve factor RF = knock_down x allowable / (safety_factor x applied).
+"""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass
+
+import numpy as np
+
+__all__ = ["StrengthChecks", "strength_checks"]
+
+
+@dataclass
+class StrengthChecks:
+    """Per stringer (in the order of their lines across the panel): the applied force at the
+    first load factor, the crippling and global buckling allowables and their reserve factors
+    (NaN where a check does not apply). ``walls`` holds the crippling forces of the walls
+    ({"web": F} or {"web": F, "chord": F}), ``global_load`` the panel load at global buckling
+    and ``applied_total`` the panel's load at the first load factor."""
+
+    applied: np.ndarray
+    crippling: np.ndarray
+    global_buckling: np.ndarray
+    rf_crippling: np.ndarray
+    rf_global: np.ndarray
+    walls: dict
+    global_load: float
+    applied_total: float
+    knock_down: float
+    safety_factor: float
+
+    def table(self) -> str:
+        lines = [f"{'stringer':>8}  {'applied':>12}  {'crippling':>12}  {'RF crip.':>9}  "
+                 f"{'global':>12}  {'RF global':>9}"]
+        for k in range(len(self.applied)):
+            lines.append(f"{k + 1:>8}  {self.applied[k]:>12.6g}  {self.crippling[k]:>12.6g}  "
+                         f"{self.rf_crippling[k]:>9.4g}  {self.global_buckling[k]:>12.6g}  {self.rf_global[k]:>9.4g}")
+        return "\n".join(lines)
+
+
+def strength_checks(panel, preset: int, load_factor: float, lay, run_checks) -> StrengthChecks:
+    """The checks of the panel after its run. ``run_checks(routine, *args)`` calls a routine of
+    the core and returns the records it listed (the text lines)."""
+    import _zeft
+
+    records = getattr(_zeft, f"_internal{preset}")
+    walls = panel.crippling
+    s = _zeft.stringercom
+    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
+                                                   walls.foot_width, walls.web_height)
+    s.ddst = walls.bending().astype(np.float32)
+    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
+    records.f07dis.stype = panel.stringer_type
+    applied, total = _applied(panel, records, load_factor, lay)
+
+    open_stringer = panel.stringer_type == 1
+    routine = _zeft.zeftutils.cripplingt if open_stringer else _zeft.zeftutils.cripplingo
+    forces = _values(run_checks(routine))
+    wall_forces = {("chord" if "CHORD" in label else "web"): v for label, v in forces}
+    if open_stringer:
+        # The strain at which the web cripples, on the whole stringer.
+        allow = float(records.test.epsweb) * float(panel.stringer.EA)
+    else:
+        web_length = walls.web_height / math.cos(math.radians(0.5 * panel.web_angle))
+        a_web, a_chord = web_length * walls.web_thickness, walls.chord_width * walls.chord_thickness
+        area = 2.0 * walls.foot_width * walls.foot_thickness + 2.0 * a_web + a_chord
+        allow = min(wall_forces["web"] * area / a_web, wall_forces["chord"] * area / a_chord)
+    crippling = np.full(len(applied), allow)
+
+    global_load = math.nan
+    if open_stringer:
+        records.glbuckcom.skinth = panel.skin.matrices()["thickness"]
+        records.glbuckcom.stpitch = panel.stringer_pitch
+        bb = np.zeros((6, 1), np.float32, order="F")
+        bb[:, 0] = records.skstf.matabd[0:6, 0]
+        nx1 = load_factor * float(records.cpvar.pvar[0, 0]) + float(records.cpfest.pfest[0, 0])
+        lines = run_checks(getattr(_zeft, f"prtnds{preset}").glbuck, bb, bb, bb, np.float32(nx1))
+        values = _values(lines)
+        global_load = values[-1][1] if values else math.nan
+    share = applied / total if total else np.full(len(applied), math.nan)
+    global_allow = global_load * share
+    kd, sf = float(panel.knock_down), float(panel.safety_factor)
+    with np.errstate(divide="ignore", invalid="ignore"):
+        rf_c = kd * crippling / (sf * applied)
+        rf_g = kd * global_allow / (sf * applied)
+    rf_c[applied <= 0.0] = math.inf      # a stringer in tension does not cripple
+    rf_g[applied <= 0.0] = math.inf
+    return StrengthChecks(applied=applied, crippling=crippling, global_buckling=global_allow, rf_crippling=rf_c,
+                          rf_global=rf_g, walls=wall_forces, global_load=global_load, applied_total=total,
+                          knock_down=kd, safety_factor=sf)
+
+
+def _applied(panel, records, lam: float, lay):
+    """Stringer forces at the load factor (at each stringer's first node) and the panel's
+    total load across its width there (skin strips plus stringers), compression positive."""
+    aij = np.array(records.f07aij.aij, dtype=np.float64)
+    ea = float(panel.stringer.EA)
+    n_var = np.array(records.cpvar.pvar[: lay.my], dtype=np.float64)     # nodes of x-line 1
+    n_fix = np.array(records.cpfest.pfest[: lay.my], dtype=np.float64)
+    n = lam * n_var + n_fix                                                # (my, 3): Nx, Nxy, Ny
+    strain = aij[0, 0] * n[:, 0] + aij[0, 1] * n[:, 2] + aij[0, 2] * n[:, 1]
+    # The strain of the skin beside each stringer: the node below the nearest skin strip under
+    # its foot (a foot strip carries its own share of the load on its thicker section).
+    skin_node = [max(j for j in range(1, line) if lay.strips[j - 1] == 1) for line in lay.stringer_lines]
+    applied = np.array([ea * strain[j - 1] for j in skin_node])
+    # Strip j carries the force of its lower y-line over its width.
+    total = float(np.sum(n[:-1, 0] * lay.b)) + float(applied.sum())
+    return applied, total
+
+
+def _values(lines) -> list:
+    """(label, value) pairs of the records a check listed: a label line, then its value."""
+    out, label = [], ""
+    for line in lines:
+        try:
+            out.append((label, float(line)))
+        except ValueError:
+            label = line
+    return out

@@ -1,0 +1,275 @@
+"""Stiffener cross-sections from their dimensions: blade (with or without a foot), angle,
+Z, J and hat sections of isotropic sheet or of a ply stack per wall.
+
+Every wall is a band of horizontal slices: its lower and upper faces lie at the heights z0,
+z1 above the skin's middle surface (measured on the side where the stiffener stands) and each
+slice is ``width`` wide; an inclined hat web is a parallelogram of horizontal width
+t / cos(phi). For a wall of membrane modulus E (1 / (t a11) with a = A^-1 of the wall) the
+section gives
+
+    EA = sum E w (z1 - z0),   S = sum E w (z1^2 - z0^2) / 2,   EI = sum E w (z1^3 - z0^3) / 3,
+
+EI taken about the skin's middle surface (a flange bending about its own middle plane takes
+its bending modulus 12 / (t^3 d11), d = D^-1). Torsion: open walls 4 b D66 (G b t^3 / 3 for
+isotropic sheet, D66 = 1 / d66), the closed cell of a hat 4 A^2 / sum(s / (G t)) with the skin
+under the hat as its fourth wall.
+
+ES carries the side: the skin data measure the bending strain as +W,xx, that is the height
+coordinate runs against positive W. A stiffener on the side that positive W points to
+(``side=+1``, the default: the inside of a curved panel, the last ply of a stack) has
+ES = -S, one on the other side ES = +S.
+
+The foot. Foot strips of the panel layout carry their own skin stiffness (``Panel.foot``), so
+``Section.stiffener`` leaves the foot flange out and ``Section.foot`` is the skin with the foot
+bonded to it (A, coupling, D about the skin's middle surface). ``Section.whole`` is the
+stiffness with the foot included, for a stiffener without foot strips (a frame).
+"""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass
+from typing import Optional, Union
+
+import numpy as np
+
+from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _positive, validate_skin
+
+__all__ = ["Section", "blade", "angle", "zee", "jay", "hat"]
+
+Wall = Union[Isotropic, PlyStack]
+
+
+@dataclass(frozen=True)
+class _Moduli:
+    """Beam moduli of one wall: thickness t, membrane E and G, bending E, twisting D66."""
+
+    t: float
+    E: float
+    G: float
+    E_bending: float
+    D66: float
+
+
+def _moduli(name: str, wall) -> _Moduli:
+    if not isinstance(wall, (Isotropic, PlyStack)):
+        raise ValueError(f"{name}: expected zeft.Isotropic or zeft.PlyStack, got {type(wall).__name__}")
+    validate_skin(name, wall)
+    m = wall.matrices()
+    t = float(m["thickness"])
+    a, d = np.linalg.inv(m["A"]), np.linalg.inv(m["D"])
+    return _Moduli(t=t, E=1.0 / (t * a[0, 0]), G=1.0 / (t * a[2, 2]), E_bending=12.0 / (t ** 3 * d[0, 0]),
+                   D66=1.0 / d[2, 2])
+
+
+@dataclass(frozen=True)
+class _Band:
+    """One wall: faces at heights z0 < z1, slices ``width`` wide, ``length`` along its middle
+    line (for the open-wall torsion), a flange or not."""
+
+    z0: float
+    z1: float
+    width: float
+    length: float
+    moduli: _Moduli
+    flange: bool
+
+    def stiffness(self) -> np.ndarray:
+        """(EA, S, EI) about the skin's middle surface."""
+        e, w, z0, z1 = self.moduli.E, self.width, self.z0, self.z1
+        ea, s, ei = e * w * (z1 - z0), e * w * (z1 ** 2 - z0 ** 2) / 2.0, e * w * (z1 ** 3 - z0 ** 3) / 3.0
+        if self.flange:                      # own bending with the flexural modulus
+            ei += (self.moduli.E_bending - e) * w * (z1 - z0) ** 3 / 12.0
+        return np.array([ea, s, ei])
+
+
+@dataclass(frozen=True)
+class Section:
+    """A stiffener cross-section and what it gives the panel.
+
+    ``stiffener``: EA, ES, EI, GJ without the foot (the foot strips carry it); ``whole``: the
+    same with the foot; ``foot``: the skin with the foot flange, for ``Panel.foot``;
+    ``stringer_kind`` and ``foot_width``: the footprint in the layout; for a hat also
+    ``chord_width``, ``hat_height`` and ``web_angle``. ``area`` and ``centroid`` (height of the
+    centroid of the stiffener without foot above the skin's middle surface) describe the
+    section; ``side`` is +1 on the side of positive W, -1 on the other.
+    """
+
+    kind: str
+    stiffener: Stiffener
+    whole: Stiffener
+    foot: Union[ABD, Isotropic, PlyStack]
+    stringer_kind: str
+    foot_width: float
+    area: float
+    centroid: float
+    side: int
+    chord_width: float = 0.0
+    hat_height: float = 0.0
+    web_angle: float = 0.0
+
+    def panel_fields(self) -> dict:
+        """The fields of a ``zeft.Panel`` that describe this stringer: ``Panel(..., **fields)``."""
+        fields = dict(stringer_kind=self.stringer_kind, foot_width=self.foot_width, foot=self.foot,
+                      stringer=self.stiffener)
+        if self.stringer_kind == "hat":
+            fields.update(chord_width=self.chord_width, hat_height=self.hat_height, web_angle=self.web_angle)
+        return fields
+
+
+# ---------------------------------------------------------------------------- builders
+
+def blade(height: float, web: Wall, skin, *, foot: Optional[Wall] = None, foot_width: float = 0.0,
+          side: int = 1) -> Section:
+    """A blade of ``height`` (skin surface to its top) standing on the skin; with a ``foot``
+    flange of ``foot_width`` centred under it, an inverted T. Without a foot the footprint is
+    the web's own thickness."""
+    ctx = _Context(skin, side)
+    w = ctx.wall("web", web)
+    feet = ctx.foot(foot, foot_width, least=w.t)
+    webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
+    return ctx.section("blade", "open", webs, feet, foot_width if foot is not None else w.t)
+
+
+def angle(height: float, web: Wall, foot: Wall, foot_width: float, skin, *, side: int = 1) -> Section:
+    """An angle (L): a foot of ``foot_width`` on the skin and a web of ``height`` (skin surface
+    to its top) at one end of the foot."""
+    ctx = _Context(skin, side)
+    w = ctx.wall("web", web)
+    feet = ctx.foot(foot, foot_width, least=w.t)
+    webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
+    return ctx.section("angle", "angle", webs, feet, foot_width)
+
+
+def zee(height: float, web: Wall, foot: Wall, foot_width: float, flange: Wall, flange_width: float, skin,
+        *, side: int = 1) -> Section:
+    """A Z section: a foot on the skin to one side of the web, a flange of ``flange_width`` on
+    top to the other; ``height`` from the skin surface to the top of the flange."""
+    return _flanged("zee", "angle", height, web, foot, foot_width, flange, flange_width, skin, side)
+
+
+def jay(height: float, web: Wall, foot: Wall, foot_width: float, flange: Wall, flange_width: float, skin,
+        *, side: int = 1) -> Section:
+    """A J section: a foot centred under the web, a flange of ``flange_width`` on top to one
+    side; ``height`` from the skin surface to the top of the flange."""
+    return _flanged("jay", "open", height, web, foot, foot_width, flange, flange_width, skin, side)
+
+
+def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: Wall, foot: Wall,
+        foot_width: float, skin, *, side: int = 1) -> Section:
+    """A hat: two feet of ``foot_width`` each on the skin, two webs and a chord of
+    ``chord_width`` (between the middle lines of the webs at its height) whose top lies
+    ``height`` above the skin surface; ``web_angle`` is the angle between the webs in degrees
+    (0 = upright). The hat covers chord_width + 2 height tan(web_angle / 2) of skin between the
+    feet, as the panel layout has it. The closed cell (chord, webs, skin) gives GJ."""
+    ctx = _Context(skin, side)
+    w, c = ctx.wall("web", web), ctx.wall("chord", chord)
+    angle_deg = _finite("web_angle", web_angle)
+    if not 0.0 <= angle_deg < 180.0:
+        raise ValueError(f"web_angle: the angle between the webs lies in [0, 180) degrees, got {angle_deg:g}")
+    cw = _positive("chord_width", chord_width)
+    top = ctx.top(height, "height")
+    phi = math.radians(angle_deg) / 2.0
+    web_bottom, chord_bottom = ctx.base + ctx.wall("foot", foot).t, top - c.t
+    if chord_bottom <= web_bottom:
+        raise ValueError(f"height: {height:g} leaves no web between the feet and the chord")
+    slant = w.t / math.cos(phi)
+    walls = [ctx.band(web_bottom, chord_bottom, slant, w, length=(chord_bottom - web_bottom) / math.cos(phi))
+             for _ in range(2)]
+    walls.append(ctx.band(chord_bottom, top, cw + slant, c, flange=True))
+    feet = ctx.foot(foot, foot_width, least=0.0, count=2)
+    # The cell: skin middle surface up to the chord's middle line; widths along the webs.
+    depth = ctx.base + float(height) - c.t / 2.0
+    upper = cw
+    lower = cw + 2.0 * depth * math.tan(phi)
+    cell = depth * (upper + lower) / 2.0
+    skin_gt = ctx.skin.G * ctx.skin.t
+    compliance = lower / skin_gt + 2.0 * (depth / math.cos(phi)) / (w.G * w.t) + upper / (c.G * c.t)
+    closed = 4.0 * cell ** 2 / compliance
+    return ctx.section("hat", "hat", walls, feet, foot_width, closed_gj=closed,
+                       extra=dict(chord_width=cw, hat_height=float(height), web_angle=angle_deg))
+
+
+def _flanged(kind, layout, height, web, foot, foot_width, flange, flange_width, skin, side) -> Section:
+    ctx = _Context(skin, side)
+    w, f = ctx.wall("web", web), ctx.wall("flange", flange)
+    feet = ctx.foot(foot, foot_width, least=w.t)
+    top = ctx.top(height, "height")
+    if _positive("flange_width", flange_width) < w.t:
+        raise ValueError(f"flange_width: {flange_width:g} is narrower than the web ({w.t:g})")
+    bottom = ctx.base + feet[0].moduli.t
+    if top - f.t <= bottom:
+        raise ValueError(f"height: {height:g} leaves no web between the foot and the flange")
+    walls = [ctx.band(bottom, top - f.t, w.t, w), ctx.band(top - f.t, top, flange_width, f, flange=True)]
+    return ctx.section(kind, layout, walls, feet, foot_width)
+
+
+# ---------------------------------------------------------------------------- assembly
+
+class _Context:
+    """The skin a section stands on, its side, and the sums that make the section."""
+
+    def __init__(self, skin, side):
+        if side not in (1, -1):
+            raise ValueError(f"side: +1 (the side of positive W) or -1, got {side!r}")
+        if not isinstance(skin, (Isotropic, PlyStack, ABD)):
+            raise ValueError(f"skin: expected zeft.Isotropic, zeft.PlyStack or zeft.ABD, got {type(skin).__name__}")
+        validate_skin("skin", skin)
+        self.skin_data = skin
+        m = skin.matrices()
+        a = np.linalg.inv(m["A"])
+        self.skin = _Moduli(t=float(m["thickness"]), E=0.0, G=1.0 / (m["thickness"] * a[2, 2]),
+                            E_bending=0.0, D66=0.0)
+        self.side = side
+        self.base = self.skin.t / 2.0          # the skin surface the stiffener stands on
+        self.foot_wall = None
+
+    def wall(self, name, material) -> _Moduli:
+        return _moduli(name, material)
+
+    def top(self, height, name) -> float:
+        return self.base + _positive(name, height)
+
+    def band(self, z0, z1, width, moduli, *, length=None, flange=False) -> _Band:
+        return _Band(z0, z1, width, length if length is not None else (width if flange else z1 - z0),
+                     moduli, flange)
+
+    def foot(self, material, width, *, least, count=1) -> list:
+        """The foot flanges (one, or two for a hat) on the skin surface."""
+        if material is None:
+            if width:
+                raise ValueError("foot_width: given without a foot material")
+            self.foot_wall = None
+            return [_Band(self.base, self.base, 0.0, 0.0, _Moduli(0.0, 0.0, 0.0, 0.0, 0.0), True)]
+        f = _moduli("foot", material)
+        if _positive("foot_width", width) < least:
+            raise ValueError(f"foot_width: {width:g} is narrower than the web ({least:g})")
+        self.foot_wall = material
+        return [self.band(self.base, self.base + f.t, float(width), f, flange=True) for _ in range(count)]
+
+    def section(self, kind, layout, walls, feet, foot_width, *, closed_gj=None, extra=None) -> Section:
+        own = self._stiffener(walls, closed_gj)
+        whole = self._stiffener(walls + feet, closed_gj)
+        area = sum(b.width * (b.z1 - b.z0) for b in walls)
+        centroid = sum(b.width * (b.z1 ** 2 - b.z0 ** 2) / 2.0 for b in walls) / area
+        return Section(kind=kind, stiffener=own, whole=whole, foot=self._foot_skin(), stringer_kind=layout,
+                       foot_width=float(foot_width), area=area, centroid=centroid, side=self.side, **(extra or {}))
+
+    def _stiffener(self, walls, closed_gj) -> Stiffener:
+        ea, s, ei = sum(b.stiffness() for b in walls)
+        if closed_gj is None:
+            gj = sum(4.0 * b.length * b.moduli.D66 for b in walls)
+        else:                                   # the open walls outside the cell add little; left out
+            gj = closed_gj
+        return Stiffener(EA=float(ea), ES=float(-self.side * s), EI=float(ei), GJ=float(gj))
+
+    def _foot_skin(self):
+        """The skin with the foot bonded on the stiffener's side, about the skin's middle
+        surface: a layer at offset d (classical z, along positive W) adds A_f to A, -d A_f to
+        the coupling (which holds minus the classical B) and D_f - 2 d c_f + d^2 A_f to D."""
+        if self.foot_wall is None:
+            return self.skin_data
+        s, f = self.skin_data.matrices(), self.foot_wall.matrices()
+        d = self.side * (s["thickness"] + f["thickness"]) / 2.0
+        return ABD(A=s["A"] + f["A"], D=s["D"] + f["D"] - 2.0 * d * f["coupling"] + d * d * f["A"],
+                   coupling=s["coupling"] + f["coupling"] - d * f["A"])

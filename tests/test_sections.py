@@ -1,0 +1,131 @@
+"""Stiffener sections: stiffness about the skin's middle surface against a numerical
+integration of the drawn cross-section, the closed-cell torsion of a box-shaped hat against the
+thin-walled tube, and the foot kept out of the stiffener."""
+import math
+
+import numpy as np
+import pytest
+from matplotlib.path import Path
+
+import zeft
+from zeft import sections
+
+E, NU = 70000.0, 0.33
+TS = 1.6                          # skin thickness: the stiffener stands on the surface z = 0.8
+AL = zeft.Isotropic(2.0, E, NU)
+SKIN = zeft.Isotropic(TS, E, NU)
+
+
+def rect(y0, y1, z0, z1):
+    return [(y0, z0), (y1, z0), (y1, z1), (y0, z1)]
+
+
+def integrate(polygons, h=0.01):
+    """EA, first moment and second moment about z = 0 of the union of polygons (y, z), by the
+    midpoint rule on a raster of cells h wide."""
+    pts = np.concatenate(polygons)
+    ys = np.arange(pts[:, 0].min() + h / 2, pts[:, 0].max(), h)
+    zs = np.arange(pts[:, 1].min() + h / 2, pts[:, 1].max(), h)
+    yy, zz = np.meshgrid(ys, zs)
+    cells = np.column_stack([yy.ravel(), zz.ravel()])
+    inside = np.zeros(len(cells), bool)
+    for p in polygons:
+        inside |= Path(p).contains_points(cells)
+    z = cells[inside, 1]
+    return E * h * h * np.array([z.size, z.sum(), (z * z).sum()])
+
+
+# Drawn by hand: heights from the skin's middle surface, the skin surface at z = 0.8.
+DRAWN = {
+    "blade": (lambda: sections.blade(30.0, AL, SKIN), [rect(0, 2, 0.8, 30.8)]),
+    "tee": (lambda: sections.blade(30.0, AL, SKIN, foot=AL, foot_width=24.0),
+            [rect(-12, 12, 0.8, 2.8), rect(-1, 1, 2.8, 30.8)]),
+    "angle": (lambda: sections.angle(25.0, AL, AL, 20.0, SKIN), [rect(0, 20, 0.8, 2.8), rect(0, 2, 2.8, 25.8)]),
+    "zee": (lambda: sections.zee(25.0, AL, AL, 20.0, AL, 14.0, SKIN),
+            [rect(0, 20, 0.8, 2.8), rect(0, 2, 2.8, 23.8), rect(-12, 2, 23.8, 25.8)]),
+    "hat": (lambda: sections.hat(20.0, 30.0, 60.0, AL, AL, AL, 16.0, SKIN),
+            None),
+}
+
+
+def hat_polygons():
+    """Feet 16 wide; webs from the top of the feet (z = 2.8) to the chord (z = 18.8 to 20.8), middle lines
+    through (+-15, 20.8) at 30 degrees from upright, horizontal width 2 / cos 30."""
+    t = math.tan(math.radians(30.0))
+    half = 1.0 / math.cos(math.radians(30.0))
+    webs = []
+    for s in (1, -1):
+        def y(z):
+            return s * (15.0 + (20.8 - z) * t)
+        webs.append([(y(2.8) - half, 2.8), (y(2.8) + half, 2.8), (y(18.8) + half, 18.8), (y(18.8) - half, 18.8)])
+    feet = [rect(20, 36, 0.8, 2.8), rect(-36, -20, 0.8, 2.8)]
+    return webs + feet + [rect(-15 - half, 15 + half, 18.8, 20.8)]
+
+
+@pytest.mark.parametrize("kind", sorted(DRAWN))
+def test_stiffness_about_the_skin_middle_surface_is_the_integral_over_the_section(kind):
+    build, polygons = DRAWN[kind]
+    sec = build()
+    ea, s, ei = integrate(polygons or hat_polygons())
+    st = sec.whole
+    assert st.EA == pytest.approx(ea, rel=2e-3)
+    assert -st.ES == pytest.approx(s, rel=2e-3)          # standing on the side of positive W
+    assert st.EI == pytest.approx(ei, rel=2e-3)
+    for st in (sec.whole, sec.stiffener):
+        assert st.EA * st.EI >= st.ES ** 2
+
+
+def test_side_flips_es_and_the_foot_coupling_together():
+    up = sections.angle(25.0, AL, AL, 20.0, SKIN)
+    down = sections.angle(25.0, AL, AL, 20.0, SKIN, side=-1)
+    assert down.stiffener.ES == -up.stiffener.ES and down.stiffener.EI == up.stiffener.EI
+    # The foot layer on the side of positive W: classical B = +d A_f, so the coupling (= -B) is
+    # negative, as the stiffener's ES; the textbook parallel-axis D of the two layers.
+    d = (TS + 2.0) / 2.0
+    fa = AL.matrices()["A"]
+    np.testing.assert_allclose(up.foot.matrices()["coupling"], -d * fa)
+    np.testing.assert_allclose(down.foot.matrices()["coupling"], d * fa)
+    both = zeft.Isotropic(TS + 2.0, E, NU).matrices()["D"]
+    shift = (TS + 2.0) / 2.0 - TS / 2.0                  # the skin's middle surface off the whole's
+    np.testing.assert_allclose(up.foot.matrices()["D"], both + shift ** 2 * both * 12 / (TS + 2.0) ** 2, rtol=1e-12)
+
+
+def test_the_foot_is_counted_once():
+    sec = sections.angle(25.0, AL, AL, 20.0, SKIN)
+    foot_ea = E * 20.0 * 2.0
+    assert sec.whole.EA - sec.stiffener.EA == pytest.approx(foot_ea)
+    assert sec.panel_fields()["foot"] is sec.foot and sec.panel_fields()["foot_width"] == 20.0
+    bare = sections.blade(30.0, AL, SKIN)
+    assert bare.foot is SKIN and bare.foot_width == 2.0 and bare.whole == bare.stiffener
+
+
+def test_closed_hat_torsion_is_the_thin_walled_tube():
+    """Upright webs, every wall 2 thick: the cell is the tube of width b (chord) and depth h
+    (skin middle surface to chord middle line), GJ = 2 G t b^2 h^2 / (b + h)."""
+    wall = zeft.Isotropic(TS, E, NU)
+    sec = sections.hat(30.0, 40.0, 0.0, wall, wall, wall, 20.0, SKIN)
+    g = E / (2 * (1 + NU))
+    b, h = 40.0, TS / 2 + 30.0 - TS / 2
+    assert sec.stiffener.GJ == pytest.approx(2 * g * TS * b * b * h * h / (b + h), rel=1e-12)
+    assert sec.panel_fields()["hat_height"] == 30.0
+
+
+def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
+    g = E / (2 * (1 + NU))
+    ply = zeft.PlyStack([2.0], [0.0], E, E, NU, g)
+    a, b = sections.zee(25.0, ply, ply, 20.0, ply, 14.0, SKIN), sections.zee(25.0, AL, AL, 20.0, AL, 14.0, SKIN)
+    for key in ("EA", "ES", "EI", "GJ"):
+        assert getattr(a.stiffener, key) == pytest.approx(getattr(b.stiffener, key), rel=1e-5)
+
+
+@pytest.mark.parametrize("call, field", [
+    (lambda: sections.blade(-1.0, AL, SKIN), "height"),
+    (lambda: sections.angle(25.0, AL, AL, 1.0, SKIN), "foot_width"),
+    (lambda: sections.zee(3.0, AL, AL, 20.0, AL, 14.0, SKIN), "height"),
+    (lambda: sections.hat(20.0, 30.0, 180.0, AL, AL, AL, 16.0, SKIN), "web_angle"),
+    (lambda: sections.blade(30.0, "steel", SKIN), "web"),
+    (lambda: sections.blade(30.0, AL, SKIN, side=0), "side"),
+])
+def test_impossible_sections_name_the_dimension(call, field):
+    with pytest.raises(ValueError, match=field):
+        call()
