@@ -131,3 +131,14 @@ def test_a_single_plot_interval_keeps_a_good_run(work_folder, capfd):
     assert "finished" in out and "MODE SHAPES" not in out
     lines = (work_folder / "FULL    MODES.txt").read_text().splitlines()
     assert lines[1].split() == ["1", "4"]
+
+
+def test_stiffener_bending_about_its_own_centroid_is_refused(tmp_path):
+    """EI about the stiffener's own centroid with an eccentricity of 20: EA EI < ES^2, a beam
+    with negative energy; it is refused before the run with the axis EI must refer to."""
+    own = zeft.Stiffener(EA=7.0e6, ES=7.0e6 * 20.0, EI=1.2e9, GJ=2.0e6)
+    with pytest.raises(ValueError, match=r"^stringer\.EI: .*skin's middle surface"):
+        zeft.analyse(zeft.example_panel(stringer=own), tmp_path, quiet=True)
+    assert not any(tmp_path.iterdir())
+    about_skin = zeft.Stiffener(EA=7.0e6, ES=7.0e6 * 20.0, EI=1.2e9 + 7.0e6 * 20.0 ** 2, GJ=2.0e6)
+    assert zeft.analyse(zeft.example_panel(stringer=about_skin), tmp_path, quiet=True).certified
