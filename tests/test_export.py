@@ -10,15 +10,17 @@ import pytest
 
 import zeft
 
-PLY = zeft.PlyStack([0.125] * 4, [45, -45, -45, 45], 135000.0, 9000.0, 0.3, 5000.0)
+PLY = zeft.PlyStack([0.125] * 4, [45, -45, -45, 45], 135000.0, 9000.0, 0.3, 5000.0, G13=5000.0, G23=3500.0,
+                    density=1.6e-9)
 
 PANELS = {
     "example": lambda: zeft.example_panel(title='with "quotes"', crippling=zeft.StringerWalls(
         1.6, 1.6, 30.0, 25.0, zeft.Isotropic(1.6, 70000.0, 0.33))),
     "hat, ply stack, curved": lambda: zeft.Panel(
         name="HAT", stringer_pitch=200.0, frame_pitch=400.0, stringers=1, stringer_kind="hat", foot_width=20.0,
-        chord_width=30.0, hat_height=25.0, web_angle=30.0, skin=PLY, foot=zeft.ABD(np.eye(3) * 9e4, np.eye(3) * 3e3),
-        load=zeft.Load(nx=10.0, nxy=2.0), radii=(None, 1500.0, None),
+        chord_width=30.0, hat_height=25.0, web_angle=30.0, skin=PLY,
+        foot=zeft.ABD(np.eye(3) * 9e4, np.eye(3) * 3e3, shear=[2e4, 0.0, 2e4], mass=3e-9),
+        load=zeft.Load(nx=10.0, nxy=2.0, nx_at_yl=-4.0), radii=(None, 1500.0, None), knock_down=0.9,
         edges={"x0": (0, 1, 2), "yl": "clamped"}, stringer=zeft.Stiffener(1e7, -2e8, 4e9, 1e9)),
 }
 
@@ -45,7 +47,9 @@ def test_partial_edges_keep_the_other_defaults():
 @pytest.fixture(scope="module")
 def result(tmp_path_factory):
     folder = tmp_path_factory.mktemp("export")
-    return zeft.analyse(zeft.example_panel(name="EXP", eigenvalues=2, iteration_vectors=6), folder, quiet=True)
+    walls = zeft.StringerWalls(1.6, 1.6, 30.0, 30.0, zeft.Isotropic(1.6, 70000.0, 0.33))
+    return zeft.analyse(zeft.example_panel(name="EXP", eigenvalues=2, iteration_vectors=6, crippling=walls), folder,
+                        quiet=True)
 
 
 def test_result_leaves_as_json_and_csv_with_every_number(result, tmp_path):
@@ -61,6 +65,9 @@ def test_result_leaves_as_json_and_csv_with_every_number(result, tmp_path):
     rows = list(csv.DictReader(io.StringIO(result.to_csv(tmp_path / "t.csv"))))
     assert [float(r["load_factor"]) for r in rows] == result.load_factors.tolist()
     assert [float(r["frame_force"]) for r in rows] == result.frame_force.tolist()
+    rows = list(csv.DictReader(io.StringIO(result.strength_to_csv())))
+    assert [float(r["rf_crippling"]) for r in rows] == result.strength.rf_crippling.tolist() == data["strength"][
+        "rf_crippling"]
     shapes = np.loadtxt(io.StringIO(result.modes_to_csv(points=(11, 6))), delimiter=",", skiprows=1)
     assert shapes.shape == (2 * 11 * 6, 4)
     np.testing.assert_allclose(shapes[shapes[:, 0] == 1, 3].reshape(6, 11), result.mode_shape(1, (11, 6))[2])

@@ -191,6 +191,13 @@ class BucklingResult:
 
         return write_table_csv(self, path)
 
+    def strength_to_csv(self, path=None) -> str:
+        """The strength checks (one row per stringer: applied force, allowables, reserve
+        factors) as CSV text, written to ``path`` when given."""
+        from .export import write_strength_csv
+
+        return write_strength_csv(self, path)
+
     def modes_to_csv(self, path=None, points=(51, 51)) -> str:
         """W of every mode on a regular grid as CSV (mode, x, y, w), written to ``path`` when
         given."""

@@ -20,7 +20,7 @@ import numpy as np
 from .stiffness import ABD, Isotropic, PlyStack
 
 __all__ = ["panel_to_dict", "panel_to_toml", "result_to_dict", "write_json", "write_table_csv",
-           "write_modes_csv"]
+           "write_strength_csv", "write_modes_csv"]
 
 #: Result fields that are text, raw vectors or the grid: left out of to_dict unless asked.
 _TEXT = ("listing", "output")
@@ -181,6 +181,25 @@ def write_table_csv(result, path=None) -> str:
     w.writerow(list(cols))
     for i in range(result.modes):
         w.writerow([_cell(cols[k][i]) for k in cols])
+    if path is not None:
+        Path(path).write_text(buf.getvalue(), encoding="utf-8")
+    return buf.getvalue()
+
+
+def write_strength_csv(result, path=None) -> str:
+    """The strength checks, one row per stringer (applied force, allowables, reserve factors),
+    as CSV text; also written to ``path`` when given."""
+    checks = getattr(result, "strength", None)
+    if checks is None:
+        raise ValueError("the result holds no strength checks (the panel has no crippling walls)")
+    cols = {f.name: getattr(checks, f.name) for f in dataclasses.fields(checks)
+            if isinstance(getattr(checks, f.name), np.ndarray) and getattr(checks, f.name).ndim == 1}
+    n = len(next(iter(cols.values())))
+    buf = io.StringIO()
+    w = csv.writer(buf, lineterminator="\n")
+    w.writerow(["stringer"] + list(cols))
+    for i in range(n):
+        w.writerow([i + 1] + [_cell(cols[k][i]) for k in cols])
     if path is not None:
         Path(path).write_text(buf.getvalue(), encoding="utf-8")
     return buf.getvalue()

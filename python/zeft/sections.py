@@ -125,7 +125,7 @@ def blade(height: float, web: Wall, skin, *, foot: Optional[Wall] = None, foot_w
     flange of ``foot_width`` centred under it, an inverted T. Without a foot the footprint is
     the web's own thickness."""
     ctx = _Context(skin, side)
-    w = ctx.wall("web", web)
+    w = _moduli("web", web)
     feet = ctx.foot(foot, foot_width, least=w.t)
     webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
     return ctx.section("blade", "open", webs, feet, foot_width if foot is not None else w.t)
@@ -135,7 +135,7 @@ def angle(height: float, web: Wall, foot: Wall, foot_width: float, skin, *, side
     """An angle (L): a foot of ``foot_width`` on the skin and a web of ``height`` (skin surface
     to its top) at one end of the foot."""
     ctx = _Context(skin, side)
-    w = ctx.wall("web", web)
+    w = _moduli("web", web)
     feet = ctx.foot(foot, foot_width, least=w.t)
     webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
     return ctx.section("angle", "angle", webs, feet, foot_width)
@@ -163,14 +163,14 @@ def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: W
     (0 = upright). The hat covers chord_width + 2 height tan(web_angle / 2) of skin between the
     feet, as the panel layout has it. The closed cell (chord, webs, skin) gives GJ."""
     ctx = _Context(skin, side)
-    w, c = ctx.wall("web", web), ctx.wall("chord", chord)
+    w, c = _moduli("web", web), _moduli("chord", chord)
     angle_deg = _finite("web_angle", web_angle)
     if not 0.0 <= angle_deg < 180.0:
         raise ValueError(f"web_angle: the angle between the webs lies in [0, 180) degrees, got {angle_deg:g}")
     cw = _positive("chord_width", chord_width)
     top = ctx.top(height, "height")
     phi = math.radians(angle_deg) / 2.0
-    web_bottom, chord_bottom = ctx.base + ctx.wall("foot", foot).t, top - c.t
+    web_bottom, chord_bottom = ctx.base + _moduli("foot", foot).t, top - c.t
     if chord_bottom <= web_bottom:
         raise ValueError(f"height: {height:g} leaves no web between the feet and the chord")
     slant = w.t / math.cos(phi)
@@ -178,13 +178,13 @@ def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: W
              for _ in range(2)]
     walls.append(ctx.band(chord_bottom, top, cw + slant, c, flange=True))
     feet = ctx.foot(foot, foot_width, least=0.0, count=2)
-    # The cell: skin middle surface up to the chord's middle line; widths along the webs.
+    # The cell between the middle lines: the webs' run from (cw/2, skin surface + height) down
+    # to the skin's middle surface, the chord's middle line below its top by half its thickness.
     depth = ctx.base + float(height) - c.t / 2.0
-    upper = cw
-    lower = cw + 2.0 * depth * math.tan(phi)
+    upper = cw + c.t * math.tan(phi)
+    lower = cw + 2.0 * (float(height) + ctx.base) * math.tan(phi)
     cell = depth * (upper + lower) / 2.0
-    skin_gt = ctx.skin.G * ctx.skin.t
-    compliance = lower / skin_gt + 2.0 * (depth / math.cos(phi)) / (w.G * w.t) + upper / (c.G * c.t)
+    compliance = lower / ctx.skin_gt + 2.0 * (depth / math.cos(phi)) / (w.G * w.t) + upper / (c.G * c.t)
     closed = 4.0 * cell ** 2 / compliance
     return ctx.section("hat", "hat", walls, feet, foot_width, closed_gj=closed,
                        extra=dict(chord_width=cw, hat_height=float(height), web_angle=angle_deg))
@@ -192,7 +192,7 @@ def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: W
 
 def _flanged(kind, layout, height, web, foot, foot_width, flange, flange_width, skin, side) -> Section:
     ctx = _Context(skin, side)
-    w, f = ctx.wall("web", web), ctx.wall("flange", flange)
+    w, f = _moduli("web", web), _moduli("flange", flange)
     feet = ctx.foot(foot, foot_width, least=w.t)
     top = ctx.top(height, "height")
     if _positive("flange_width", flange_width) < w.t:
@@ -217,15 +217,10 @@ class _Context:
         validate_skin("skin", skin)
         self.skin_data = skin
         m = skin.matrices()
-        a = np.linalg.inv(m["A"])
-        self.skin = _Moduli(t=float(m["thickness"]), E=0.0, G=1.0 / (m["thickness"] * a[2, 2]),
-                            E_bending=0.0, D66=0.0)
+        self.skin_gt = 1.0 / np.linalg.inv(m["A"])[2, 2]     # membrane shear stiffness G t
         self.side = side
-        self.base = self.skin.t / 2.0          # the skin surface the stiffener stands on
+        self.base = float(m["thickness"]) / 2.0              # the skin surface the stiffener stands on
         self.foot_wall = None
-
-    def wall(self, name, material) -> _Moduli:
-        return _moduli(name, material)
 
     def top(self, height, name) -> float:
         return self.base + _positive(name, height)

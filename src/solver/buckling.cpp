@@ -1,5 +1,5 @@
-// Buckling eigen analysis: assembly (incs2), condensation, simultaneous vector iteration and
-// the result listing (incs3).
+// Buckling eigen analysis: assembly (incs2), condensation and simultaneous vector iteration
+// (incs3), which hands its results to the result blocks of results/eigen_listing.
 #include "solver/buckling.hpp"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 
 #include "assembly/assembly.hpp"
 #include "io/units.hpp"
+#include "results/eigen_listing.hpp"
 #include "solver/condensation.hpp"
 #include "solver/coupled.hpp"
 #include "solver/profile.hpp"
@@ -20,9 +21,6 @@
 namespace zeft {
 
 namespace {
-
-/// x-lines (or stiffeners) per block of a force table.
-constexpr int block_width = 6;
 
 std::string str(long long v) { return std::to_string(v); }
 
@@ -48,118 +46,6 @@ std::string inconsistency(bool condensing) {
     if (d.nox < 0 || d.nox > P::p_stf || d.noy < 0 || d.noy > P::p_stf)
         return "STIFFENER COUNTS NOX=" + str(d.nox) + " NOY=" + str(d.noy) + " OUTSIDE 0 .. " + str(P::p_stf);
     return profile_faults<P>("B", condensing);
-}
-
-/// True when every node carries the same variable and the same fixed membrane forces.
-template <class P>
-bool uniform_forces() {
-    auto& pv = cpvar<P>();
-    auto& pf = cpfest<P>();
-    const int nodes = f07ina<P>().mx * f07ina<P>().my;
-    for (int c = 1; c <= 3; ++c)
-        for (int k = 2; k <= nodes; ++k)
-            if (!(std::abs(pv(k, c) - pv(1, c)) < 1.0E-20f) || !(std::abs(pf(k, c) - pf(1, c)) < 1.0E-20f))
-                return false;
-    return true;
-}
-
-/// membraneforces(i, c) of record pythres (p_ngit x 5).
-double& membraneforce(int i, int c) { return pythres.membraneforces[(i - 1) + 55 * (c - 1)]; }
-
-/// Header of a block of a force table: the labels "IX=" of its n columns.
-void column_header(const std::vector<int>& labels) {
-    std::vector<fmt::Item> items(labels.begin(), labels.end());
-    io::writef(datran.nwrite, "(/11X," + str(static_cast<long long>(labels.size())) + "(10X,'IX=',I2,4X))", items);
-}
-
-/// One line of a force table: "IY=" with its label, then the values.
-void table_line(int label, const std::vector<float>& values) {
-    std::vector<fmt::Item> items{label};
-    items.insert(items.end(), values.begin(), values.end());
-    io::writef(datran.nwrite, "(1X,7X,'IY=',I1," + str(static_cast<long long>(values.size())) + "E19.7)", items);
-}
-
-/// The membrane forces N = lambda Nvar + Nfix of every node at eigenvalue i, component by
-/// component in blocks of six x-lines; membraneforces(i, c) keeps the first value of the last
-/// line of each block (the last block's is what remains).
-template <class P>
-void list_membrane_forces(int i, float lambda) {
-    auto& g = f07ina<P>();
-    auto& pv = cpvar<P>();
-    auto& pf = cpfest<P>();
-    static const char* const name[3] = {"X ", "XY", "Y "};
-    for (int c = 1; c <= 3; ++c) {
-        io::writef(datran.nwrite, "(/10X,'MEMBRANE FORCES ',A2,1X)", {name[c - 1]});
-        for (int ix0 = 1; ix0 <= g.mx; ix0 += block_width) {
-            const int n = std::min(block_width, g.mx - ix0 + 1);
-            std::vector<int> lines(n);
-            for (int k = 0; k < n; ++k) lines[k] = ix0 + k;
-            column_header(lines);
-            std::vector<float> v(n);
-            for (int iy = 1; iy <= g.my; ++iy) {
-                for (int k = 0; k < n; ++k) {
-                    const int node = g.leitm(iy, ix0 + k);
-                    v[k] = pv(node, c) * lambda + pf(node, c);
-                }
-                table_line(iy, v);
-            }
-            membraneforce(i, c) = v[0];
-            io::writef(datran.nwrite, "(///)");
-        }
-    }
-}
-
-/// The axial forces of the stiffeners at eigenvalue i, node by node as the geometric
-/// stiffness B takes them: EA times the strain along the stiffener from N = lambda Nvar + Nfix
-/// of the node and the compliance of the stiffness set whose loads the node carries.
-/// Stringers: one line per stringer, one column per x-line; frames: one column per frame,
-/// one line per y-line. membraneforces(i, 4) and (i, 5) keep the first value of the last line
-/// of the x- and y-stiffener tables.
-template <class P>
-void list_stiffener_forces(int i, float lambda) {
-    auto& g = f07ina<P>();
-    auto& d = f07dis<P>();
-    auto& pv = cpvar<P>();
-    auto& pf = cpfest<P>();
-    const auto force = [&](bool stringer, int k, int iy, int ix) {
-        const int node = g.leitm(iy, ix);
-        const float nx = pv(node, 1) * lambda + pf(node, 1);
-        const float nxy = pv(node, 2) * lambda + pf(node, 2);
-        const float ny = pv(node, 3) * lambda + pf(node, 3);
-        return stiffener_force<P>(stringer, iy, stringer ? d.sx(1, k) : d.sy(1, k), nx, nxy, ny);
-    };
-    const int nw = datran.nwrite;
-
-    io::writef(nw, "(/'0FORCES IN STIFENERS AT THE',I5,' . EIGENVALUE')", {i});
-    if (d.nox > 0) {
-        io::writef(nw, "('0',10X,'STIFFENERS IN X-DIRECTION')");
-        for (int ix0 = 1; ix0 <= g.mx; ix0 += block_width) {
-            const int n = std::min(block_width, g.mx - ix0 + 1);
-            std::vector<int> lines(n);
-            for (int c = 0; c < n; ++c) lines[c] = ix0 + c;
-            column_header(lines);
-            std::vector<float> v(n);
-            for (int k = 1; k <= d.nox; ++k) {
-                for (int c = 0; c < n; ++c) v[c] = force(true, k, d.istx[k - 1], ix0 + c);
-                table_line(d.istx[k - 1], v);
-                membraneforce(i, 4) = v[0];
-            }
-        }
-    }
-    if (d.noy > 0) {
-        io::writef(nw, "('0',10X,'STIFFENERS IN Y-DIRECTION')");
-        for (int k0 = 1; k0 <= d.noy; k0 += block_width) {
-            const int n = std::min(block_width, d.noy - k0 + 1);
-            std::vector<int> lines(d.isty + (k0 - 1), d.isty + (k0 - 1 + n));
-            column_header(lines);
-            std::vector<float> v(n);
-            for (int iy = 1; iy <= g.my; ++iy) {
-                for (int c = 0; c < n; ++c) v[c] = force(false, k0 + c, iy, lines[c]);
-                table_line(iy, v);
-            }
-            membraneforce(i, 5) = v[0];
-        }
-    }
 }
 
 }  // namespace
@@ -223,7 +109,6 @@ template <class P>
 void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, float* br,
            float* ss, int& ier, float& fstbui) {
     ier = err::ok;
-    const int nw = datran.nwrite;
     auto& g = f07ina<P>();
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
@@ -281,41 +166,12 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     }
     store_eigenvectors<P>(x.data(), ix, man.neigit);
 
-    auto& pv = cpvar<P>();
-    auto& pf = cpfest<P>();
-    const double* elam = valus.elam;
-    fstbui = static_cast<float>(static_cast<double>(pv(1, 1)) * elam[0] + static_cast<double>(pf(1, 1)));
-
-    io::writef(nw,
-               "(///'1 STATISTICS OF INVERSE POWER METHOD:'//5X,'IP=',I3,', JAC =',I3/5X,"
-               "'MAXIMUM CONTAMINATION OF HIGHER EIGENVECTORS BY LOWER ONES: EPSILN =',E12.4//)",
-               {ip, jac, epsiln});
-    io::writef(nw, "(' COMPUTED EIGENVALUES:'/)");
-
-    const bool uniform = uniform_forces<P>();
-    for (int i = 1; i <= man.neigrq; ++i) {
-        const double lam = elam[i - 1];
-        if (uniform)
-            io::writef(nw, "(1X,I3,'.   LAMBDA=',4E19.6)",
-                       {i, lam, pv(1, 1) * lam + pf(1, 1), pv(1, 2) * lam + pf(1, 2), pv(1, 3) * lam + pf(1, 3)});
-        else
-            io::writef(nw, "(1X,I5,'. EIGENVALUE =',E19.6)", {i, lam});
-    }
-
-    if (man.mempri) {
-        auto& d = f07dis<P>();
-        for (int i = 1; i <= man.neigrq; ++i) {
-            const float lambda = static_cast<float>(elam[i - 1]);
-            io::writef(nw, "(/'0MEMBRANE FORCES AT THE ',I5,' . EIGENVALUE')", {i});
-            list_membrane_forces<P>(i, lambda);
-            if (d.nox > 0 || d.noy > 0) list_stiffener_forces<P>(i, lambda);
-            io::writef(nw, "(///)");
-        }
-    }
-
-    io::writef(nw, "(/1X,'X-EIGENVECTORS DESCRIBING NORMAL DISPLACEMENT W')");
-    int unit = nw;
-    eigvpr(unit, x.data(), ix, man.neigrq);
+    // Result blocks: statistics, eigenvalues, forces per eigenvalue, W eigenvectors.
+    fstbui = static_cast<float>(static_cast<double>(cpvar<P>()(1, 1)) * valus.elam[0] +
+                                static_cast<double>(cpfest<P>()(1, 1)));
+    listing::eigenvalues<P>(ip, jac, epsiln);
+    if (man.mempri) listing::forces_per_eigenvalue<P>();
+    listing::w_eigenvectors(x.data(), ix, man.neigrq);
 
     if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/true)) {
         eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");

@@ -1,5 +1,5 @@
 // Simultaneous inverse iteration for the lowest eigenpairs of A x = lambda B x, with the
-// Jacobi solver of its projected problems and the listing of eigenvectors.
+// Jacobi solver of its projected problems.
 #pragma once
 
 namespace zeft {
@@ -25,9 +25,5 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
 /// the i-th diagonal value. Off-diagonal entries end below eps * (largest absolute row sum) / n.
 /// ier = 0; -1 rotation limit 2 n^2 + 1 reached; -2 matrix numerically zero (ys = identity).
 void jacob2(double* a, int& n, int* lvtri, double& eps, double* ys, int& ier);
-
-/// Lists columns 1 .. neiga of x (m rows, leading dimension m) on unit `unit`, six vectors
-/// side by side per block, headed "DOF" and "EIGENMODE k".
-void eigvpr(int& unit, double* x, int& m, int& neiga);
 
 }  // namespace zeft

@@ -12,6 +12,7 @@
 
 #include "assembly/assembly.hpp"
 #include "io/units.hpp"
+#include "results/eigen_listing.hpp"
 #include "solver/condensation.hpp"
 #include "solver/profile.hpp"
 #include "solver/simvit.hpp"
@@ -88,7 +89,6 @@ template <class P>
 void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, float& br, float& ss,
            int& ier) {
     ier = err::ok;
-    const int nw = datran.nwrite;
     auto& g = f07ina<P>();
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
@@ -149,22 +149,8 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     double* elam = valus.elam;
     for (int i = 1; i <= man.neigrq; ++i) elam[i - 1] /= pdom;
 
-    io::writef(nw,
-               "('1 STATISTICS OF INVERSE POWER METHOD:'//5X,'IP=',I3,', JAC =',I3/5X,"
-               "'MAXIMUM CONTAMINATION OF HIGHER EIGENVECTORS BY LOWER ONES: EPSILN =',D12.4)",
-               {ip, jac, epsiln});
-
-    // A negative eigenvalue (an unstable stiffness) has no real frequency: NaN is listed.
-    constexpr double pi = 3.141592653589793;
-    io::writef(nw, "(///'0 COMPUTED EIGENVALUES :'///)");
-    for (int i = 1; i <= man.neigrq; ++i) {
-        const double herz = std::sqrt(elam[i - 1]) / (2.0 * pi);
-        io::writef(nw, "(' ',7X,' EIGENVALUE',I3,':',D14.6,' =',D14.6,' HZ')", {i, elam[i - 1], herz});
-    }
-
-    io::writef(nw, "('1X-EIGENVECTORS DESCRIBING NORMAL DISPLACEMENT W')");
-    int unit = nw;
-    eigvpr(unit, x.data(), ix, man.neigrq);
+    listing::frequencies(ip, jac, epsiln);
+    listing::w_eigenvectors(x.data(), ix, man.neigrq, /*vibration=*/true);
 
     if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/false)) {
         eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");

@@ -1,6 +1,6 @@
 // Element stiffness terms: the 9x9 and 2x2 coefficient matrices of every element, their skew
 // transformation, and the quadratic-form terms derived from them.
-#include "results/element_terms.hpp"
+#include "preparation/element_terms.hpp"
 
 #include <cmath>
 #include <string>

@@ -1,5 +1,5 @@
 // Ply rotation and laminate stiffness.
-#include "results/laminate.hpp"
+#include "preparation/laminate.hpp"
 
 #include <cmath>
 #include <vector>

@@ -1,5 +1,5 @@
 // Least-squares fit by modified Gram-Schmidt: Phi = Q R, ak = -R^{-1} Q^T epss.
-#include "results/lqfit.hpp"
+#include "solver/lqfit.hpp"
 
 #include <cmath>
 #include <vector>
