@@ -45,7 +45,7 @@ def test_default_vector_count_gives_certified_results(tmp_path, panel):
 def test_too_few_vectors_are_flagged_and_rerun(tmp_path):
     """Square plate in shear, one load factor from two vectors: the value that passes the
     iteration is 6.74 while the spectrum is +-5.904, +-7.313, ..."""
-    short = _analyse_certified(plate(zeft.Load(nxy=10.0), 1, 2), tmp_path / "short", True, False, False, 0.0)
+    short = _analyse_certified(plate(zeft.Load(nxy=10.0), 1, 2), tmp_path / "short", True, False, False, False, 0.0)
     assert not short.certified and short.residuals[0] > 1e-2 and "relative residual" in short.certification
     r = zeft.analyse(plate(zeft.Load(nxy=10.0), 1, 2), tmp_path / "rerun", quiet=True)
     assert r.certified and r.load_factors[0] == pytest.approx(5.9039, abs=1e-3)
