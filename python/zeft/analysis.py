@@ -251,7 +251,8 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
     if not result.certified:
         more = min(max(result.panel.replace(iteration_vectors=None).neigit, 2 * tried), 55, result.freedoms[0])
         if more > tried:
-            result = _analyse_certified(result.panel.replace(iteration_vectors=more), folder, quiet, progress, isolate,
+            again = folder if folder is not None else result.folder  # a kept temporary folder serves again
+            result = _analyse_certified(result.panel.replace(iteration_vectors=more), again, quiet, progress, isolate,
                                         keep_files, t0)
             settle(result, strict, retried_from=tried)
             return result
