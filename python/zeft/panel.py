@@ -451,10 +451,9 @@ class Panel:
             return int(self.iteration_vectors)
         # The usual rule of subspace iteration, with at least eight vectors beyond those wanted
         # (fewer leave the last requested vectors short of a residual of 1e-6); never more than
-        # the preset holds or the grid has W freedoms.
-        lay = self.layout()
+        # the preset holds (the run itself keeps them within its W freedoms).
         p = int(self.eigenvalues)
-        return min(55, max(2 * p, p + 8), 4 * lay.mx * lay.my)
+        return min(55, max(2 * p, p + 8))
 
     def radius(self, k: int) -> float:
         r = self.radii[k]
