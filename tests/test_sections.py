@@ -129,3 +129,21 @@ def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
 def test_impossible_sections_name_the_dimension(call, field):
     with pytest.raises(ValueError, match=field):
         call()
+
+
+def test_outside_stringers_carry_more_in_general_instability():
+    """The eccentricity effect of stiffened shells: in a general instability mode (the stringers
+    move with the skin) blade stringers outside a curved panel (side -1, away from the centre of
+    curvature) carry more axial load than the same stringers inside."""
+    lams = {}
+    for side in (1, -1):
+        blade = sections.blade(20.0, zeft.Isotropic(1.6, E, NU), zeft.Isotropic(1.0, E, NU), side=side)
+        panel = zeft.Panel(name="ECC", stringer_pitch=60.0, frame_pitch=900.0, stringers=6,
+                           skin=zeft.Isotropic(1.0, E, NU), load=zeft.Load(nx=10.0), radii=(None, 1000.0, None),
+                           elements_between_frames=24, elements_between_stringers=2, eigenvalues=1,
+                           **blade.panel_fields())
+        r = zeft.analyse(panel, quiet=True)
+        w = np.abs(r.w_nodes[0, :, :, 0])
+        assert w[[line - 1 for line in panel.layout().stringer_lines]].max() > 0.9 * w.max()
+        lams[side] = r.load_factors[0]
+    assert lams[-1] > 1.2 * lams[1]
