@@ -108,6 +108,8 @@ def test_closed_hat_torsion_is_the_thin_walled_tube():
     b, h = 40.0, TS / 2 + 30.0 - TS / 2
     assert sec.stiffener.GJ == pytest.approx(2 * g * TS * b * b * h * h / (b + h), rel=1e-12)
     assert sec.panel_fields()["hat_height"] == 30.0
+    walls = sec.crippling_walls()           # webs between the feet and the chord
+    assert (walls.web_height, walls.chord_width, walls.chord_thickness) == pytest.approx((30.0 - 2 * TS, 40.0, TS))
 
 
 def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
@@ -125,6 +127,7 @@ def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
     (lambda: sections.hat(20.0, 30.0, 180.0, AL, AL, AL, 16.0, SKIN), "web_angle"),
     (lambda: sections.blade(30.0, "steel", SKIN), "web"),
     (lambda: sections.blade(30.0, AL, SKIN, side=0), "side"),
+    (lambda: sections.angle(25.0, AL, AL, 20.0, SKIN).crippling_walls(), "crippling"),
 ])
 def test_impossible_sections_name_the_dimension(call, field):
     with pytest.raises(ValueError, match=field):
