@@ -82,68 +82,51 @@ void finite(Findings& f, const std::string& what, const char* name, const float*
         }
 }
 
-/// Validates everything that later steps use as an index, a divisor or an operand, before
-/// any of it is used. numsup, nox and noy are the counts the run is about to derive.
+/// Function codes: W first, used codes distinct and within 1..5, unused slots zero.
 template <class P>
-bool panel_is_consistent(int numsup, int nox, int noy) {
+void check_functions(Findings& f) {
+    auto& g = f07ina<P>();
+    if (!within(f, "NUMBER OF FUNCTIONAL DOFS KNFUN", g.knfun, 0, 5)) return;
+    bool codes_ok = true;
+    for (int i = 1; i <= 5; ++i)
+        codes_ok &= within(f, "FUNCTION CODE KU(" + std::to_string(i) + ")", g.ku[i - 1], i <= g.knfun ? 1 : 0, 5);
+    if (!codes_ok) return;
+    for (int i = 1; i <= g.knfun; ++i)
+        for (int k = 1; k < i; ++k)
+            if (g.ku[i - 1] == g.ku[k - 1]) f.add(" FUNCTION CODE" + fmt::I(2, g.ku[i - 1]) + " IS REPEATED IN KU");
+    if (g.knfun >= 1 && g.ku[0] != 1)
+        f.add(" THE DISPLACEMENT W IS NOT ACTIVE: KU(1) =" + fmt::I(2, g.ku[0]) + ", EXPECTED 1");
+}
+
+/// What lies on the grid: positive subdivision lengths, edge codes 2..7 (a held function
+/// 1..5 or the normal slope 6), the individually suppressed freedoms (function, kind of
+/// derivative, y-line, x-line), stringers on y-lines and frames on x-lines with finite
+/// stiffnesses.
+template <class P>
+void check_grid_contents(Findings& f, int numsup, int nox, int noy) {
     auto& g = f07ina<P>();
     auto& d = f07dis<P>();
-    auto& ind = f07ind;
-    Findings f;
-
-    // The grid bounds every other check.
-    within(f, "NUMBER OF SUBDIVISION LINES IN X-DIRECTION MX", g.mx, 2, P::p_rtnds);
-    within(f, "NUMBER OF SUBDIVISION LINES IN Y-DIRECTION MY", g.my, 2, P::p_rtnds);
-    if (f.count != 0) return false;
     const int mx = g.mx, my = g.my;
-
-    // Function codes: W first, used codes distinct and within 1..5, unused slots zero.
-    if (within(f, "NUMBER OF FUNCTIONAL DOFS KNFUN", g.knfun, 0, 5)) {
-        bool codes_ok = true;
-        for (int i = 1; i <= 5; ++i)
-            codes_ok &= within(f, "FUNCTION CODE KU(" + std::to_string(i) + ")", g.ku[i - 1],
-                               i <= g.knfun ? 1 : 0, 5);
-        if (codes_ok) {
-            for (int i = 1; i <= g.knfun; ++i)
-                for (int k = 1; k < i; ++k)
-                    if (g.ku[i - 1] == g.ku[k - 1])
-                        f.add(" FUNCTION CODE" + fmt::I(2, g.ku[i - 1]) + " IS REPEATED IN KU");
-            if (g.knfun >= 1 && g.ku[0] != 1)
-                f.add(" THE DISPLACEMENT W IS NOT ACTIVE: KU(1) =" + fmt::I(2, g.ku[0]) +
-                      ", EXPECTED 1");
-        }
-    }
-
-    if (man.neigit < 2)
-        f.add(" NUMBER OF ITERATION VECTORS NEIGIT =" + fmt::I(11, man.neigit) + " IS BELOW 2");
-    for (int i = 1; i <= 50; ++i)
-        if (!within(f, "MODE TO PLOT MDSPLT(" + std::to_string(i) + ")", plotin.mdsplt[i - 1], 0,
-                    std::max(man.neigrq, 0)))
-            break;
-
-    // Subdivision lengths inside the grid must be positive numbers.
     const auto lengths = [&](const char* name, const float* v, int n) {
         for (int i = 1; i <= n; ++i)
             if (!(std::isfinite(v[i - 1]) && v[i - 1] > 0.0f)) {
-                f.add(" SUBDIVISION LENGTH " + std::string(name) + "(" + std::to_string(i) +
-                      ") =" + value15(v[i - 1]) + " IS NOT A POSITIVE NUMBER");
+                f.add(" SUBDIVISION LENGTH " + std::string(name) + "(" + std::to_string(i) + ") =" + value15(v[i - 1]) +
+                      " IS NOT A POSITIVE NUMBER");
                 return;
             }
     };
     lengths("A", g.a, mx - 1);
     lengths("B", g.b, my - 1);
 
-    // Edge codes 2..7: a held function 1..5 or the normal slope 6.
     const char* names[4] = {"Y = 0", "X = 0", "Y = LY", "X = LX"};
-    const auto edges = edge_codes(ind);
+    const auto edges = edge_codes(f07ind);
     for (int j = 1; j <= 4; ++j)
         for (int l = 2; l <= 7; ++l)
             if (edges[j - 1][l - 1] > 6)
                 f.add(" BOUNDARY CODE" + fmt::I(2, l) + " OF EDGE " + names[j - 1] + " =" +
                       fmt::I(11, edges[j - 1][l - 1]) + " IS ABOVE 6");
 
-    // Individually suppressed freedoms: (function, kind of derivative, y-line, x-line).
-    Mat<int> sup = ind.idesup_m();
+    Mat<int> sup = f07ind.idesup_m();
     for (int k = 1; k <= numsup; ++k) {
         const std::string at = "SUPPRESSED FREEDOM" + fmt::I(4, k) + ": ";
         within(f, at + "FUNCTION CODE", sup(1, k), 1, 5);
@@ -152,17 +135,21 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
         within(f, at + "X-LINE", sup(4, k), 1, mx);
     }
 
-    // Stiffeners lie on grid lines: stringers on y-lines, frames on x-lines.
-    for (int i = 1; i <= nox; ++i)
-        within(f, "Y-LINE OF STRINGER" + fmt::I(3, i) + " ISTX", d.istx[i - 1], 1, my);
-    for (int i = 1; i <= noy; ++i)
-        within(f, "X-LINE OF FRAME" + fmt::I(3, i) + " ISTY", d.isty[i - 1], 1, mx);
+    for (int i = 1; i <= nox; ++i) within(f, "Y-LINE OF STRINGER" + fmt::I(3, i) + " ISTX", d.istx[i - 1], 1, my);
+    for (int i = 1; i <= noy; ++i) within(f, "X-LINE OF FRAME" + fmt::I(3, i) + " ISTY", d.isty[i - 1], 1, mx);
     finite(f, "STRINGER STIFFNESS", "STEIFX", d.steifx, 4, 4, 1, nox);
     finite(f, "FRAME STIFFNESS", "STEIFY", d.steify, 4, 4, 1, noy);
+}
 
-    // Every element strip of the grid takes stiffness data set 1 or 2, which must be finite.
+/// The numbers the assembly computes with: the stiffness data set (1 or 2, finite) of every
+/// element strip, radii of curvature that are numbers (any magnitude: 1.0E29 and beyond,
+/// infinity included, is flat), finite angles of obliqueness, finite membrane forces at the
+/// nodes of the grid.
+template <class P>
+void check_operands(Findings& f) {
+    auto& g = f07ina<P>();
     bool used[2] = {false, false};
-    for (int j = 1; j <= my - 1; ++j) {
+    for (int j = 1; j <= g.my - 1; ++j) {
         const int k = stiffcom<P>().elmstf[j - 1];
         if (k == 1 || k == 2)
             used[k - 1] = true;
@@ -176,8 +163,6 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
             finite(f, "SKIN STIFFNESS", "MATSW", skstf.matsw, 21, 21, k, k);
         }
 
-    // Radii of curvature: any magnitude (1.0E29 and beyond, infinity included, is flat), but a
-    // number. Angles of obliqueness must be finite.
     for (const auto& [name, r] : {std::pair<const char*, float>{"RX", f07inb.rx}, {"RY", f07inb.ry},
                                   {"RXY", f07inb.rxy}})
         if (std::isnan(r)) f.add(" RADIUS OF CURVATURE " + std::string(name) + " =" + value15(r) + " IS NOT A NUMBER");
@@ -185,9 +170,31 @@ bool panel_is_consistent(int numsup, int nox, int noy) {
         if (!std::isfinite(v))
             f.add(" ANGLE OF OBLIQUENESS " + std::string(name) + " =" + value15(v) + " IS NOT A FINITE NUMBER");
 
-    // Membrane forces of the nodes of the grid.
-    finite(f, "PRESCRIBED MEMBRANE FORCE", "PFEST", cpfest<P>().pfest, P::p_nodes, mx * my, 1, 3);
-    finite(f, "VARIABLE MEMBRANE FORCE", "PVAR", cpvar<P>().pvar, P::p_nodes, mx * my, 1, 3);
+    finite(f, "PRESCRIBED MEMBRANE FORCE", "PFEST", cpfest<P>().pfest, P::p_nodes, g.mx * g.my, 1, 3);
+    finite(f, "VARIABLE MEMBRANE FORCE", "PVAR", cpvar<P>().pvar, P::p_nodes, g.mx * g.my, 1, 3);
+}
+
+/// Validates everything that later steps use as an index, a divisor or an operand, before
+/// any of it is used. numsup, nox and noy are the counts the run is about to derive. Each
+/// inconsistency is one message block.
+template <class P>
+bool panel_is_consistent(int numsup, int nox, int noy) {
+    auto& g = f07ina<P>();
+    Findings f;
+
+    // The grid bounds every other check.
+    within(f, "NUMBER OF SUBDIVISION LINES IN X-DIRECTION MX", g.mx, 2, P::p_rtnds);
+    within(f, "NUMBER OF SUBDIVISION LINES IN Y-DIRECTION MY", g.my, 2, P::p_rtnds);
+    if (f.count != 0) return false;
+
+    check_functions<P>(f);
+    if (man.neigit < 2) f.add(" NUMBER OF ITERATION VECTORS NEIGIT =" + fmt::I(11, man.neigit) + " IS BELOW 2");
+    for (int i = 1; i <= 50; ++i)
+        if (!within(f, "MODE TO PLOT MDSPLT(" + std::to_string(i) + ")", plotin.mdsplt[i - 1], 0,
+                    std::max(man.neigrq, 0)))
+            break;
+    check_grid_contents<P>(f, numsup, nox, noy);
+    check_operands<P>(f);
     return f.count == 0;
 }
 
@@ -210,22 +217,12 @@ int read_group(std::string_view group, std::span<const io::NamelistItem> items,
     return err::rddata::syntax;
 }
 
-}  // namespace
-
+/// Step 1: the modes to plot (the requested ones, in order) and the eigenvalue counts
+/// reduced to the preset's limits with a warning.
 template <class P>
-void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, float* ss,
-            int& ier) {
-    auto& g = f07ina<P>();
-    auto& d = f07dis<P>();
-    auto& ind = f07ind;
-    const int nw = datran.nwrite;
-
-    // Modes to plot: the requested ones, in order.
+void limit_counts() {
     for (int i = 1; i <= 50; ++i) plotin.mdsplt[i - 1] = i <= man.neigrq ? i : 0;
     plotin.scal = 1.0f;
-    ier = 0;
-    io::rewind(datran.nread);
-
     if (man.neigit > P::p_ngit) {
         man.neigit = P::p_ngit;
         reduced_warning(P::p_ngit);
@@ -234,39 +231,25 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
         man.neigrq = P::p_ngrq;
         reduced_warning(P::p_ngrq);
     }
-    plotin.nmod = static_cast<int>(
-        std::count_if(plotin.mdsplt, plotin.mdsplt + 50, [](int m) { return m > 0; }));
+    plotin.nmod = static_cast<int>(std::count_if(plotin.mdsplt, plotin.mdsplt + 50, [](int m) { return m > 0; }));
+}
 
-    // Counts of suppressed freedoms and of stiffeners: leading used entries of their lists.
-    int numsup = 0;
-    while (numsup < P::p_nsup && ind.idesup[4 * numsup] != 0) ++numsup;
-    const auto leading = [](const int* v, int n) {
-        int c = 0;
-        while (c < n && v[c] != 0) ++c;
-        return c;
-    };
-    const int nox = leading(d.istx, std::clamp(g.my, 0, P::p_stf));
-    const int noy = leading(d.isty, std::clamp(g.mx, 0, P::p_stf));
-
-    if (!panel_is_consistent<P>(numsup, nox, noy)) {
-        ier = err::rddata::bad_input;
-        return;
-    }
-    const int mx = g.mx, my = g.my;
-
-    // Node numbers run along y first: node (x-line i, y-line j) = (i - 1) my + j.
+/// Step 3: node numbers along y first, node (x-line i, y-line j) = (i - 1) my + j; the
+/// edge-wise conditions switch (seiten) and the plot symmetry from the edge kinds (a later
+/// edge overrides an earlier one).
+template <class P>
+void number_nodes_and_edges() {
+    auto& g = f07ina<P>();
+    auto& ind = f07ind;
     int node = 1;
-    for (int i = 1; i <= mx; ++i)
-        for (int j = 1; j <= my; ++j) g.leitm(j, i) = node++;
+    for (int i = 1; i <= g.mx; ++i)
+        for (int j = 1; j <= g.my; ++j) g.leitm(j, i) = node++;
 
     io::rewind(datran.nread);
 
     ind.seiten = 0;
     for (const int* edge : edge_codes(ind))
         if (std::any_of(edge, edge + 7, [](int k) { return k != 0; })) ind.seiten = 1;
-    ind.numsup = numsup;
-
-    // Plot symmetry from the edge kinds: a later edge overrides an earlier one.
     if (ind.seiten) {
         const auto kind = [](int code, int& sym, int first) {
             if (code == -1) sym = -first;
@@ -277,12 +260,14 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
         kind(ind.bndx0[0], plotin.isymx, 2);
         kind(ind.bndxl[0], plotin.isymx, 1);
     }
+}
 
-    d.nox = nox;
-    d.noy = noy;
-
-    // Element stiffness from the data set of the element's strip.
-    const int nelm = (mx - 1) * (my - 1);
+/// Step 4: the stiffness of every element from the data set of its strip: bb, bd, dd from
+/// matabd, br, dr, rr, ss from matsw.
+template <class P>
+void fill_element_stiffness(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, float* ss) {
+    const int my = f07ina<P>().my;
+    const int nelm = (f07ina<P>().mx - 1) * (my - 1);
     Mat<float> B{bb, 6}, D{dd, 6}, BD{bd, 6}, R{rr, 6}, DR{dr, 6}, BR{br, 6}, S{ss, 3};
     Mat<float> abd{skstf.matabd, 18}, sw{skstf.matsw, 21};
     for (int e = 1; e <= nelm; ++e) {
@@ -302,17 +287,28 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
         }
         for (int l = 1; l <= 3; ++l) S(l, e) = sw(l + 18, k);
     }
+}
 
-    // Plot scale: the equivalent thickness (144 D11 D22 / (A11 A22))^(1/4) of the first
-    // element, t for a homogeneous plate. Undefined without membrane stiffness; then 1.0 stays.
+/// Step 5: the plot scale, the equivalent thickness (144 D11 D22 / (A11 A22))^(1/4) of the
+/// first element, t for a homogeneous plate. Undefined without membrane stiffness; then 1.0
+/// stays.
+void set_plot_scale(const float* bb, const float* dd) {
     const float q = 144.0f * dd[0] * dd[2] / (bb[0] * bb[2]);
     if (std::isfinite(q) && q >= 0.0f) {
         plotin.scal = plotin.scal * std::sqrt(std::sqrt(q));
     } else {
-        io::writef(nw, "(4X,'WARNING: IN SUBROUTINE RDDATA'/13X,'PLOT SCALE UNDEFINED BY THE "
-                       "STIFFNESS OF THE FIRST ELEMENT, KEPT AT 1.0')");
+        io::writef(datran.nwrite, "(4X,'WARNING: IN SUBROUTINE RDDATA'/13X,'PLOT SCALE UNDEFINED BY THE "
+                                  "STIFFNESS OF THE FIRST ELEMENT, KEPT AT 1.0')");
     }
+}
 
+/// Step 6: the namelist groups of the analyses that need them: inert (masses) for a
+/// vibration analysis, tstringer or ostringer (cross-section) for the crippling check.
+/// Returns 0, or the error code of a missing or malformed group.
+template <class P>
+int read_namelist_groups() {
+    auto& d = f07dis<P>();
+    const int nw = datran.nwrite;
     if (antype.vibr) {
         io::rewind(datran.nread);
         const io::NamelistItem inert[] = {
@@ -320,37 +316,68 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
             {io::NamelistItem::Type::real, "domx", d.domx, P::p_stf},
             {io::NamelistItem::Type::real, "domy", d.domy, P::p_stf},
         };
-        ier = read_group("inert", inert, " NAMELIST  INERT NOT FOUND");
-        if (ier != 0) return;
+        if (int e = read_group("inert", inert, " NAMELIST  INERT NOT FOUND"); e != 0) return e;
+    }
+    if (!antype.cripan) return 0;
+    constexpr auto real = io::NamelistItem::Type::real;
+    auto& s = stringercom;
+    const std::string missing = " Some Stringer Data missing for crippling analysis";
+    if (d.stype == 1) {
+        const io::NamelistItem tstringer[] = {
+            {real, "footth", &s.footth},       {real, "webth", &s.webth},
+            {real, "footwidth", &s.footwidth}, {real, "webheight", &s.webheight},
+            {real, "ddst", s.ddst, 6},
+        };
+        if (int e = read_group("tstringer", tstringer, missing); e != 0) return e;
+        io::writef(nw, "(2E20.5)", {s.footth, s.webth});
+    } else if (d.stype == 2) {
+        const io::NamelistItem ostringer[] = {
+            {real, "footth", &s.footth},         {real, "webth", &s.webth},
+            {real, "footwidth", &s.footwidth},   {real, "webheight", &s.webheight},
+            {real, "ddst", s.ddst, 6},           {real, "chordwidth", &s.chordwidth},
+            {real, "chordth", &s.chordth},       {real, "alpha", &s.alpha},
+        };
+        if (int e = read_group("ostringer", ostringer, missing); e != 0) return e;
+    } else {
+        io::write_record(nw, header);
+        io::write_record(nw, missing);
+    }
+    return 0;
+}
+
+}  // namespace
+
+template <class P>
+void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, float* ss, int& ier) {
+    auto& g = f07ina<P>();
+    auto& d = f07dis<P>();
+    ier = 0;
+    io::rewind(datran.nread);
+    limit_counts<P>();
+
+    // 2. Counts of suppressed freedoms and of stiffeners (leading used entries of their
+    //    lists), and the check of the whole description.
+    int numsup = 0;
+    while (numsup < P::p_nsup && f07ind.idesup[4 * numsup] != 0) ++numsup;
+    const auto leading = [](const int* v, int n) {
+        int c = 0;
+        while (c < n && v[c] != 0) ++c;
+        return c;
+    };
+    const int nox = leading(d.istx, std::clamp(g.my, 0, P::p_stf));
+    const int noy = leading(d.isty, std::clamp(g.mx, 0, P::p_stf));
+    if (!panel_is_consistent<P>(numsup, nox, noy)) {
+        ier = err::rddata::bad_input;
+        return;
     }
 
-    if (antype.cripan) {
-        constexpr auto real = io::NamelistItem::Type::real;
-        auto& s = stringercom;
-        const std::string missing = " Some Stringer Data missing for crippling analysis";
-        if (d.stype == 1) {
-            const io::NamelistItem tstringer[] = {
-                {real, "footth", &s.footth},       {real, "webth", &s.webth},
-                {real, "footwidth", &s.footwidth}, {real, "webheight", &s.webheight},
-                {real, "ddst", s.ddst, 6},
-            };
-            ier = read_group("tstringer", tstringer, missing);
-            if (ier != 0) return;
-            io::writef(nw, "(2E20.5)", {s.footth, s.webth});
-        } else if (d.stype == 2) {
-            const io::NamelistItem ostringer[] = {
-                {real, "footth", &s.footth},         {real, "webth", &s.webth},
-                {real, "footwidth", &s.footwidth},   {real, "webheight", &s.webheight},
-                {real, "ddst", s.ddst, 6},           {real, "chordwidth", &s.chordwidth},
-                {real, "chordth", &s.chordth},       {real, "alpha", &s.alpha},
-            };
-            ier = read_group("ostringer", ostringer, missing);
-            if (ier != 0) return;
-        } else {
-            io::write_record(nw, header);
-            io::write_record(nw, missing);
-        }
-    }
+    number_nodes_and_edges<P>();
+    f07ind.numsup = numsup;
+    d.nox = nox;
+    d.noy = noy;
+    fill_element_stiffness<P>(bb, dd, bd, rr, dr, br, ss);
+    set_plot_scale(bb, dd);
+    ier = read_namelist_groups<P>();
 }
 
 #define ZEFT_INST_RDDATA(P) \

@@ -89,118 +89,145 @@ void compliance_per_set(const float* c) {
     }
 }
 
-}  // namespace
-
+/// The element stiffness arrays of one run, one column per element: bb, dd, bd, rr, dr, br
+/// (6, p_elmts) and ss (3, p_elmts) from the input check, the coefficient matrices c (45,
+/// p_elmts) and ch (3, p_elmts) of the element terms.
 template <class P>
-void buvi(int& ier) {
-    constexpr std::size_t ne = P::p_elmts;
+struct ElementArrays {
+    static constexpr std::size_t ne = P::p_elmts;
+    std::vector<float> bb = std::vector<float>(6 * ne), dd = std::vector<float>(6 * ne),
+                       bd = std::vector<float>(6 * ne), rr = std::vector<float>(6 * ne),
+                       dr = std::vector<float>(6 * ne), br = std::vector<float>(6 * ne),
+                       ss = std::vector<float>(3 * ne), c = std::vector<float>(45 * ne),
+                       ch = std::vector<float>(3 * ne);
+};
+
+/// Steps 1 - 3: the input check (rddata), the input echo (which also turns the angles of
+/// obliqueness into radians for every later step), the numbering of the freedoms and the
+/// profile layouts of A22 and B. Returns 0 or the code of buvi.
+template <class P>
+int check_and_number(ElementArrays<P>& el) {
     const int nw = datran.nwrite;
     auto& g = f07ina<P>();
     auto& lv = comlv<P>();
-
-    // Element stiffness arrays of the run, one column per element.
-    std::vector<float> bb(6 * ne), dd(6 * ne), bd(6 * ne), rr(6 * ne), dr(6 * ne), br(6 * ne),
-        ss(3 * ne), c(45 * ne), ch(3 * ne);
-    float fstbub = 0.0f;
     int e = 0;
-
-    io::write_record(nw, "");
-    io::write_record(nw, "");
-    io::write_record(nw, "");
-    io::write_record(nw, fmt::X(14) + "BUCKLING LOAD FACTORS AND MODES");
-    ier = 0;
-
-    rddata<P>(bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(), ss.data(), e);
+    rddata<P>(el.bb.data(), el.dd.data(), el.bd.data(), el.rr.data(), el.dr.data(), el.br.data(), el.ss.data(), e);
     if (e != 0) {
-        ier = e;
         error_block("RDDATA", e, Code::value);
-        return;
+        return e;
     }
-
     if (static_cast<long long>(g.mx) * g.my > P::p_nodes) {
-        io::writef(nw, "(' MX*MY .GT. P_NODES. P_NODES=',I5,'  MX =',I5,' MY =',I5)",
-                   {P::p_nodes, g.mx, g.my});
-        ier = err::buvi::grid_too_large;
-        return;
+        io::writef(nw, "(' MX*MY .GT. P_NODES. P_NODES=',I5,'  MX =',I5,' MY =',I5)", {P::p_nodes, g.mx, g.my});
+        return err::buvi::grid_too_large;
     }
-
-    // The echo also turns the angles of obliqueness into radians for every later step.
-    if (!antype.vibr) prtout<P>(bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(), ss.data());
+    if (!antype.vibr)
+        prtout<P>(el.bb.data(), el.dd.data(), el.bd.data(), el.rr.data(), el.dr.data(), el.br.data(), el.ss.data());
 
     setkey<P>(man.ix, man.iy);
-
     if (man.iy != 0) {
         mklvbd(lv.lva22, man.iy, g.ibdy, e);
         if (e != 0) {
             error_block("MKLVBD", e, Code::value, " for LVA22");
-            ier = e;
-            return;
+            return e;
         }
     }
     mklvbd(lv.lvb, man.ix, g.ibdx, e);
     if (e != 0) {
         error_block("MKLVBD", e, Code::value, " for LVB");
-        ier = e;
-        return;
+        return e;
     }
+    return 0;
+}
 
-    tfmstf<P>(c.data(), ch.data(), bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(),
-              ss.data(), e);
+/// Step 4: the element stiffness terms, the membrane compliance for the stiffener forces,
+/// the quadratic-form terms and the eigenvalue counts. Returns 0 or the code of buvi.
+template <class P>
+int element_terms(ElementArrays<P>& el) {
+    int e = 0;
+    tfmstf<P>(el.c.data(), el.ch.data(), el.bb.data(), el.dd.data(), el.bd.data(), el.rr.data(), el.dr.data(),
+              el.br.data(), el.ss.data(), e);
     if (e != 0) {
         error_block("TFMSTF", e, Code::value);
-        ier = e;
-        return;
+        return e;
     }
-
     // The stiffener forces follow from the membrane compliance of the skin.
     if (f07dis<P>().nox != 0 || f07dis<P>().noy != 0) {
-        if (!invert_membrane_stiffness(c.data(), f07aij)) {
-            io::write_record(nw, " MESSAGE FROM SUBR. BUVI:");
-            io::write_record(nw, "MEMBR. STIFFN. INCORRECT");
-            ier = err::buvi::membrane_stiffness;
-            return;
+        if (!invert_membrane_stiffness(el.c.data(), f07aij)) {
+            io::write_record(datran.nwrite, " MESSAGE FROM SUBR. BUVI:");
+            io::write_record(datran.nwrite, "MEMBR. STIFFN. INCORRECT");
+            return err::buvi::membrane_stiffness;
         }
     }
-    compliance_per_set<P>(c.data());
+    compliance_per_set<P>(el.c.data());
 
-    f01kbf<P>(c.data(), ch.data());
+    f01kbf<P>(el.c.data(), el.ch.data());
     redfkq<P>();
     chneig();
+    return 0;
+}
 
-    if (antype.buck) {
-        incs2<P>(e);
-        if (e != 0) {
-            error_block("INCS2", e, Code::none);
-            ier = err::buvi::incs2;
-            return;
-        }
-        if (antype.cripan) {
-            // The crippling routines report their findings in the listing; their code is not
-            // a reason to stop the eigen analysis.
-            int ec = 0;
-            if (f07dis<P>().stype == 1) {
-                cripplingt(ec);
-            } else if (f07dis<P>().stype == 2) {
-                cripplingo(ec);
-            } else {
-                error_block("CRIPPLING", 0, Code::none, nullptr, true);
-                return;
-            }
-        }
-        incs3<P>(man.iy, bb.data(), dd.data(), bd.data(), rr.data(), dr.data(), br.data(),
-                 ss.data(), e, fstbub);
-        if (e != 0) {
-            error_block("INCS3", e, Code::none);
-            ier = err::buvi::incs3;
-            return;
+/// Step 5: the assembly, the crippling check and the eigen analysis with its result blocks;
+/// fstbub receives the axial force of node 1 at the first load factor. Returns 0 or the
+/// code of buvi; stop says that the run ends here even without a code.
+template <class P>
+int buckling_analysis(ElementArrays<P>& el, float& fstbub, bool& stop) {
+    int e = 0;
+    incs2<P>(e);
+    if (e != 0) {
+        error_block("INCS2", e, Code::none);
+        return err::buvi::incs2;
+    }
+    if (antype.cripan) {
+        // The crippling routines report their findings in the listing; their code is not
+        // a reason to stop the eigen analysis.
+        int ec = 0;
+        if (f07dis<P>().stype == 1) {
+            cripplingt(ec);
+        } else if (f07dis<P>().stype == 2) {
+            cripplingo(ec);
+        } else {
+            error_block("CRIPPLING", 0, Code::none, nullptr, true);
+            stop = true;
+            return 0;
         }
     }
+    incs3<P>(man.iy, el.bb.data(), el.dd.data(), el.bd.data(), el.rr.data(), el.dr.data(), el.br.data(),
+             el.ss.data(), e, fstbub);
+    if (e != 0) {
+        error_block("INCS3", e, Code::none);
+        return err::buvi::incs3;
+    }
+    return 0;
+}
 
-    if (antype.vibr)
-        io::write_list(nw, "ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!");
+}  // namespace
 
+template <class P>
+void buvi(int& ier) {
+    const int nw = datran.nwrite;
+    ElementArrays<P> el;
+    float fstbub = 0.0f;
+
+    io::write_record(nw, "");
+    io::write_record(nw, "");
+    io::write_record(nw, "");
+    io::write_record(nw, fmt::X(14) + "BUCKLING LOAD FACTORS AND MODES");
+    ier = check_and_number<P>(el);
+    if (ier != 0) return;
+    ier = element_terms<P>(el);
+    if (ier != 0) return;
+
+    if (antype.buck) {
+        bool stop = false;
+        ier = buckling_analysis<P>(el, fstbub, stop);
+        if (ier != 0 || stop) return;
+    }
+    if (antype.vibr) io::write_list(nw, "ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!");
+
+    // 6. The global buckling check of the stiffened panel.
     if (antype.glban) {
-        glbuck<P>(bb.data(), dd.data(), bd.data(), e, fstbub);
+        int e = 0;
+        glbuck<P>(el.bb.data(), el.dd.data(), el.bd.data(), e, fstbub);
         if (e != 0) {
             error_block("GLBUCK", e, Code::none, nullptr, true);
             ier = err::buvi::glbuck;

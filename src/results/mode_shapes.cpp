@@ -200,41 +200,131 @@ void cntour() {
     write_table("#CONTOUR. ", Mat<const float>{plotfls.cntr, 81});
 }
 
+namespace {
+
+/// False (ier = bad_input, with a message) when the plot grid, the symmetry codes, the panel
+/// grid, its subdivision lengths or the number of modes do not allow mode shapes.
 template <class P>
-void modes(int& ier) {
-    ier = err::ok;
-    if (!plot_intervals_fit("MODES") || !symmetry_fits("MODES") || !panel_grid_fits<P>("MODES")) {
-        ier = err::modes::bad_input;
-        return;
-    }
+bool modes_admissible(int& ier) {
+    ier = err::modes::bad_input;
+    if (!plot_intervals_fit("MODES") || !symmetry_fits("MODES") || !panel_grid_fits<P>("MODES")) return false;
     const auto& g = f07ina<P>();
-    const int nxs = g.mx - 1, nys = g.my - 1;
-    const bool lengths_positive = std::all_of(g.a, g.a + nxs, [](float h) { return h > 0.0f; }) &&
-                                  std::all_of(g.b, g.b + nys, [](float h) { return h > 0.0f; });
+    const bool lengths_positive = std::all_of(g.a, g.a + g.mx - 1, [](float h) { return h > 0.0f; }) &&
+                                  std::all_of(g.b, g.b + g.my - 1, [](float h) { return h > 0.0f; });
     if (!lengths_positive || !(plotfls.lx > 0.0f) || !(plotfls.ly > 0.0f)) {
         refuse("MODES", "SUBDIVISION LENGTHS OR PLOT GRID NOT POSITIVE (PLTMSH FIRST), NO MODE SHAPES");
-        ier = err::modes::bad_input;
-        return;
+        return false;
     }
     if (plotin.nmod > max_modes) {
         refuse("MODES", "NUMBER OF MODES TO PLOT NMOD=" + str(plotin.nmod) + " EXCEEDS 50, NO MODE SHAPES");
-        ier = err::modes::bad_input;
-        return;
+        return false;
     }
+    ier = err::ok;
+    return true;
+}
 
-    const int npx = plotin.npx, npy = plotin.npy;
-    const float lx = plotfls.lx, ly = plotfls.ly;
-
-    // Slope freedoms are derivatives with respect to the scaled coordinates x pi/LX and
-    // y pi/LY, so the shape function of map position (p, q) (p the Hermite function in y, q the
-    // one in x) carries bpq(p, q) = (pi/LY if p even) (pi/LX if q even), times the strip
-    // lengths hy, hx of its slope directions.
+/// Slope freedoms are derivatives with respect to the scaled coordinates x pi/LX and
+/// y pi/LY, so the shape function of map position (p, q) (p the Hermite function in y, q the
+/// one in x) carries bpq(p, q) = (pi/LY if p even) (pi/LX if q even), times the strip
+/// lengths hy, hx of its slope directions.
+struct SlopeScale {
     float bpq[4][4];
-    for (int p = 1; p <= 4; ++p)
-        for (int q = 1; q <= 4; ++q) {
-            const bool ye = p % 2 == 0, xe = q % 2 == 0;
-            bpq[p - 1][q - 1] = ye && xe ? 9.869605f / (ly * lx) : ye ? pi / ly : xe ? pi / lx : 1.0f;
+    SlopeScale(float lx, float ly) {
+        for (int p = 1; p <= 4; ++p)
+            for (int q = 1; q <= 4; ++q) {
+                const bool ye = p % 2 == 0, xe = q % 2 == 0;
+                bpq[p - 1][q - 1] = ye && xe ? 9.869605f / (ly * lx) : ye ? pi / ly : xe ? pi / lx : 1.0f;
+            }
+    }
+};
+
+/// W of eigenvector `mode` (column of x) at local coordinates sx.t, sy.t of subdivision
+/// (sy.e, sx.e): the sum over the 16 shape functions of its freedoms. False (with ier and a
+/// message) when an index map, a shape function or a key-matrix entry fails.
+template <class P>
+bool w_at(const Mat<const double>& x, int mode, const SlopeScale& scale, Strip sx, Strip sy, float& w, int& ier) {
+    int iu[16], ifun = 1;
+    iuoriv<P>(sy.e, sx.e, ifun, iu, ier);
+    if (ier != 0) {
+        for (int unit : {io::stdout_unit, datran.nwrite}) {
+            io::write_record(unit, " Message from subroutine MODES:");
+            io::write_record(unit, " Error return from IUORIV");
         }
+        return false;
+    }
+    const Mat<const int> IU{iu, 4};
+    float sum = 0.0f;
+    for (int p = 1; p <= 4; ++p) {
+        float valy = 0.0f;
+        phi(p, sy.t, valy, ier);
+        if (ier != 0) {
+            io::write_record(io::stdout_unit, "Message from SUBROUTINE MODES:");
+            io::writef(io::stdout_unit, "(' Error return from PHI. Call/Args: ',2I3,F8.4)", {1, p, sy.t});
+            return false;
+        }
+        for (int q = 1; q <= 4; ++q) {
+            const int row = IU(p, q);
+            if (row <= 0) continue;  // suppressed freedom, or W not active
+            if (row > P::p_nx) {
+                refuse("MODES", "KEY MATRIX ENTRY " + str(row) + " OUTSIDE THE EIGENVECTORS, NO FURTHER MODE SHAPES");
+                ier = err::modes::bad_input;
+                return false;
+            }
+            float valx = 0.0f;
+            phi(q, sx.t, valx, ier);
+            if (ier != 0) {
+                io::write_record(io::stdout_unit, "Message from SUBROUTINE MODES:");
+                io::writef(io::stdout_unit, "(' Error return from PHI. Call/Args: ',2I3,F8.4)", {2, q, sx.t});
+                return false;
+            }
+            const float factor = scale.bpq[p - 1][q - 1] * (p % 2 == 0 ? sy.h : 1.0f) * (q % 2 == 0 ? sx.h : 1.0f);
+            sum = static_cast<float>(sum + static_cast<double>(factor) * x(row, mode) * static_cast<double>(valx) *
+                                               static_cast<double>(valy));
+        }
+    }
+    w = sum;
+    return true;
+}
+
+/// The computed part w(ixa .. ixm, iya .. iym) scaled so that its largest magnitude is scal;
+/// a vanishing mode stays zero.
+void scale_to_scal(const Mat<float>& w, int ixa, int ixm, int iya, int iym) {
+    float big = 0.0f;
+    for (int i = ixa; i <= ixm; ++i)
+        for (int j = iya; j <= iym; ++j) big = std::max(big, std::abs(w(i, j)));
+    if (big > 0.0f) {
+        const float sclf = plotin.scal / big;
+        for (int i = ixa; i <= ixm; ++i)
+            for (int j = iya; j <= iym; ++j) w(i, j) = w(i, j) * sclf;
+    }
+}
+
+/// Mirror images across the symmetry lines: negated across an anti-symmetry line (positive
+/// code); code 2 mirrors onto the first half, code 1 onto the second.
+void mirror(const Mat<float>& w, int npx, int npy, int iya, int iym) {
+    const float sx_sign = plotin.isymx > 0 ? -1.0f : 1.0f;
+    for (int i = 1; i <= npx / 2; ++i)
+        for (int j = iya; j <= iym; ++j) {
+            if (std::abs(plotin.isymx) == 2) w(i, j) = sx_sign * w(npx + 2 - i, j);
+            if (std::abs(plotin.isymx) == 1) w(npx + 2 - i, j) = sx_sign * w(i, j);
+        }
+    const float sy_sign = plotin.isymy > 0 ? -1.0f : 1.0f;
+    for (int i = 1; i <= npx + 1; ++i)
+        for (int j = 1; j <= npy / 2; ++j) {
+            if (std::abs(plotin.isymy) == 2) w(i, j) = sy_sign * w(i, npy + 2 - j);
+            if (std::abs(plotin.isymy) == 1) w(i, npy + 2 - j) = sy_sign * w(i, j);
+        }
+}
+
+}  // namespace
+
+template <class P>
+void modes(int& ier) {
+    if (!modes_admissible<P>(ier)) return;
+    const auto& g = f07ina<P>();
+    const int nxs = g.mx - 1, nys = g.my - 1;
+    const int npx = plotin.npx, npy = plotin.npy;
+    const SlopeScale scale(plotfls.lx, plotfls.ly);
 
     int ixa, ixm, iya, iym;
     computed_range(plotin.isymx, npx, ixa, ixm);
@@ -258,85 +348,18 @@ void modes(int& ier) {
         }
         std::fill(store.begin(), store.end(), 0.0f);
 
-        // Start from the far panel edges, the strips a point beyond the edges falls back to.
+        // The computed part, point by point; start from the far panel edges, the strips a
+        // point beyond the edges falls back to.
         Strip sx{nxs, 1.0f, g.a[nxs - 1]}, sy{nys, 1.0f, g.b[nys - 1]};
         for (int i = ixa; i <= ixm; ++i) {
             locate(g.a, nxs, plotfls.xplt[i - 1], sx);
             for (int j = iya; j <= iym; ++j) {
                 locate(g.b, nys, plotfls.yplt[j - 1], sy);
-
-                int iu[16], ifun = 1;
-                iuoriv<P>(sy.e, sx.e, ifun, iu, ier);
-                if (ier != 0) {
-                    for (int unit : {io::stdout_unit, datran.nwrite}) {
-                        io::write_record(unit, " Message from subroutine MODES:");
-                        io::write_record(unit, " Error return from IUORIV");
-                    }
-                    return;
-                }
-                const Mat<const int> IU{iu, 4};
-
-                float sum = 0.0f;
-                for (int p = 1; p <= 4; ++p) {
-                    float valy = 0.0f;
-                    phi(p, sy.t, valy, ier);
-                    if (ier != 0) {
-                        io::write_record(io::stdout_unit, "Message from SUBROUTINE MODES:");
-                        io::writef(io::stdout_unit, "(' Error return from PHI. Call/Args: ',2I3,F8.4)",
-                                   {1, p, sy.t});
-                        return;
-                    }
-                    for (int q = 1; q <= 4; ++q) {
-                        const int row = IU(p, q);
-                        if (row <= 0) continue;  // suppressed freedom, or W not active
-                        if (row > P::p_nx) {
-                            refuse("MODES", "KEY MATRIX ENTRY " + str(row) +
-                                                " OUTSIDE THE EIGENVECTORS, NO FURTHER MODE SHAPES");
-                            ier = err::modes::bad_input;
-                            return;
-                        }
-                        float valx = 0.0f;
-                        phi(q, sx.t, valx, ier);
-                        if (ier != 0) {
-                            io::write_record(io::stdout_unit, "Message from SUBROUTINE MODES:");
-                            io::writef(io::stdout_unit,
-                                       "(' Error return from PHI. Call/Args: ',2I3,F8.4)", {2, q, sx.t});
-                            return;
-                        }
-                        const float factor = bpq[p - 1][q - 1] * (p % 2 == 0 ? sy.h : 1.0f) *
-                                             (q % 2 == 0 ? sx.h : 1.0f);
-                        sum = static_cast<float>(sum + static_cast<double>(factor) * x(row, mode) *
-                                                           static_cast<double>(valx) *
-                                                           static_cast<double>(valy));
-                    }
-                }
-                w(i, j) = sum;
+                if (!w_at<P>(x, mode, scale, sx, sy, w(i, j), ier)) return;
             }
         }
-
-        // Largest magnitude of the computed part to scal; a vanishing mode stays zero.
-        float big = 0.0f;
-        for (int i = ixa; i <= ixm; ++i)
-            for (int j = iya; j <= iym; ++j) big = std::max(big, std::abs(w(i, j)));
-        if (big > 0.0f) {
-            const float sclf = plotin.scal / big;
-            for (int i = ixa; i <= ixm; ++i)
-                for (int j = iya; j <= iym; ++j) w(i, j) = w(i, j) * sclf;
-        }
-
-        // Mirror images: negated across an anti-symmetry line (positive code).
-        const float sx_sign = plotin.isymx > 0 ? -1.0f : 1.0f;
-        for (int i = 1; i <= npx / 2; ++i)
-            for (int j = iya; j <= iym; ++j) {
-                if (std::abs(plotin.isymx) == 2) w(i, j) = sx_sign * w(npx + 2 - i, j);
-                if (std::abs(plotin.isymx) == 1) w(npx + 2 - i, j) = sx_sign * w(i, j);
-            }
-        const float sy_sign = plotin.isymy > 0 ? -1.0f : 1.0f;
-        for (int i = 1; i <= npx + 1; ++i)
-            for (int j = 1; j <= npy / 2; ++j) {
-                if (std::abs(plotin.isymy) == 2) w(i, j) = sy_sign * w(i, npy + 2 - j);
-                if (std::abs(plotin.isymy) == 1) w(i, npy + 2 - j) = sy_sign * w(i, j);
-            }
+        scale_to_scal(w, ixa, ixm, iya, iym);
+        mirror(w, npx, npy, iya, iym);
 
         std::string title = fmt::format("(' MODE ',I2,'. ')", {mode}).front();
         write_table(title, Mat<const float>{store.data(), npx + 1});

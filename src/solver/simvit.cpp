@@ -157,6 +157,195 @@ void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, i
     subspace_iteration(neigrq, neigit, am, b, ibdb, lvbndb, eps, elam, x, jac, ip, lvtri, ier);
 }
 
+namespace {
+
+/// The block of nit iteration vectors X (nn x nit, the caller's x) with its products
+/// Y = B X or A X (nn x nit), the coupling rows G X (ng x nit), the projected matrix S (full
+/// triangle of order nit through lvtri) and its eigenvectors Q (nit x nit).
+class Block {
+public:
+    Block(IterationMatrix& a, double* b, int ibdb, int* lvbndb, double* x, int* lvtri, idx nit)
+        : a_(a), b_(b), lvbndb_(lvbndb), x_(x), lvtri_(lvtri), nn_(a.order()), nit_(nit),
+          ng_(a.coupling_rows()), bsky_(b, lvbndb, nn_, std::min<idx>(ibdb, nn_)),
+          y_(static_cast<std::size_t>(nn_ * nit), 0.0), g_(static_cast<std::size_t>(ng_ * nit)),
+          s_(static_cast<std::size_t>(profile_extent(lvtri, nit))), q_(static_cast<std::size_t>(nit * nit)),
+          proj_(static_cast<std::size_t>(nit)), X{x, nn_}, Y{y_.data(), nn_}, G{g_.data(), std::max<idx>(ng_, 1)} {}
+
+    /// 1. Start vectors 1 .. nit-1: random, with 2 at the freedoms of largest |b_ii| / |a_ii|
+    ///    (ties to the later one). perm(1 .. nn) receives the ordering.
+    void start(Uniform& random, std::vector<idx>& perm) {
+        std::vector<double> ratio(static_cast<std::size_t>(nn_) + 1);
+        for (idx i = 1; i <= nn_; ++i) {
+            const double aii = std::abs(a_.diagonal(i)), bii = std::abs(b_[lvbndb_[i - 1] + i - 1]);
+            ratio[i] = (aii < 1.0e-20 || bii * 1.0e-20 > aii) ? 1.0e20 : bii / aii;
+            perm[i] = i;
+        }
+        for (idx pos = 1; pos <= nit_ - 1; ++pos) {
+            idx best = pos;
+            for (idx i = pos + 1; i <= nn_; ++i)
+                if (ratio[i] >= ratio[best]) best = i;
+            std::swap(ratio[pos], ratio[best]);
+            std::swap(perm[pos], perm[best]);
+        }
+        for (idx j = 1; j <= nit_ - 1; ++j) {
+            random.fill(X.col(j), nn_);
+            X(perm[j], j) = 2.0;
+        }
+    }
+
+    /// Y(:, c0 .. c1) = B X(:, c0 .. c1) (one-based).
+    void times_b(idx c0, idx c1) { banded::multiply(bsky_.rows(b_), x_, nn_, y_.data(), nn_, c0 - 1, c1); }
+
+    /// 2. msteps inverse steps X <- A^-1 B X of the unconverged columns kanf .. nit-1, the
+    ///    first from the B-products at hand; eps relaxed by 3 % per step.
+    void inverse_steps(idx kanf, int msteps, double& eps, int& ip) {
+        const idx nact = nit_ - kanf;
+        for (int step = 1; step <= msteps; ++step) {
+            if (step > 1) times_b(kanf, nit_ - 1);
+            std::copy_n(Y.col(kanf), nn_ * nact, X.col(kanf));
+            a_.solve(x_, kanf - 1, nit_ - 1);
+            eps *= 1.03;
+            ++ip;
+        }
+    }
+
+    /// 3. A fresh random last column, then the A-orthonormalisation of columns kanf .. nit
+    ///    (Y = A X of the whole block first, so that every coefficient of column j uses the
+    ///    A-product of the column as it came from the inverse iteration: classical
+    ///    Gram-Schmidt).
+    void orthonormalise(idx kanf, Uniform& random) {
+        random.fill(X.col(nit_), nn_);
+        if (ng_ > 0) a_.couple(x_, kanf - 1, nit_, g_.data());
+        a_.multiply0(X.col(nit_), Y.col(nit_));
+        if (ng_ > 0) a_.couple_back(G.col(nit_), Y.col(nit_));
+
+        idx j0 = kanf;
+        if (kanf == 1) {
+            const double f = 1.0 / std::sqrt(linalg::dot(X.col(1), Y.col(1), nn_));
+            scale(X.col(1), nn_, f);
+            scale(Y.col(1), nn_, f);
+            if (ng_ > 0) scale(G.col(1), ng_, f);
+            j0 = 2;
+        }
+        for (idx j = j0; j <= nit_; ++j) orthonormalise_column(j);
+    }
+
+    /// 4. S = X^T B X of columns kanf .. nit (order nq); false when an entry is not finite.
+    bool project(idx kanf, idx nq) {
+        times_b(kanf, nit_);
+        bool finite = true;
+        for (idx i = 1; i <= nq; ++i)
+            for (idx k = 1; k <= i; ++k) {
+                S(i, k) = linalg::dot(X.col(kanf + i - 1), Y.col(kanf + k - 1), nn_);
+                finite = finite && std::isfinite(S(i, k));
+            }
+        return finite;
+    }
+
+    /// 5. The eigenpairs of S by jacob2: Q and the eigenvalues 1/S(i, i) into lam(kanf ..).
+    int solve_projected(idx kanf, idx nq, Vec<double>& lam) {
+        int nqi = static_cast<int>(nq), ierj = 0;
+        double tol = subspace_tolerance;
+        jacob2(s_.data(), nqi, lvtri_, tol, q_.data(), ierj);
+        for (idx i = 1; i <= nq; ++i) lam(kanf - 1 + i) = 1.0 / S(i, i);
+        return ierj;
+    }
+
+    /// 7. The leading Ritz vectors whose projected eigenvector pick(k) (k = 1, 2, ...) has
+    ///    every other component within eps: how many converged.
+    idx converged(idx kanf, idx nq, const std::vector<idx>& pick, double eps) const {
+        Mat<const double> Q{q_.data(), nq};
+        idx nc = 0;
+        for (idx k = 1; kanf + k - 1 <= nit_ - 1; ++k) {
+            const idx col = pick[k - 1];
+            for (idx r = 1; r <= nq; ++r)
+                if (r != col && !(std::abs(Q(r, col)) <= eps)) return nc;
+            ++nc;
+        }
+        return nc;
+    }
+
+    /// 8. The B-products of the nq - 1 Ritz vectors for the next cycle's first solve, and
+    ///    the nc converged Ritz vectors locked in place (with their coupling rows).
+    void rotate(idx kanf, idx nq, const std::vector<idx>& pick, idx nc) {
+        rotate_columns(y_.data(), nn_, kanf, nq, q_.data(), pick, nq - 1, kanf);
+        if (nc > 0) {
+            rotate_columns(x_, nn_, kanf, nq, q_.data(), pick, nc, kanf);
+            if (ng_ > 0) rotate_columns(g_.data(), ng_, kanf, nq, q_.data(), pick, nc, kanf);
+        }
+    }
+
+private:
+    static constexpr double subspace_tolerance = 1.0e-8;
+
+    IterationMatrix& a_;
+    double* b_;
+    int* lvbndb_;
+    double* x_;
+    int* lvtri_;
+    idx nn_, nit_, ng_;
+    banded::Skyline bsky_;
+    std::vector<double> y_, g_, s_, q_, proj_;
+    Mat<double> X, Y, G;
+
+    double& S(idx i, idx k) { return s_[lvtri_[i - 1] + k - 1]; }
+
+    static void scale(double* v, idx len, double f) {
+        for (idx r = 0; r < len; ++r) v[r] *= f;
+    }
+
+    /// Column j minus its A-projections on columns 1 .. j-1, normalised in the A-norm
+    /// x^T A0 x - |G x|^2 (G x carried along linearly).
+    void orthonormalise_column(idx j) {
+        for (idx i = 1; i < j; ++i) proj_[i - 1] = linalg::dot(X.col(i), Y.col(j), nn_);
+        double* xj = X.col(j);
+        for (idx i = 1; i < j; ++i) {
+            const double s = proj_[i - 1];
+            const double* xi = X.col(i);
+            for (idx r = 0; r < nn_; ++r) xj[r] -= s * xi[r];
+        }
+        a_.multiply0(xj, Y.col(j));
+        double s = linalg::dot(xj, Y.col(j), nn_);
+        if (ng_ > 0) {
+            double* gj = G.col(j);
+            for (idx i = 1; i < j; ++i) {
+                const double c = proj_[i - 1];
+                const double* gi = G.col(i);
+                for (idx r = 0; r < ng_; ++r) gj[r] -= c * gi[r];
+            }
+            s -= linalg::dot(gj, gj, ng_);
+        }
+        const double f = 1.0 / std::sqrt(s);
+        scale(xj, nn_, f);
+        if (ng_ > 0) scale(G.col(j), ng_, f);
+    }
+};
+
+/// 6. Eigenvalues lam(kanf .. nit) by increasing |lambda| (equal magnitudes keep their
+///    order); pick(k) = the projected column of the k-th of them, k = 1 .. nq-1.
+void sort_by_magnitude(Vec<double>& lam, idx kanf, idx nit, std::vector<idx>& perm, std::vector<idx>& pick) {
+    for (idx i = kanf; i <= nit; ++i) perm[i] = i;
+    for (idx pos = kanf; pos <= nit - 1; ++pos) {
+        idx low = pos;
+        for (idx t = pos + 1; t <= nit; ++t)
+            if (std::abs(lam(t)) < std::abs(lam(low))) low = t;
+        std::swap(lam(pos), lam(low));
+        std::swap(perm[pos], perm[low]);
+    }
+    const idx nq = nit - kanf + 1;
+    for (idx k = 1; k <= nq - 1; ++k) pick[k - 1] = perm[kanf + k - 1] - kanf + 1;
+}
+
+/// 9. Inverse steps per cycle from the spread of the wanted eigenvalues, within 1 .. 5.
+void adapt_steps(int& msteps, double lam1, double lamrq) {
+    const double pa = std::pow(std::abs(lam1), msteps);
+    const double pb = 1.0 / std::pow(std::abs(lamrq), msteps);
+    if (msteps <= 4 && pa > 1.0e-10 && pb > 1.0e-10 && pa * pb > 1.0e-4) ++msteps;
+    if (msteps > 1 && pa * pb < 1.0e-8) --msteps;
+}
+
+}  // namespace
+
 void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb, int* lvbndb, double& eps,
                         double* elam, double* x, int& jac, int& ip, int* lvtri, int& ier) {
     jac = 0;
@@ -172,167 +361,42 @@ void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b,
         return;
     }
     ier = 0;
-    const idx nn = n, nit = neigit;
+    const idx nit = neigit;
     Uniform random;
-    constexpr double subspace_tolerance = 1.0e-8;
-    int msteps = 3;
-    idx kanf = 1;
-
-    Mat<double> X{x, nn};
     Vec<double> lam{elam};
+    std::vector<idx> perm(static_cast<std::size_t>(n) + 1), pick(static_cast<std::size_t>(nit));
 
-    // Start positions: the freedoms of largest |b_ii| / |a_ii| (ties to the later one).
-    std::vector<idx> perm(static_cast<std::size_t>(nn) + 1);
-    {
-        std::vector<double> ratio(static_cast<std::size_t>(nn) + 1);
-        for (idx i = 1; i <= nn; ++i) {
-            const double aii = std::abs(a.diagonal(i)), bii = std::abs(b[lvbndb[i - 1] + i - 1]);
-            ratio[i] = (aii < 1.0e-20 || bii * 1.0e-20 > aii) ? 1.0e20 : bii / aii;
-            perm[i] = i;
-        }
-        for (idx pos = 1; pos <= nit - 1; ++pos) {
-            idx best = pos;
-            for (idx i = pos + 1; i <= nn; ++i)
-                if (ratio[i] >= ratio[best]) best = i;
-            std::swap(ratio[pos], ratio[best]);
-            std::swap(perm[pos], perm[best]);
-        }
-    }
-    for (idx j = 1; j <= nit - 1; ++j) {
-        random.fill(X.col(j), nn);
-        X(perm[j], j) = 2.0;
-    }
-
+    Block block(a, b, ibdb, lvbndb, x, lvtri, nit);
+    block.start(random, perm);
     if (int ierc = a.factorise(); ierc != 0) {
         both("(' SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=',I4)", {ierc});
         ier = err::simvit::cholesky;
         return;
     }
 
-    std::vector<double> ystore(static_cast<std::size_t>(nn * nit), 0.0);
-    Mat<double> Y{ystore.data(), nn};
-    std::vector<double> sstore(static_cast<std::size_t>(profile_extent(lvtri, nit)));
-    std::vector<double> qstore(static_cast<std::size_t>(nit * nit));
-    std::vector<double> proj(static_cast<std::size_t>(nit));
-    std::vector<idx> pick(static_cast<std::size_t>(nit));
-    double* S = sstore.data();
-    auto Sat = [&](idx i, idx k) -> double& { return S[lvtri[i - 1] + k - 1]; };
-    // G x of every column, when A carries a coupling part.
-    const idx ng = a.coupling_rows();
-    std::vector<double> gstore(static_cast<std::size_t>(ng * nit));
-    Mat<double> G{gstore.data(), std::max<idx>(ng, 1)};
-
-    // B-products of the columns c0 .. c1 (one-based) of x into Y.
-    const banded::Skyline bsky(b, lvbndb, nn, std::min(ibdb, n));
-    auto times_b = [&](idx c0, idx c1) { banded::multiply(bsky.rows(b), x, nn, ystore.data(), nn, c0 - 1, c1); };
-    auto scale = [](double* v, idx len, double f) {
-        for (idx r = 0; r < len; ++r) v[r] *= f;
-    };
-
-    times_b(1, nit - 1);
+    int msteps = 3;
+    idx kanf = 1;  // first unconverged column
+    block.times_b(1, nit - 1);
     for (;;) {
-        // Inverse iteration of the unconverged vectors.
-        const idx nact = nit - kanf;
-        for (int step = 1; step <= msteps; ++step) {
-            if (step > 1) times_b(kanf, nit - 1);
-            std::copy_n(Y.col(kanf), nn * nact, X.col(kanf));
-            a.solve(x, kanf - 1, nit - 1);
-            eps *= 1.03;
-            ++ip;
-        }
-        // A fresh random vector, and Y = A X for the whole block.
-        random.fill(X.col(nit), nn);
-        if (ng > 0) a.couple(x, kanf - 1, nit, gstore.data());
-        a.multiply0(X.col(nit), Y.col(nit));
-        if (ng > 0) a.couple_back(G.col(nit), Y.col(nit));
-
-        idx j0 = kanf;
-        if (kanf == 1) {
-            const double f = 1.0 / std::sqrt(linalg::dot(X.col(1), Y.col(1), nn));
-            scale(X.col(1), nn, f);
-            scale(Y.col(1), nn, f);
-            if (ng > 0) scale(G.col(1), ng, f);
-            j0 = 2;
-        }
-        // Classical Gram-Schmidt in the A inner product: every coefficient of column j uses
-        // the A-product of the column as it came from the inverse iteration.
-        for (idx j = j0; j <= nit; ++j) {
-            for (idx i = 1; i < j; ++i) proj[i - 1] = linalg::dot(X.col(i), Y.col(j), nn);
-            double* xj = X.col(j);
-            for (idx i = 1; i < j; ++i) {
-                const double s = proj[i - 1];
-                const double* xi = X.col(i);
-                for (idx r = 0; r < nn; ++r) xj[r] -= s * xi[r];
-            }
-            a.multiply0(xj, Y.col(j));
-            double s = linalg::dot(xj, Y.col(j), nn);
-            if (ng > 0) {
-                double* gj = G.col(j);
-                for (idx i = 1; i < j; ++i) {
-                    const double c = proj[i - 1];
-                    const double* gi = G.col(i);
-                    for (idx r = 0; r < ng; ++r) gj[r] -= c * gi[r];
-                }
-                s -= linalg::dot(gj, gj, ng);
-            }
-            const double f = 1.0 / std::sqrt(s);
-            scale(xj, nn, f);
-            if (ng > 0) scale(G.col(j), ng, f);
-        }
-
+        block.inverse_steps(kanf, msteps, eps, ip);
+        block.orthonormalise(kanf, random);
         ++jac;
         const idx nq = nit - kanf + 1;
-        times_b(kanf, nit);
-        bool finite = true;
-        for (idx i = 1; i <= nq; ++i)
-            for (idx k = 1; k <= i; ++k) {
-                Sat(i, k) = linalg::dot(X.col(kanf + i - 1), Y.col(kanf + k - 1), nn);
-                finite = finite && std::isfinite(Sat(i, k));
-            }
-        if (!finite) {
+        if (!block.project(kanf, nq)) {
             both("(' SIMVIT: NON-FINITE VALUES IN THE PROJECTED MATRIX AT JAC=',I6,'. ITERATION STOPPED.')",
                  {jac});
             ier = err::simvit::no_convergence;
             return;
         }
-        int nqi = static_cast<int>(nq), ierj = 0;
-        double tol = subspace_tolerance;
-        jacob2(S, nqi, lvtri, tol, qstore.data(), ierj);
-        if (ierj != 0) {
+        ier = block.solve_projected(kanf, nq, lam);
+        if (ier != 0) {
             io::writef(io::stdout_unit, "(' SIMVIT: EIGENVALUE PROBLEM IN SUBSPACE JAC=',I4)", {jac});
-            io::writef(io::stdout_unit, "(' COULD NOT BE SOLVED.JACOB2 ERROR CODE IS IER=',I4)", {ierj});
+            io::writef(io::stdout_unit, "(' COULD NOT BE SOLVED.JACOB2 ERROR CODE IS IER=',I4)", {ier});
         }
-        ier = ierj;
-        Mat<const double> Q{qstore.data(), nq};
-
-        // Eigenvalues by increasing |lambda| (equal magnitudes keep their order).
-        for (idx i = 1; i <= nq; ++i) lam(kanf - 1 + i) = 1.0 / Sat(i, i);
-        for (idx i = kanf; i <= nit; ++i) perm[i] = i;
-        for (idx pos = kanf; pos <= nit - 1; ++pos) {
-            idx low = pos;
-            for (idx t = pos + 1; t <= nit; ++t)
-                if (std::abs(lam(t)) < std::abs(lam(low))) low = t;
-            std::swap(lam(pos), lam(low));
-            std::swap(perm[pos], perm[low]);
-        }
-        for (idx k = 1; k <= nq - 1; ++k) pick[k - 1] = perm[kanf + k - 1] - kanf + 1;
-
-        // Leading Ritz vectors whose projected eigenvector is within eps of a unit vector.
-        idx nc = 0;
-        for (idx k = 1; kanf + k - 1 <= nit - 1; ++k) {
-            const idx col = pick[k - 1];
-            bool converged = true;
-            for (idx r = 1; r <= nq && converged; ++r)
-                if (r != col && !(std::abs(Q(r, col)) <= eps)) converged = false;
-            if (!converged) break;
-            ++nc;
-        }
-        rotate_columns(ystore.data(), nn, kanf, nq, qstore.data(), pick, nq - 1, kanf);
-        if (nc > 0) {
-            rotate_columns(x, nn, kanf, nq, qstore.data(), pick, nc, kanf);
-            if (ng > 0) rotate_columns(gstore.data(), ng, kanf, nq, qstore.data(), pick, nc, kanf);
-            kanf += nc;
-        }
+        sort_by_magnitude(lam, kanf, nit, perm, pick);
+        const idx nc = block.converged(kanf, nq, pick, eps);
+        block.rotate(kanf, nq, pick, nc);
+        kanf += nc;
         if (kanf > neigrq) return;
         if (jac >= max_cycles) {
             both("(' SIMVIT: NO CONVERGENCE AFTER',I6,' SUBSPACE CYCLES, EPS=',E12.4,'. ITERATION STOPPED.')",
@@ -340,12 +404,7 @@ void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b,
             ier = err::simvit::no_convergence;
             return;
         }
-
-        // Inverse steps per cycle from the spread of the wanted eigenvalues, within 1 .. 5.
-        const double pa = std::pow(std::abs(lam(1)), msteps);
-        const double pb = 1.0 / std::pow(std::abs(lam(neigrq)), msteps);
-        if (msteps <= 4 && pa > 1.0e-10 && pb > 1.0e-10 && pa * pb > 1.0e-4) ++msteps;
-        if (msteps > 1 && pa * pb < 1.0e-8) --msteps;
+        adapt_steps(msteps, lam(1), lam(neigrq));
     }
 }
 
