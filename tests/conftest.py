@@ -103,6 +103,26 @@ def code():
     return np.zeros(1, np.int32)
 
 
+def call(routine, *args):
+    """Calls a routine whose last argument is its error code; returns the code."""
+    ier = code()
+    routine(*args, ier)
+    return int(ier[0])
+
+
+def pointers(n, ibd):
+    """Profile pointers of a band matrix of order n and half-bandwidth ibd (mklvbd)."""
+    lv, ier = np.zeros(n, np.int32), np.full(1, -7, np.int32)
+    _zeft.zeftutils.mklvbd(lv, n, ibd, ier)
+    assert ier[0] == 0
+    return lv
+
+
+def pack(A, ibd):
+    """Lower band of A in profile storage (rows one after another)."""
+    return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
+
+
 def padded(values, n, dtype=np.int32):
     out = np.zeros(n, dtype)
     out[: len(values)] = values

@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from conftest import RunPanel, isotropic, unit9
+from conftest import RunPanel, call, isotropic, pointers, unit9
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -46,19 +46,6 @@ def pad(v, n, dtype=np.float64):
     out = np.zeros(n, dtype)
     out[:len(v)] = v
     return out
-
-
-def pointers(n, ibd):
-    lv, ier = np.zeros(n, np.int32), np.zeros(1, np.int32)
-    _zeft.zeftutils.mklvbd(lv, n, ibd, ier)
-    assert ier[0] == 0
-    return lv
-
-
-def call(routine, *args):
-    ier = np.zeros(1, np.int32)
-    routine(*args, ier)
-    return int(ier[0])
 
 
 # ----------------------------------------------------------------------------- the panel

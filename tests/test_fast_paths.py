@@ -5,7 +5,7 @@ storage, bit-identical repetition, and the fallback of an indefinite condensed m
 import numpy as np
 import pytest
 
-from conftest import read
+from conftest import pack, pointers, read
 from test_buckling import Panel, call_incs2, call_incs3, dense
 
 _zeft = pytest.importorskip("_zeft")
@@ -84,16 +84,6 @@ def band_problem(n, ibd, seed):
     A += np.diag(np.abs(A).sum(axis=1) + rng.uniform(0.5, 1.5, n))
     B = np.diag(rng.uniform(0.5, 2.0, n)) + np.diag(np.full(n - 1, 0.1), 1) + np.diag(np.full(n - 1, 0.1), -1)
     return A, B
-
-
-def pack(A, ibd):
-    return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
-
-
-def pointers(n, ibd):
-    lv, ier = np.zeros(n, np.int32), np.zeros(1, np.int32)
-    u.mklvbd(lv, n, ibd, ier)
-    return lv
 
 
 def run_simvit(A, B, ibda, ibdb, neigit, neigrq):

@@ -74,22 +74,14 @@ def test_reference_records(layout, items, expected):
     ("(A,'|')", ["  x  "], ["  x  |"]),
     # An empty item list ends output at the first data descriptor.
     ("(' VALUE',I3,' UNITS')", [], [" VALUE"]),
+    # Reals are written from their exact value, single precision included; NumPy integers are integers.
+    ("(F21.15)", [np.float32(0.1)], ["    0.100000001490116"]),
+    ("(F21.15)", [0.1], ["    0.100000000000000"]),
+    ("(F21.15)", [np.float64(2.5)], ["    2.500000000000000"]),
+    ("(2I4)", [np.int32(-12), np.int64(345)], [" -12 345"]),
 ])
 def test_format_rules(layout, items, expected):
     assert _zeft._format(layout, items) == expected
-
-
-@pytest.mark.parametrize("value,expected", [
-    (np.float32(0.1), "    0.100000001490116"),   # exact value of the single-precision number
-    (0.1, "    0.100000000000000"),
-    (np.float64(2.5), "    2.500000000000000"),
-])
-def test_real_items_use_their_exact_value(value, expected):
-    assert _zeft._format("(F21.15)", [value]) == [expected]
-
-
-def test_numpy_integers_are_integer_items():
-    assert _zeft._format("(2I4)", [np.int32(-12), np.int64(345)]) == [" -12 345"]
 
 
 @pytest.mark.parametrize("layout,items", [

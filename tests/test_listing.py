@@ -76,15 +76,12 @@ DOFS = " CODE NUMBERS OF THE FUNCTIONAL DOFS INVOLVED:"
 STIFF = " STIFFNESS COEFFICIENTS"
 LATER = (" DISCRETE STIFFNESSES IN X'-DIRECTION", " DISCRETE STIFFNESSES IN Y'-DIRECTION",
          " PRESCRIBED MEMBRANE FORCES")
-FIXED = " PRESCRIBED MEMBRANE FORCES"
-VARIABLE = " DISTRIBUTION OF VARIABLE MEMBRANE FORCES"
 
 
 # ----------------------------------------------------------------------------- grid blocks
 
 @pytest.mark.parametrize("mx, my, a, b", [
     (3, 3, [1.5, 2.25], [7.5, 100000.125]),        # two-column rows only
-    (5, 2, [1.5, 2.25, 3.0, 4.0], [7.5]),          # x-lengths continue in the left column
     (2, 4, [12.0], [1.0, -2.5, 123456.789]),       # y-lengths continue in the right column
 ])
 def test_start_of_echo_and_grid(listing, mx, my, a, b):
@@ -220,30 +217,6 @@ def test_stiffness_coefficients(listing, ku, rotations):
             expected += ["0      TRANSVERSE SHEAR", " " + E(s[0], 20) + E(s[1], 20),
                          " " + E(s[1], 20) + E(s[2], 20), "", ""]
     assert lines == expected
-
-
-# ----------------------------------------------------------------------------- node tables
-
-@pytest.mark.parametrize("mx, my", [(3, 2), (6, 3), (7, 2), (13, 4)])
-def test_node_table_layout(listing, mx, my):
-    panel(mx, my)
-    lines = listing()
-    groups = [list(range(j, min(j + 5, mx) + 1)) for j in range(1, mx + 1, 6)]
-    for title, tail in ((FIXED, (VARIABLE,)), (VARIABLE, ())):
-        block = section(lines, title, tail)
-        assert block[:4] == ["", "", "", title]
-        rest = block[4:]
-        for name in ("NX", "NXY", "NY"):
-            assert rest[:2] == ["", " " * 30 + name]
-            rest = rest[2:]
-            for group in groups:
-                assert rest[0] == ""
-                assert rest[1] == " " * 11 + "".join(" " * 10 + f"IX={ix:2d}" + " " * 4 for ix in group)
-                for iy in range(1, my + 1):
-                    row = rest[1 + iy]
-                    assert row.startswith(f"       IY={iy:2d}") and len(row) == 12 + 19 * len(group)
-                rest = rest[2 + my:]
-        assert rest == []
 
 
 # ----------------------------------------------------------------------------- refusals

@@ -27,89 +27,58 @@ def nml(tmp_path):
 ANTYPE = [("temp", "l", 1, 0), ("strs", "l", 1, 0), ("buck", "l", 1, 0), ("vibr", "l", 1, 0)]
 
 
-@pytest.mark.parametrize("text,expected", [
-    ("&antype buck=T, vibr=F /", dict(buck=True, vibr=False)),
-    ("&ANTYPE BUCK=.TRUE., VIBR=.false. /", dict(buck=True, vibr=False)),
-    ("&antype buck=.T. vibr=.f. temp=true strs=Fals /", dict(buck=True, vibr=False, temp=True, strs=False)),
-    ("&antype\n  Buck = t\n  vIbR = f\n/\n", dict(buck=True, vibr=False)),
-    ("&antype buck=T ! a comment / with slash\n vibr=T /", dict(buck=True, vibr=True)),
-    ("$antype buck=T, vibr=T $end", dict(buck=True, vibr=True)),
-    ("&antype buck=T, vibr=T &end", dict(buck=True, vibr=True)),
-    ("&antype /", dict()),
+FLAGS = dict(temp=False, strs=False, buck=False, vibr=False)
+DOM, NM = [("dom", "f", 1, 0)], [("n", "i", 1, 0), ("m", "i", 1, 0)]
+TIT, DOMX = [("tit", "c", 1, 12)], [("domx", "f", 6, 0, [-1.0] * 6)]
+
+
+def domx(*v):
+    return {"domx": [float(x) for x in v]}
+
+
+@pytest.mark.parametrize("text, items, expected", [
+    # logical values in their forms, comments and the other group delimiters
+    ("&antype buck=T, vibr=F /", ANTYPE, dict(FLAGS, buck=True)),
+    ("&ANTYPE BUCK=.TRUE., VIBR=.false. /", ANTYPE, dict(FLAGS, buck=True)),
+    ("&antype buck=.T. vibr=.f. temp=true strs=Fals /", ANTYPE, dict(FLAGS, buck=True, temp=True)),
+    ("&antype\n  Buck = t\n  vIbR = f\n/\n", ANTYPE, dict(FLAGS, buck=True)),
+    ("&antype buck=T ! a comment / with slash\n vibr=T /", ANTYPE, dict(FLAGS, buck=True, vibr=True)),
+    ("$antype buck=T, vibr=T $end", ANTYPE, dict(FLAGS, buck=True, vibr=True)),
+    ("&antype buck=T, vibr=T &end", ANTYPE, dict(FLAGS, buck=True, vibr=True)),
+    ("&antype /", ANTYPE, FLAGS),
+    # reals rounded to single precision, integers
+    *[(f"&inert dom = {v} /", DOM, {"dom": float(np.float32(e))}) for v, e in [
+        ("1.5", 1.5), ("-2.5E3", -2500.0), ("2.5D-2", 0.025), ("4", 4.0), ("+4.", 4.0), (".5", 0.5),
+        ("1e0", 1.0), ("7d+1", 70.0), ("0.1", 0.1), ("1.0E-50", 0.0), ("-inf", -np.inf)]],
+    ("&g n=5, m=-7 /", NM, {"n": 5, "m": -7}),
+    ("&g m=+3 n=2147483647 /", NM, {"n": 2147483647, "m": 3}),
+    # texts, blank padded to the field length
+    *[("&title tit=" + t + " /", TIT, {"tit": e[:12].ljust(12)}) for t, e in [
+        ("'PANEL 1'", "PANEL 1"), ("\"it's\"", "it's"), ("'say ''hi'''", "say 'hi'"),
+        ("\"a \"\"b\"\" c\"", "a \"b\" c"),
+        ("'first part\n second part'", "first part second part"),   # continued over records
+        ("'" + "x" * 30 + "'", "x" * 12), ("'a!b/c'", "a!b/c")]],
+    # arrays: repeat counts, null values (r* and empty places leave elements alone), subscripts
+    ("&inert domx = 1, 2, 3 /", DOMX, domx(1, 2, 3, -1, -1, -1)),
+    ("&inert domx = 3*2.5 /", DOMX, domx(2.5, 2.5, 2.5, -1, -1, -1)),
+    ("&inert domx = 1, 2*, 4 /", DOMX, domx(1, -1, -1, 4, -1, -1)),
+    ("&inert domx = 1,, 3, /", DOMX, domx(1, -1, 3, -1, -1, -1)),
+    ("&inert domx = , 2 /", DOMX, domx(-1, 2, -1, -1, -1, -1)),
+    ("&inert domx(3) = 7, 8 /", DOMX, domx(-1, -1, 7, 8, -1, -1)),
+    ("&inert domx(5) = 2*9 /", DOMX, domx(-1, -1, -1, -1, 9, 9)),
+    ("&inert domx(2:3) = 5, 6 /", DOMX, domx(-1, 5, 6, -1, -1, -1)),
+    ("&inert domx = 6*0 /", DOMX, domx(0, 0, 0, 0, 0, 0)),
+    ("&inert domx = 1\n 2\n 3 /", DOMX, domx(1, 2, 3, -1, -1, -1)),   # values continue on next records
+    ("&inert domx(2) = 1 DOMX(4) = 2 /", DOMX, domx(-1, 1, -1, 2, -1, -1)),
+    ("&g names = 2*'ab', , 'c' /", [("names", "c", 4, 3, "zz")], {"names": ["ab ", "ab ", "zz ", "c  "]}),
+    # items not named keep their values
+    ("&g n = 3 /", [("dom", "f", 1, 0, 2.0), ("n", "i", 1, 0, 7), ("tit", "c", 1, 4, "old")],
+     {"dom": 2.0, "n": 3, "tit": "old "}),
 ])
-def test_logical_forms(nml, text, expected):
-    status, values, message = nml(text, "antype", ANTYPE)
+def test_values(nml, text, items, expected):
+    status, values, message = nml(text, text[1:].split()[0], items)
     assert (status, message) == ("ok", "")
-    assert values == dict(dict(temp=False, strs=False, buck=False, vibr=False), **expected)
-
-
-@pytest.mark.parametrize("value,expected", [
-    ("1.5", 1.5), ("-2.5E3", -2500.0), ("2.5D-2", np.float32(0.025)), ("4", 4.0), ("+4.", 4.0),
-    (".5", 0.5), ("1e0", 1.0), ("7d+1", 70.0), ("0.1", np.float32(0.1)), ("1.0E-50", 0.0),
-    ("-inf", -np.inf),
-])
-def test_real_values_are_rounded_to_single_precision(nml, value, expected):
-    status, values, _ = nml(f"&inert dom = {value} /", "inert", [("dom", "f", 1, 0)])
-    assert status == "ok"
-    assert values["dom"] == float(np.float32(expected))
-
-
-@pytest.mark.parametrize("text,expected", [
-    ("&g n=5, m=-7 /", (5, -7)),
-    ("&g m=+3 n=2147483647 /", (2147483647, 3)),
-])
-def test_integer_values(nml, text, expected):
-    status, values, _ = nml(text, "g", [("n", "i", 1, 0), ("m", "i", 1, 0)])
-    assert status == "ok" and (values["n"], values["m"]) == expected
-
-
-@pytest.mark.parametrize("text,expected", [
-    ("&title tit='PANEL 1' /", "PANEL 1"),
-    ('&title tit="it\'s" /', "it's"),
-    ("&title tit='say ''hi''' /", "say 'hi'"),
-    ('&title tit="a ""b"" c" /', 'a "b" c'),
-    ("&title tit='first part\n second part' /", "first part second part"),   # continued over records
-    ("&title tit='" + "x" * 30 + "' /", "x" * 12),                         # cut to the field length
-    ("&title tit='a!b/c' /", "a!b/c"),
-])
-def test_text_values_are_blank_padded(nml, text, expected):
-    status, values, _ = nml(text, "title", [("tit", "c", 1, 12)])
-    assert status == "ok"
-    assert values["tit"] == expected[:12].ljust(12)
-
-
-ARRAY = [("domx", "f", 6, 0, [-1.0] * 6)]
-
-
-@pytest.mark.parametrize("assignment,expected", [
-    ("domx = 1, 2, 3", [1, 2, 3, -1, -1, -1]),
-    ("domx = 3*2.5", [2.5, 2.5, 2.5, -1, -1, -1]),
-    ("domx = 1, 2*, 4", [1, -1, -1, 4, -1, -1]),            # r* leaves r elements unchanged
-    ("domx = 1,, 3,", [1, -1, 3, -1, -1, -1]),              # an empty place is a null value
-    ("domx = , 2", [-1, 2, -1, -1, -1, -1]),
-    ("domx(3) = 7, 8", [-1, -1, 7, 8, -1, -1]),             # from element 3 on
-    ("domx(5) = 2*9", [-1, -1, -1, -1, 9, 9]),
-    ("domx(2:3) = 5, 6", [-1, 5, 6, -1, -1, -1]),
-    ("domx = 6*0", [0] * 6),
-    ("domx = 1\n 2\n 3", [1, 2, 3, -1, -1, -1]),           # values continue on the next records
-    ("domx(2) = 1 DOMX(4) = 2", [-1, 1, -1, 2, -1, -1]),
-])
-def test_arrays_repeat_counts_and_null_values(nml, assignment, expected):
-    status, values, message = nml(f"&inert {assignment} /", "inert", ARRAY)
-    assert (status, message) == ("ok", "")
-    assert values["domx"] == [float(v) for v in expected]
-
-
-def test_text_array_and_repeat(nml):
-    status, values, _ = nml("&g names = 2*'ab', , 'c' /", "g", [("names", "c", 4, 3, "zz")])
-    assert status == "ok"
-    assert values["names"] == ["ab ", "ab ", "zz ", "c  "]
-
-
-def test_omitted_items_keep_their_values(nml):
-    items = [("dom", "f", 1, 0, 2.0), ("n", "i", 1, 0, 7), ("tit", "c", 1, 4, "old")]
-    status, values, _ = nml("&g n = 3 /", "g", items)
-    assert status == "ok" and values == {"dom": 2.0, "n": 3, "tit": "old "}
+    assert values == expected
 
 
 def test_skips_text_and_other_groups(nml):

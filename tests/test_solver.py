@@ -5,25 +5,13 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
-from conftest import unit9
+from conftest import pack, pointers, unit9
 
 u = _zeft.zeftutils
 
 
 def box(value=0):
     return np.full(1, value, np.int32)
-
-
-def pointers(n, ibd):
-    lv, ier = np.zeros(n, np.int32), box(-7)
-    u.mklvbd(lv, n, ibd, ier)
-    assert ier[0] == 0
-    return lv
-
-
-def pack(A, ibd):
-    """Lower band of A in profile storage (rows one after another)."""
-    return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
 
 
 def unpack(a, ibd, n):

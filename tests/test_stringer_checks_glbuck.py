@@ -7,7 +7,7 @@ import math
 import numpy as np
 import pytest
 
-from conftest import N_PLATE, isotropic
+from conftest import N_PLATE, isotropic, read, unit9
 from conftest import callzeft_args as panel
 
 _zeft = pytest.importorskip("_zeft")
@@ -45,9 +45,7 @@ class Checks:
         bb[:, 0] = isotropic(T)[:6]
         ier = np.zeros(1, np.int32)
         P31.glbuck(bb, bb, bb, ier, fstbug)
-        _zeft._close_unit(9)
-        with open("fort.9") as f:
-            return int(ier[0]), f.read().splitlines()
+        return int(ier[0]), unit9()
 
 
 def load_of(listing, title=" GLOBAL BUCKLING LOAD:"):
@@ -149,13 +147,8 @@ def test_inputs_that_would_divide_by_zero_are_refused(checks, change, reason):
 
 @pytest.fixture
 def global_check(checks):
-    for unit in (8, 25, 26):
-        _zeft._close_unit(unit)
     _zeft.antype.glban = 1
-    yield checks
-    _zeft.antype.glban = 0
-    for unit in (8, 25, 26):
-        _zeft._close_unit(unit)
+    return checks
 
 
 def test_global_check_ends_a_panel_run(global_check, capfd):
@@ -165,8 +158,7 @@ def test_global_check_ends_a_panel_run(global_check, capfd):
     args = panel()
     P31.callzeft(**args)
     assert "Buckling/Vibration analysis finished" in capfd.readouterr().out
-    with open("TWOBAY  .out") as f:
-        listing = f.read().splitlines()
+    listing = read("TWOBAY  .out")
     fstbug = args["elamp"][0] * np.float32(N_PLATE)
     assert args["membraneforcesp"][0] == pytest.approx(fstbug, rel=1e-6)
     expected, _ = column_curve(180.0, 180.0, 1e29, 300.0, fstbug)
@@ -178,9 +170,7 @@ def test_a_refused_global_check_fails_the_run_after_the_eigenvalues(global_check
     args = panel()
     P31.callzeft(**args)
     out = capfd.readouterr().out.splitlines()
-    _zeft._close_unit(9)
-    with open("TWOBAY  .out") as f:
-        listing = f.read().splitlines()
+    listing = read("TWOBAY  .out")
     assert args["elamp"][0] > 0
     block = [" MESSAGE FROM SUBROUTINE GLBUCK:",
              " CRIPPLING STRESS SIGMWEB IS NOT POSITIVE, NO GLOBAL BUCKLING LOAD COMPUTED",

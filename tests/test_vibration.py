@@ -10,7 +10,8 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from test_assembly import PANELS, Oracle, assert_profile, pointers
+from conftest import call, pointers
+from test_assembly import PANELS, Oracle, assert_profile
 from test_assembly import Panel as GridPanel
 from test_buckling import Panel, dense
 
@@ -43,12 +44,6 @@ def folder(work_folder):
         return lines
 
     return listing
-
-
-def call(routine, *args):
-    ier = np.zeros(1, np.int32)
-    routine(*args, ier)
-    return int(ier[0])
 
 
 def vibs3():
