@@ -24,7 +24,7 @@ if __name__ == "__main__":
     share = zeft.share_load(panel, Fx=100e3)             # 100 kN on the whole panel
     print(f"100 kN: skin nx {share.load.nx:.2f} N/mm, each stringer {share.stringer_force:.0f} N "
           f"({share.stringer_share:.0%} of the load)")
-    result = zeft.analyse(panel.replace(load=share.load), quiet=True)
+    result = zeft.analyse(panel.replace(load=share.load), quiet=True, keep_files=True)
     print(result.table())
     print(f"buckles at {100 * result.load_factors[0]:.1f} kN")
     result.to_csv(result.folder / "table.csv")

@@ -5,11 +5,12 @@
 Hypothesis draws, with a fixed seed per batch, CALLS routine calls across every routine of
 every group: argument kinds, shapes, element types, orders, NaN and infinite values, huge and
 negative integers, missing and surplus arguments, and random contents of the shared records
-(published attributes and the private per-preset views). Every call, and every record
+(published attributes and the private per-preset views); one call in ten goes to a private
+entry (FORMAT texts, units, namelist reading, the working folder and output receiver). Every call, and every record
 change, is appended to LOG and flushed before it is made, so that a crash or a hang names the
 call that caused it. A watchdog outside the interpreter lock ends the process when one call
-runs longer than SECONDS. Outcomes other than a normal return, _zeft.error, TypeError or
-ValueError are collected with the call; RESULT receives a JSON summary at the end.
+runs longer than SECONDS. Outcomes other than a normal return, _zeft.error, TypeError,
+ValueError, MemoryError or OSError are collected with the call; RESULT receives a JSON summary at the end.
 
 The batch works in FOLDER (the routines write fort.N files there) with every file capped at
 16 MB; a write beyond that fails like a full disk instead of killing the process.
@@ -32,7 +33,7 @@ import conftest as shared
 from conftest import isotropic
 
 PRESETS = (31, 19, 21, 25)
-ACCEPTED = (_zeft.error, TypeError, ValueError)
+ACCEPTED = (_zeft.error, TypeError, ValueError, MemoryError, OSError)
 INT32 = (-(2 ** 31), 2 ** 31 - 1)
 
 
@@ -349,6 +350,64 @@ class Batch:
             signal.setitimer(signal.ITIMER_REAL, 0)
 
 
+# ----------------------------------------------------------------------------- private entries
+
+FORMAT_TEXTS = st.one_of(
+    st.text(alphabet="()IFEDAXaix/:,.'\"0123456789 ", max_size=40),
+    st.builds(lambda k, body: "(" * k + body + ")" * k, st.sampled_from([1, 2, 63, 64, 65, 1000, 100000]),
+              st.sampled_from(["I5", "F8.3", "'x'", "1X", "/", "A"])),
+    st.builds(lambda r1, r2, body: f"({r1}({r2}({body})))", st.sampled_from([1, 7, 1000, 999999, 1000000]),
+              st.sampled_from([1, 1000, 1000000]), st.sampled_from(["'abc'", "/", "1000000X,I2", "A1000000"])))
+FORMAT_ITEMS = st.lists(st.one_of(st.integers(), st.floats(), st.text(max_size=5), st.sampled_from([None, [1]])),
+                        max_size=6)
+UNIT_NAMES = st.sampled_from(["f1", "fort.9", "RCA25", "sub/x", "", "a\x00b", ".", "/dev/zero", "/dev/null",
+                              "link"])
+UNIT_NUMBERS = st.sampled_from([-1, 0, 1, 2, 6, 8, 9, 25, 26, 90, 2 ** 31 - 1])
+COUNTS = st.sampled_from([0, 1, 3, 2 ** 22, 2 ** 22 + 1, 2 ** 31 - 1, -1, 2 ** 40])
+
+
+def private_call(draw, batch):
+    """One call of a private entry with drawn arguments."""
+    which = draw(st.integers(0, 9))
+    if which == 0:
+        batch.call("_format", _zeft._format, (draw(FORMAT_TEXTS), draw(FORMAT_ITEMS)), {})
+    elif which == 1:
+        batch.call("_write_unit", _zeft._write_unit, (draw(UNIT_NUMBERS), draw(FORMAT_TEXTS), draw(FORMAT_ITEMS)), {})
+    elif which == 2:
+        batch.call("_open_unit", _zeft._open_unit, (draw(UNIT_NUMBERS), draw(UNIT_NAMES), draw(st.booleans())), {})
+    elif which == 3:
+        batch.call("_read_unit", _zeft._read_unit, (draw(UNIT_NUMBERS),), {})
+    elif which == 4:
+        batch.call("_read_doubles", _zeft._read_doubles, (draw(UNIT_NUMBERS), draw(COUNTS)), {})
+    elif which == 5:
+        values = draw(st.lists(st.floats(), max_size=8))
+        batch.call("_write_doubles", _zeft._write_doubles, (draw(UNIT_NUMBERS), values), {})
+    elif which == 6:
+        item = (draw(st.sampled_from(["a", "tit", "buck", ""])), draw(st.sampled_from(["i", "f", "l", "c", "x", "ii"])),
+                draw(COUNTS), draw(st.sampled_from([0, 1, 8, 2 ** 31 - 1])))
+        path = draw(st.sampled_from(["fort.8", "/dev/zero", "/dev/null", "missing", "."]))
+        batch.call("_namelist", _zeft._namelist, (path, draw(st.sampled_from(["title", "g", ""])), [item]), {})
+    elif which == 7:
+        batch.call("_rewind_unit", _zeft._rewind_unit, (draw(UNIT_NUMBERS),), {})
+    elif which == 8:
+        batch.call("_close_unit", _zeft._close_unit, (draw(UNIT_NUMBERS),), {})
+    else:  # the folder and the receiver of standard output, always put back
+        where = draw(st.sampled_from([".", "missing", "fort.8", "/dev/null", ""]))
+        receiver = draw(st.sampled_from([None, print, len, 5]))
+        batch.call("_set_folder/_set_output", folder_and_output, (where, receiver), {})
+
+
+def folder_and_output(where, receiver):
+    """A record to standard output with another folder and receiver, both put back."""
+    try:
+        _zeft._set_folder(where)
+        _zeft._set_output(receiver)
+        _zeft._write_unit(6, "('to the receiver')", [])
+    finally:
+        _zeft._set_folder(None)
+        _zeft._set_output(None)
+
+
 def draw_call(draw, batch):
     # Random record contents first (every record, every preset layout).
     for _ in range(draw(st.sampled_from([0, 0, 0, 1, 1, 2, 4]))):
@@ -365,6 +424,9 @@ def draw_call(draw, batch):
             f.write(content)
 
     kind = draw(st.integers(0, 19))
+    if kind >= 18:
+        private_call(draw, batch)
+        return
     if kind <= 1:  # a complete run, mostly valid, with a few changed arguments
         n = draw(st.sampled_from(PRESETS))
         front = kind == 0

@@ -2,8 +2,8 @@
 
 Each batch runs in its own process (tests/fuzz_worker.py) with its own seed, so that a crash,
 a sanitizer report or a hang ends only that batch and is reported with the call that caused
-it. The only acceptable outcomes of a call are a normal return, _zeft.error, TypeError or
-ValueError (an analysis failure is a normal return with an error code and a listing message).
+it. The only acceptable outcomes of a call are a normal return, _zeft.error, TypeError,
+ValueError, MemoryError or OSError (an analysis failure is a normal return with an error code and a listing message).
 
 Size of the run (environment): ZEFT_FUZZ_BATCHES (2), ZEFT_FUZZ_CALLS per batch (1500),
 ZEFT_FUZZ_SEED of the first batch (0), ZEFT_FUZZ_JOBS batches at once (2),

@@ -17,9 +17,7 @@ def _analyse_and_report(panel, folder, args) -> int:
     try:
         result = analyse(panel, folder, quiet=args.quiet, progress=not args.quiet)
     except AnalysisError as e:
-        print(f"zeft: {e}", file=sys.stderr)
-        if e.listing is not None:
-            print(f"zeft: the listing {e.listing} tells more", file=sys.stderr)
+        _complain(_one_line(e) + (f" (the listing {e.listing} tells more)" if e.listing is not None else ""))
         return 1
     print()
     print(panel.title or panel.name)
@@ -66,6 +64,10 @@ def _run(args) -> int:
     from .config import load_panel
 
     panel = load_panel(args.panel)
+    try:
+        panel.validate()
+    except ValueError as e:
+        raise ValueError(f"{args.panel}: {e}") from None
     folder = args.folder if args.folder is not None else (panel.folder if panel.folder is not None else ".")
     return _analyse_and_report(panel, folder, args)
 
@@ -129,9 +131,25 @@ def main(argv=None) -> int:
         parser.error("--thickness and --angles need the same number of plies")
     try:
         return args.func(args)
-    except (ValueError, OSError) as e:
-        print(f"zeft: error: {e}", file=sys.stderr)
+    except (ValueError, OSError) as e:      # bad input: one line naming the file and field
+        _complain(f"error: {_one_line(e)}")
         return 2
+    except KeyboardInterrupt:
+        _complain("interrupted")
+        return 130
+    except Exception as e:                  # never a traceback on the terminal
+        _complain(f"failed: {type(e).__name__}: {_one_line(e)}")
+        return 1
+
+
+def _one_line(e: BaseException) -> str:
+    text = str(e) if not isinstance(e, OSError) or not e.filename else f"{e.filename}: {e.strerror}"
+    return " ".join(text.split())
+
+
+def _complain(text: str) -> None:
+    if sys.stderr is not None:
+        print(f"zeft: {text}", file=sys.stderr)
 
 
 if __name__ == "__main__":

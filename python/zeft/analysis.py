@@ -10,10 +10,10 @@ depends on what ran before it in the same process.
 from __future__ import annotations
 
 import contextlib
-import ctypes
 import os
 import pickle
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -31,12 +31,8 @@ from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
-#: Project name of a run that failed in this process: the library keeps that run's listing
-#: open, and the next run under the same name would continue it, wherever that run is.
-_left_open: Optional[str] = None
-
-#: One run at a time in this process: the analysis state, the working directory and file
-#: descriptor 1 are all process-wide.
+#: One run at a time in this process: the analysis state, the library's units, its working
+#: folder and its standard-output receiver are all process-wide.
 _run_lock = threading.Lock()
 
 
@@ -101,6 +97,8 @@ class BucklingResult:
     #: Stringer forces, allowables and reserve factors (zeft.checks.StrengthChecks) when the
     #: panel has stringer walls (``crippling``).
     strength: Optional[StrengthChecks] = None
+    #: The mode-shape file as read before its temporary folder was removed.
+    _modes: Optional[object] = field(default=None, repr=False)
 
     @property
     def modes(self) -> int:
@@ -123,9 +121,18 @@ class BucklingResult:
         """The mode-shape file of the run (see zeft.ModeFile)."""
         from .modes import read_mode_file
 
+        if self._modes is not None:
+            return self._modes
         if self.mode_file is None:
             raise FileNotFoundError("the run wrote no mode-shape file (write_modes = False)")
         return read_mode_file(self.mode_file)
+
+    def _detach(self) -> None:
+        """Keeps what the files hold (the listing is kept already, the mode-shape file is read
+        now) before the run's temporary folder goes; the result then names no files."""
+        if self.mode_file is not None:
+            self._modes = self.read_mode_file()
+        self.folder, self.listing_path, self.mode_file, self.files = None, None, None, []
 
     def table(self) -> str:
         """The load factors and forces as a text table."""
@@ -190,27 +197,44 @@ class BucklingResult:
 
 
 def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = False,
-            isolate: bool = False) -> BucklingResult:
+            isolate: bool = False, keep_files: bool = False) -> BucklingResult:
     """Analyses the panel and returns its BucklingResult.
 
     The panel is validated first (ValueError naming the field; nothing is written). The run
     works in ``folder`` (default: the panel's ``folder``, else a new temporary folder, which is
-    kept for the files). Its standard-output lines are shown unless ``quiet``; ``progress``
-    writes progress lines with timings to standard error. ``isolate`` runs the analysis in a
-    fresh Python process. A run that the library ends with an error raises AnalysisError.
+    removed once the results are read unless ``keep_files``). Its standard-output lines are
+    shown unless ``quiet``; ``progress`` writes progress lines with timings to standard error.
+    ``isolate`` runs the analysis in a fresh Python process. A run that the library ends with
+    an error raises AnalysisError; Ctrl-C stops a run within about a second
+    (KeyboardInterrupt).
     """
     t0 = time.perf_counter()
     if not isinstance(panel, Panel):
         raise TypeError(f"analyse: expected a zeft.Panel, got {type(panel).__name__}")
     panel.validate()
+    temporary = folder is None and panel.folder is None and not keep_files
     folder = _working_folder(panel, folder)
+    try:
+        result = _analyse_in(panel, folder, quiet, progress, isolate, t0)
+        if temporary:
+            result._detach()
+    except AnalysisError as e:
+        if temporary:
+            e.listing = None
+        raise
+    finally:
+        if temporary:
+            shutil.rmtree(folder, ignore_errors=True)
+    return result
+
+
+def _analyse_in(panel: Panel, folder: Path, quiet: bool, progress: bool, isolate: bool, t0) -> BucklingResult:
     say = _progress_writer(progress)
     preset = panel.choose_preset()
     lay = panel.layout()
     say(f"{panel.name}: {lay.mx} x {lay.my} grid lines, preset {preset}, functions "
         f"{' '.join(f.upper() for f in panel.functions)}, {panel.eigenvalues} load factors; folder {folder}")
-    name = panel.name.ljust(8)
-    if isolate or _left_open == name:
+    if isolate:
         say("analysis in a process of its own ...")
         result = run_isolated(panel, folder)
         if not quiet:
@@ -227,7 +251,6 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
 # ---------------------------------------------------------------------------- one run
 
 def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
-    global _left_open
     import _zeft
 
     args = panel.callzeft_arguments(preset)
@@ -238,25 +261,22 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     before = _stamp(listing_path), _stamp(mode_path)
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
-    with _in_folder(folder), _captured_stdout() as out:
+    with _library_session(folder, echo=not quiet) as out:
         if needs_adjustment(panel):
             _callzeft_adjusted(panel, preset, args)
         else:
             group.callzeft(**args)
     t2 = time.perf_counter()
     output = out["text"]
-    if not quiet:
-        _echo(output)
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
               or "Buckling/Vibration analysis finished" not in output)
-    _left_open = name if failed else None
     written = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     files = [_unpadded(p) for p in written]
     listing_path, mode_path = _unpadded(listing_path, files), _unpadded(mode_path, files)
     if failed or not np.any(args["elamp"]):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
-        raise AnalysisError("the analysis failed: " + (" / ".join(lines) or "no load factors"),
-                            output=output, listing=listing_path)
+        raise AnalysisError(_explain(panel, output) + "the analysis failed: "
+                            + (" / ".join(lines) or "no load factors"), output=output, listing=listing_path)
 
     neigrq = min(int(_zeft.man.neigrq), int(panel.eigenvalues))
     ix, iy = int(_zeft.man.ix), int(_zeft.man.iy)
@@ -285,6 +305,23 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def _explain(panel: Panel, output: str) -> str:
+    """What to do about a failed run, as far as its messages tell (empty when they do not):
+    a stiffness that is not positive definite means a rigid-body motion, or a fixed load that
+    alone buckles the panel."""
+    if "CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED" in output:
+        return ("the panel can move as a rigid body in U or V (the in-plane stiffness is singular): hold U on "
+                "one edge and V on another, e.g. x0 = 'simply supported + u', y0 = 'simply supported + v'; ")
+    if "ERROR IN CHOLESKY DECOMPOSITION" not in output:
+        return ""
+    fixed = panel.fixed_load
+    if any((fixed.nx, fixed.ny, fixed.nxy)):
+        return ("the fixed load exceeds the panel's buckling load; reduce it or move it to the variable load "
+                "(with the fixed load alone the stiffness is not positive definite); ")
+    return ("the panel can move as a rigid body in W (its bending stiffness is singular): hold W on the edges, "
+            "e.g. x0 = xl = 'simply supported', or clamp one; ")
 
 
 def _callzeft_adjusted(panel: Panel, preset: int, args: dict, buckling: bool = True) -> None:
@@ -384,7 +421,7 @@ def _run_check(routine, *args) -> list:
     saved = int(_zeft.datran.nwrite)
     _zeft.datran.nwrite = 6
     try:
-        with _captured_stdout() as out:
+        with _library_session(None, echo=False) as out:
             if args:
                 routine(*args[:-1], ier, args[-1])
             else:
@@ -399,25 +436,45 @@ def _run_check(routine, *args) -> list:
 
 # ---------------------------------------------------------------------------- isolation
 
-def run_isolated(panel: Panel, folder) -> BucklingResult:
+def run_isolated(panel: Panel, folder, cancel: Optional[threading.Event] = None) -> BucklingResult:
     """Analyses the panel in a fresh Python process (quietly; the run's standard output is in
-    the result). Errors of the analysis come back as the same exceptions."""
-    folder = Path(folder)
+    the result). Errors of the analysis come back as the same exceptions. The process starts
+    in a folder of its own, so that nothing in the caller's folder is imported; it is stopped
+    when ``cancel`` is set (AnalysisError) or the caller is interrupted."""
+    folder = Path(folder).resolve()
     with tempfile.TemporaryDirectory(prefix="zeft-task-") as tmp:
         task, answer = Path(tmp) / "task.pickle", Path(tmp) / "answer.pickle"
         task.write_bytes(pickle.dumps((panel, str(folder))))
         env = dict(os.environ)
         env["PYTHONPATH"] = os.pathsep.join(_module_paths() + [p for p in [env.get("PYTHONPATH")] if p])
-        proc = subprocess.run([sys.executable, "-m", "zeft._worker", str(task), str(answer)],
-                              capture_output=True, text=True, env=env)
+        flags = ["-P"] if sys.version_info >= (3, 11) else []
+        proc = subprocess.Popen([sys.executable, *flags, "-m", "zeft._worker", str(task), str(answer)],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env, cwd=tmp)
+        stdout, stderr = _wait(proc, cancel)
         if answer.exists():
             status, value = pickle.loads(answer.read_bytes())
             if status == "ok":
                 return value
             raise value
-    tail = (proc.stderr or proc.stdout).strip().splitlines()[-5:]
+    tail = (stderr or stdout).strip().splitlines()[-5:]
     raise AnalysisError(f"the analysis process ended with exit code {proc.returncode}"
-                        + (": " + " / ".join(tail) if tail else ""), output=proc.stdout)
+                        + (": " + " / ".join(tail) if tail else ""), output=stdout)
+
+
+def _wait(proc: subprocess.Popen, cancel: Optional[threading.Event]):
+    """The output of the process once it ends; the process is killed when ``cancel`` is set
+    or the waiting is interrupted."""
+    try:
+        while True:
+            try:
+                return proc.communicate(timeout=0.2)
+            except subprocess.TimeoutExpired:
+                if cancel is not None and cancel.is_set():
+                    raise AnalysisError("the analysis was cancelled") from None
+    except BaseException:
+        proc.kill()
+        proc.communicate()
+        raise
 
 
 def _module_paths() -> list:
@@ -469,49 +526,40 @@ def _progress_writer(enabled: bool):
 
 
 def _echo(text: str) -> None:
-    if text:
-        sys.stdout.write(text)
-        sys.stdout.flush()
-
-
-@contextlib.contextmanager
-def _in_folder(folder: Path):
-    here = os.getcwd()
-    os.chdir(folder)
-    try:
-        yield
-    finally:
-        os.chdir(here)
-
-
-def _flush_c_stdout() -> None:
-    try:
-        ctypes.CDLL(None).fflush(None)
-    except (OSError, AttributeError):
-        pass
-
-
-@contextlib.contextmanager
-def _captured_stdout():
-    """Redirects file descriptor 1 (the library's standard output) into a temporary file and
-    hands its text back in ``box["text"]``."""
-    box = {"text": ""}
-    try:
-        sys.stdout.flush()
-    except (AttributeError, ValueError):
-        pass
-    try:
-        saved = os.dup(1)
-    except OSError:            # no standard output to redirect: the lines go nowhere anyway
-        yield box
-        return
-    with tempfile.TemporaryFile() as tmp:
-        os.dup2(tmp.fileno(), 1)
+    """Shows run output on sys.stdout, when there is one (None with descriptor 1 closed)."""
+    if text and sys.stdout is not None:
         try:
-            yield box
-        finally:
-            _flush_c_stdout()
-            os.dup2(saved, 1)
-            os.close(saved)
-            tmp.seek(0)
-            box["text"] = tmp.read().decode("latin-1")
+            sys.stdout.write(text)
+            sys.stdout.flush()
+        except (OSError, ValueError):
+            pass
+
+
+@contextlib.contextmanager
+def _library_session(folder: Optional[Path], echo: bool):
+    """For the duration of the block the library opens its files in ``folder`` (None: it
+    opens none by relative name) and hands its standard-output text to this process, which
+    collects it in ``box["text"]`` and shows it when ``echo``. The process's working folder
+    and descriptors stay as they are. Units left open by an earlier run (a failed run keeps
+    its listing open) are closed before and after."""
+    import _zeft
+
+    chunks: list = []
+    box = {"text": ""}
+
+    def receive(text: str) -> None:
+        chunks.append(text)
+        if echo:
+            _echo(text)
+
+    _zeft._close_all_units()
+    if folder is not None:
+        _zeft._set_folder(str(folder))
+    _zeft._set_output(receive)
+    try:
+        yield box
+    finally:
+        _zeft._set_output(None)
+        _zeft._set_folder(None)
+        _zeft._close_all_units()
+        box["text"] = "".join(chunks)

@@ -5,7 +5,7 @@ radii, the edges and the stringer walls of the crippling check."""
 from __future__ import annotations
 
 import sys
-from dataclasses import fields, replace
+from dataclasses import MISSING, fields, replace
 from pathlib import Path
 
 from .panel import Load, Panel, StringerWalls
@@ -71,6 +71,8 @@ def panel_from_dict(data: dict) -> Panel:
     for key in ("stringer", "frame"):
         if key in data:
             table = data[key]
+            if not isinstance(table, dict):
+                raise ValueError(f"{key}: expected a table of EA, ES, EI, GJ, got {table!r}")
             extra = set(table) - {"EA", "ES", "EI", "GJ"}
             if extra:
                 raise ValueError(f"{key}: unknown key(s) {', '.join(sorted(extra))}; use EA, ES, EI, GJ")
@@ -92,10 +94,10 @@ def panel_from_dict(data: dict) -> Panel:
         walls = table.get("walls")
         if isinstance(walls, dict):
             table["walls"] = stiffness_from_dict("crippling.walls", walls)
-        try:
-            data["crippling"] = StringerWalls(**table)
-        except TypeError as e:
-            raise ValueError(f"crippling: {e}") from None
+        allowed = {f.name for f in fields(StringerWalls)}
+        needed = {f.name for f in fields(StringerWalls) if f.default is MISSING}
+        _exact("crippling", set(table), needed, optional=allowed - needed)
+        data["crippling"] = StringerWalls(**table)
     for key in ("functions", "obliqueness", "plot_grid"):
         if key in data and isinstance(data[key], list):
             data[key] = tuple(data[key])
@@ -105,15 +107,29 @@ def panel_from_dict(data: dict) -> Panel:
     return Panel(**data)
 
 
+#: Largest panel description read; anything longer is not one (a device, a wrong file).
+MAX_FILE_BYTES = 1 << 20
+
+
 def load_panel(path) -> Panel:
     """Reads a panel description from a TOML file. A relative ``folder`` in the file is taken
-    relative to the file's own folder."""
+    relative to the file's own folder. Every refusal is a ValueError (an unreadable file an
+    OSError) whose message begins with the file's name."""
     path = Path(path)
+    with open(path, "rb") as f:
+        raw = f.read(MAX_FILE_BYTES + 1)
+    if len(raw) > MAX_FILE_BYTES:
+        raise ValueError(f"{path}: longer than {MAX_FILE_BYTES} bytes; not a panel description")
     try:
-        data = tomllib.loads(path.read_text(encoding="utf-8"))
+        data = tomllib.loads(raw.decode("utf-8"))
+    except UnicodeDecodeError as e:
+        raise ValueError(f"{path}: not UTF-8 text (byte {e.start})") from None
     except tomllib.TOMLDecodeError as e:
         raise ValueError(f"{path}: {e}") from None
-    panel = panel_from_dict(data)
-    if panel.folder is not None and not Path(panel.folder).is_absolute():
+    try:
+        panel = panel_from_dict(data)
+    except (TypeError, ValueError) as e:
+        raise ValueError(f"{path}: {e}") from None
+    if isinstance(panel.folder, str) and not Path(panel.folder).is_absolute():
         panel.folder = path.resolve().parent / panel.folder
     return panel

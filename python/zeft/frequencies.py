@@ -24,7 +24,7 @@ from typing import Optional
 import numpy as np
 
 from . import analysis as _analysis
-from .analysis import AnalysisError, BucklingResult, _captured_stdout, _echo, _in_folder, _nodal_values, _prepare_state, _run_lock
+from .analysis import AnalysisError, BucklingResult, _echo, _library_session, _nodal_values, _prepare_state, _run_lock
 from .panel import Load, LoadField, Panel
 
 __all__ = ["frequencies", "FrequencyResult"]
@@ -134,7 +134,7 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     args["indplt"] = 0
     _prepare_state(state)
     t1 = time.perf_counter()
-    with _in_folder(folder), _captured_stdout() as out:
+    with _library_session(folder, echo=False) as out:
         # Set-up, input check, numbering and element terms, without the buckling eigen analysis.
         _zeft.antype.buck = 0
         _analysis._callzeft_adjusted(state, preset, args, buckling=False)
@@ -145,7 +145,6 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     output = "\n".join(l for l in output.splitlines() if "ANALYSIS TYPE MUST BE BUCK OR VIBR" not in l) + "\n"
     if not quiet:
         _echo(output)
-    (folder / "RCA25").unlink(missing_ok=True)
     if listing_path.exists():
         listing_path = _analysis._unpadded(listing_path)
     if ier or "EXECUTION STOPPED" in output or not ok:

@@ -15,7 +15,7 @@ from typing import Optional, Union
 
 import numpy as np
 
-from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _positive, unpack, validate_skin
+from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _number, _positive, unpack, validate_skin
 
 __all__ = ["Panel", "Load", "LoadField", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
 
@@ -74,12 +74,10 @@ def edge_codes(name: str, value) -> tuple:
                 raise ValueError(f"edges.{name}: a symmetry line takes no further held displacements")
             codes[codes.index(0, 1)] = HELD[extra]
         return tuple(codes)
-    try:
-        raw = [int(c) for c in value]
-        if any(int(c) != c for c in value):
-            raise ValueError
-    except (TypeError, ValueError):
-        raise ValueError(f"edges.{name}: expected a name or up to seven integer codes, got {value!r}") from None
+    if not isinstance(value, (list, tuple, np.ndarray)) or not all(
+            isinstance(c, (int, np.integer)) and not isinstance(c, (bool, np.bool_)) for c in value):
+        raise ValueError(f"edges.{name}: expected a name or up to seven integer codes, got {value!r}")
+    raw = [int(c) for c in value]
     if not 1 <= len(raw) <= 7:
         raise ValueError(f"edges.{name}: up to seven codes, got {len(raw)}")
     raw += [0] * (7 - len(raw))
@@ -136,6 +134,8 @@ class Load:
             if unknown:
                 raise ValueError(f"unknown load component(s) {sorted(unknown)}; use nx, ny, nxy, nx_at_yl, nx_at_xl")
             return cls(**value)
+        if not isinstance(value, (list, tuple, np.ndarray)) or len(value) != 3:
+            raise ValueError(f"expected a table of nx, ny, nxy or three numbers, got {value!r}")
         nx, ny, nxy = value
         return cls(nx, ny, nxy)
 
@@ -355,10 +355,17 @@ class Panel:
                     raise ValueError(f"{key}: expected zeft.Stiffener(EA, ES, EI, GJ), got {v!r}") from None
         if isinstance(self.functions, str):
             self.functions = (self.functions,)
-        self.functions = tuple(str(f).lower() for f in self.functions)
-        self.radii = tuple(self.radii)
-        if isinstance(self.edges, dict):
-            self.edges = {**DEFAULT_EDGES, **self.edges}
+        if not isinstance(self.functions, (list, tuple)) or not all(isinstance(f, str) for f in self.functions):
+            raise ValueError(f"functions: names such as ('w', 'u', 'v'), got {self.functions!r}")
+        self.functions = tuple(f.lower() for f in self.functions)
+        for key, count in (("radii", 3), ("obliqueness", 2), ("plot_grid", 2)):
+            value = getattr(self, key)
+            if not _sized(value, count):
+                raise ValueError(f"{key}: {count} values, got {value!r}")
+            setattr(self, key, tuple(value))
+        if not isinstance(self.edges, dict):
+            raise ValueError(f"edges: a table of the edges x0, xl, y0, yl and their conditions, got {self.edges!r}")
+        self.edges = {**DEFAULT_EDGES, **self.edges}
 
     # ------------------------------------------------------------------ derived values
 
@@ -396,7 +403,7 @@ class Panel:
         kind = self.stringer_kind
         if isinstance(kind, str):
             return STRINGER_KINDS[kind.lower()]
-        return int(kind)
+        return int(kind)  # validated: 1, 2 or 3
 
     @property
     def hat_width(self) -> float:
@@ -502,17 +509,20 @@ class Panel:
         _positive("stringer_pitch", self.stringer_pitch)
         _positive("frame_pitch", self.frame_pitch)
         for key in ("stringers", "frames"):
-            n = _count(key, getattr(self, key), 0)
-            if n > 29:
-                raise ValueError(f"{key}: at most 29 fit on the largest grid, got {n}")
+            _count(key, getattr(self, key), 0, most=PRESETS[-1] - 2)
         kind = self.stringer_kind
         if isinstance(kind, str):
             if kind.lower() not in STRINGER_KINDS:
                 raise ValueError(f"stringer_kind: unknown kind {kind!r}; known: {', '.join(STRINGER_KINDS)}")
-        elif kind not in (1, 2, 3):
+        elif isinstance(kind, (bool, np.bool_)) or kind not in (1, 2, 3):
             raise ValueError(f"stringer_kind: 'open', 'hat', 'angle' or the types 1, 2, 3, got {kind!r}")
-        _count("elements_between_frames", self.elements_between_frames, 1)
-        _count("elements_between_stringers", self.elements_between_stringers, 1)
+        # Counts are bounded by the largest grid before anything is laid out.
+        for key in ("elements_between_frames", "elements_between_stringers", "elements_per_foot",
+                    "elements_below_hat"):
+            _count(key, getattr(self, key), 1, most=PRESETS[-1] - 1)
+        for key in ("write_modes", "print_forces"):
+            if not isinstance(getattr(self, key), (bool, np.bool_)):
+                raise ValueError(f"{key}: expected true or false, got {getattr(self, key)!r}")
         if self.stringers:
             self._validate_cross_section()
         validate_skin("skin", self.skin)
@@ -520,10 +530,10 @@ class Panel:
             validate_skin("foot", self.foot)
         self.stringer.validate("stringer")
         self.frame.validate("frame")
-        if len(self.radii) != 3:
+        if not _sized(self.radii, 3):
             raise ValueError(f"radii: three radii rx, ry, rxy (None = flat), got {self.radii!r}")
         for name, r in zip(("rx", "ry", "rxy"), self.radii):
-            if r is not None and float(r) != math.inf and float(r) != -math.inf:
+            if r is not None and abs(_number(f"radii.{name}", r)) < FLAT:   # larger radii are flat
                 if _finite(f"radii.{name}", r) == 0.0:
                     raise ValueError(f"radii.{name}: a radius of 0 is no curvature; use None or inf for flat")
         lay = self.layout()
@@ -615,30 +625,27 @@ class Panel:
         if (self.stringers or self.frames) and not {"u", "v"} <= set(self.functions):
             raise ValueError("functions: stringers and frames act through the in-plane displacements; a "
                              "stiffened panel needs functions = ('w', 'u', 'v') or ('w', 'u', 'v', 'beta', 'gamma')")
-        neigrq = _count("eigenvalues", self.eigenvalues, 1)
-        if neigrq > 50:
-            raise ValueError(f"eigenvalues: at most 50, got {neigrq}")
+        neigrq = _count("eigenvalues", self.eigenvalues, 1, most=50)
         if self.iteration_vectors is not None:
-            neigit = _count("iteration_vectors", self.iteration_vectors, 2)
+            neigit = _count("iteration_vectors", self.iteration_vectors, 2, most=55)
             if neigit > 55 or neigit <= neigrq:
                 raise ValueError(f"iteration_vectors: more than eigenvalues ({neigrq}) and at most 55, got {neigit}")
-        if len(self.obliqueness) != 2:
+        if not _sized(self.obliqueness, 2):
             raise ValueError("obliqueness: two angles (x-lines, y-lines) in degrees")
         ax, ay = (_finite(f"obliqueness[{k}]", v) for k, v in enumerate(self.obliqueness))
-        if not (abs(ax) < 90.0 and abs(ay) < 90.0 and abs(ax - ay) < 90.0):
-            raise ValueError(f"obliqueness: the angles and their difference must lie within (-90, 90) degrees, "
-                             f"got {ax:g}, {ay:g}")
+        if not (abs(ax) < 90.0 and abs(ay) < 90.0) or _skew_cosine(ax, ay) < MIN_SKEW_COSINE:
+            raise ValueError(f"obliqueness: the angles must lie within (-90, 90) degrees and their difference "
+                             f"within +-{MAX_SKEW:.2f} degrees (the elements degenerate beyond), got {ax:g}, {ay:g}")
         name = self.name
-        if not isinstance(name, str) or not re.fullmatch(r"[A-Za-z0-9_.-]{1,8}", name):
-            raise ValueError(f"name: 1 to 8 letters, digits, '_', '-' or '.' (it names the output files), got {name!r}")
-        if not isinstance(self.title, str) or len(self.title) > 80 or not self.title.isascii():
-            raise ValueError("title: up to 80 ASCII characters")
-        if len(self.plot_grid) != 2:
+        if not isinstance(name, str) or not re.fullmatch(r"[A-Za-z0-9_.-]{1,8}", name) or set(name) == {"."}:
+            raise ValueError(f"name: 1 to 8 letters, digits, '_', '-' or '.' and not only dots (it names the "
+                             f"output files), got {name!r}")
+        if not isinstance(self.title, str) or len(self.title) > 80 or not all(" " <= c <= "~" for c in self.title):
+            raise ValueError(f"title: up to 80 printable ASCII characters (no control characters), got {self.title!r}")
+        if not _sized(self.plot_grid, 2):
             raise ValueError("plot_grid: two interval counts (x, y)")
         for k, n in enumerate(self.plot_grid):
-            n = _count(f"plot_grid[{k}]", n, 2)
-            if n > 80:
-                raise ValueError(f"plot_grid[{k}]: at most 80 intervals, got {n}")
+            _count(f"plot_grid[{k}]", n, 2, most=80)
 
     def _validate_grid(self) -> None:
         lay = self.layout()
@@ -730,11 +737,31 @@ def _plain(load, comp: str) -> float:
     return float(getattr(load, comp)) if load.uniform else 1.0
 
 
-def _count(name: str, value, least: int) -> int:
-    if isinstance(value, bool) or not isinstance(value, (int, np.integer)) and not (
+def _sized(value, n: int) -> bool:
+    return isinstance(value, (list, tuple, np.ndarray)) and len(value) == n
+
+
+def _count(name: str, value, least: int, most: Optional[int] = None) -> int:
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)) and not (
             isinstance(value, float) and value.is_integer()):
         raise ValueError(f"{name}: expected a whole number, got {value!r}")
     n = int(value)
     if n < least:
         raise ValueError(f"{name}: must be at least {least}, got {n}")
+    if most is not None and n > most:
+        raise ValueError(f"{name}: at most {most}, got {n}")
     return n
+
+
+#: An oblique grid degenerates when the cosine of the angle between its x- and y-lines drops
+#: below this value: the element terms are formed only above it.
+MIN_SKEW_COSINE = 0.2
+MAX_SKEW = math.degrees(math.acos(MIN_SKEW_COSINE))
+
+
+def _skew_cosine(ax: float, ay: float) -> float:
+    """|cos| of the difference of the angles of obliqueness, in single precision as the element
+    terms form it (degrees to radians, then the difference)."""
+    f32 = np.float32
+    rad = f32(3.1415927) / f32(180.0)
+    return abs(float(np.cos(f32(ax) * rad - f32(ay) * rad, dtype=f32)))

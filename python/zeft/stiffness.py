@@ -46,13 +46,32 @@ def unpack(values) -> np.ndarray:
     return m
 
 
-def _finite(name: str, value) -> float:
+#: Largest magnitude and smallest normal magnitude of a single-precision real: the input data
+#: of an analysis are held in single precision.
+SINGLE_MAX = float(np.finfo(np.float32).max)
+SINGLE_TINY = float(np.finfo(np.float32).tiny)
+
+
+def _number(name: str, value) -> float:
+    """A real number: int or float (NumPy's too); a truth value or a text is no number."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, float, np.integer, np.floating)):
+        raise ValueError(f"{name}: expected a number, got {type(value).__name__} {value!r}")
     try:
-        x = float(value)
-    except (TypeError, ValueError):
-        raise ValueError(f"{name}: expected a number, got {value!r}") from None
+        return float(value)
+    except OverflowError:
+        raise ValueError(f"{name}: {value} lies beyond the single-precision range (|x| <= {SINGLE_MAX:.4g})") from None
+
+
+def _finite(name: str, value) -> float:
+    """A number that single precision holds: finite, at most SINGLE_MAX in magnitude, and not so
+    small that it would round to zero."""
+    x = _number(name, value)
     if not math.isfinite(x):
         raise ValueError(f"{name}: must be finite, got {x}")
+    if abs(x) > SINGLE_MAX:
+        raise ValueError(f"{name}: {x:g} lies beyond the single-precision range (|x| <= {SINGLE_MAX:.4g})")
+    if x != 0.0 and abs(x) < SINGLE_TINY:
+        raise ValueError(f"{name}: {x:g} is too small for single precision (|x| >= {SINGLE_TINY:.4g} or 0)")
     return x
 
 
@@ -63,12 +82,28 @@ def _positive(name: str, value) -> float:
     return x
 
 
+def _numbers(name: str, value) -> np.ndarray:
+    """A number or a sequence (nesting) of numbers as a float64 array; truth values and texts
+    are refused like single numbers."""
+    if isinstance(value, (str, bytes)):
+        raise ValueError(f"{name}: expected numbers, got {type(value).__name__} {value!r}")
+    m = np.asarray(value, dtype=object) if not isinstance(value, np.ndarray) else value
+    if m.dtype != object and m.dtype.kind not in "iuf":
+        raise ValueError(f"{name}: expected numbers, got an array of {m.dtype}")
+    for k, v in enumerate(m.ravel().tolist() if m.dtype != object else m.ravel()):
+        _finite(f"{name}[{k}]", v)
+    try:
+        return np.asarray(m, dtype=np.float64)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name}: expected numbers") from None
+
+
 def _matrix(name: str, value) -> np.ndarray:
     """A 3x3 matrix from a 3x3 nesting or from six packed entries."""
     try:
-        m = np.asarray(value, dtype=np.float64)
-    except (TypeError, ValueError):
-        raise ValueError(f"{name}: expected a 3x3 matrix or six packed entries") from None
+        m = _numbers(name, value)
+    except ValueError as e:
+        raise ValueError(f"{e} (a 3x3 matrix or six packed entries)") from None
     if m.shape == (6,):
         m = unpack(m)
     if m.shape != (3, 3):
@@ -165,8 +200,8 @@ class PlyStack:
     density: Optional[float] = None
 
     def validate(self, name: str = "stiffness") -> None:
-        t = np.atleast_1d(np.asarray(self.thicknesses, dtype=np.float64))
-        a = np.atleast_1d(np.asarray(self.angles, dtype=np.float64))
+        t = _numbers(f"{name}.thicknesses", self.thicknesses)
+        a = _numbers(f"{name}.angles", self.angles)
         if t.ndim != 1 or t.size == 0:
             raise ValueError(f"{name}.thicknesses: give at least one ply")
         if a.shape != t.shape:
@@ -216,6 +251,9 @@ class PlyStack:
         q = np.array([self.E1, self.E2, self.nu12, self.G12], dtype=np.float32)
         aal, ddl, adl = (np.zeros((3, 3), np.float32, order="F") for _ in range(3))
         _zeft.zeftutils.abdetc(t.size, t, a, q, 0.0, aal, ddl, adl, 0)
+        if not all(np.all(np.isfinite(m)) for m in (aal, ddl, adl)):
+            raise ValueError("the ply stack's stiffness exceeds the single-precision range; check the "
+                             "thicknesses and moduli")
         return {"thickness": float(t.sum(dtype=np.float32)), "A": aal.astype(np.float64),
                 "D": ddl.astype(np.float64), "coupling": adl.astype(np.float64)}
 
@@ -325,6 +363,13 @@ def validate_skin(name: str, skin) -> None:
         raise ValueError(f"{name}: {e}") from None
     _positive_definite(f"{name} membrane stiffness A", m["A"])
     _positive_definite(f"{name} bending stiffness D", m["D"])
+    whole = np.block([[m["A"], m["coupling"]], [m["coupling"].T, m["D"]]])
+    if np.linalg.eigvalsh(whole).min() <= 0.0:
+        raise ValueError(f"{name}: the 6x6 stiffness [A, coupling; coupling^T, D] is not positive definite "
+                         f"(the membrane-bending coupling is too large for A and D)")
+    data = np.concatenate([pack(m["A"]), pack(m["coupling"]), pack(m["D"])])
+    if not np.all(np.abs(data) <= SINGLE_MAX):
+        raise ValueError(f"{name}: the stiffness values exceed the single-precision range (|x| <= {SINGLE_MAX:.4g})")
 
 
 @dataclass(frozen=True)

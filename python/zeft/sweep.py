@@ -13,20 +13,22 @@ from __future__ import annotations
 import os
 import sys
 import tempfile
+import threading
 import time
 from concurrent.futures import Executor, ThreadPoolExecutor, as_completed
 from pathlib import Path
 from typing import Iterable, Optional
 
-from .analysis import run_isolated
+from .analysis import AnalysisError, run_isolated
 from .panel import Panel
 
 __all__ = ["sweep"]
 
 
-def _task(panel: Panel, folder: str):
-    """What an executor runs for one panel: the analysis in a process of its own."""
-    return run_isolated(panel, folder)
+def _task(panel: Panel, folder: str, cancel: Optional[threading.Event] = None):
+    """What an executor runs for one panel: the analysis in a process of its own (stopped
+    when ``cancel`` is set; an executor of other processes passes none)."""
+    return run_isolated(panel, folder, cancel)
 
 
 def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=None,
@@ -36,17 +38,20 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
     A panel that fails (invalid description, failed analysis) gives its exception in its
     slot; the others go on. Each analysis works in ``folder/NNNN-name`` (``folder`` default: a
     new temporary folder). ``progress`` writes a line with done/total, elapsed and estimated
-    remaining time to standard error after each analysis.
+    remaining time to standard error after each analysis. Ctrl-C cancels the panels not yet
+    started, stops the running ones (with the default executor), and the sweep returns: their
+    slots hold an AnalysisError saying so.
     """
     panels = list(panels)
     base = Path(folder).resolve() if folder is not None else Path(tempfile.mkdtemp(prefix="zeft-sweep-"))
     results: list = [None] * len(panels)
     report = _Progress(len(panels), progress)
     own = executor is None
+    cancel = threading.Event() if own else None
     if own:
         executor = ThreadPoolExecutor(max_workers=os.cpu_count() or 1, thread_name_prefix="zeft-sweep")
+    futures = {}
     try:
-        futures = {}
         for i, panel in enumerate(panels):
             try:
                 if not isinstance(panel, Panel):
@@ -57,7 +62,8 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
                 report.done(failed=True, analysed=False)
                 continue
             where = base / f"{i:04d}-{panel.name}"
-            futures[executor.submit(_task, panel, str(where))] = i
+            args = (panel, str(where)) + ((cancel,) if own else ())
+            futures[executor.submit(_task, *args)] = i
         for future in as_completed(futures):
             i = futures[future]
             try:
@@ -66,11 +72,30 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
             except Exception as e:  # the error belongs to this panel's slot
                 results[i] = e
                 report.done(failed=True)
+    except KeyboardInterrupt:
+        _cancel(futures, results, cancel, executor if own else None)
     finally:
         if own:
-            executor.shutdown(wait=True)
+            executor.shutdown(wait=True, cancel_futures=True)
         report.close()
     return results
+
+
+def _cancel(futures: dict, results: list, cancel, executor) -> None:
+    """After Ctrl-C: panels not started are cancelled, running ones stopped (``cancel``, own
+    executor) and waited for; each unfinished slot gets an AnalysisError saying so."""
+    for future in futures:
+        future.cancel()
+    if cancel is not None:
+        cancel.set()
+        executor.shutdown(wait=True, cancel_futures=True)
+    for future, i in futures.items():
+        if results[i] is not None:
+            continue
+        if future.done() and not future.cancelled() and future.exception() is None:
+            results[i] = future.result()
+        else:
+            results[i] = AnalysisError("interrupted: the sweep was cancelled before this panel's analysis ended")
 
 
 class _Progress:

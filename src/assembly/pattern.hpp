@@ -37,6 +37,7 @@
 #include <utility>
 
 #include "assembly/keymatrix.hpp"
+#include "control/interrupt.hpp"
 #include "state/records.hpp"
 
 namespace zeft::assembly {
@@ -253,11 +254,13 @@ Status element_maps(Subdivision<P>& s, int f1, int f2, const Sink& sink, const E
 template <class P, class Visit>
 Status for_each_subdivision(Visit&& visit) {
     auto& g = f07ina<P>();
-    for (int iy = 1; iy <= g.my - 1; ++iy)
+    for (int iy = 1; iy <= g.my - 1; ++iy) {
+        poll_interrupt();
         for (int ix = 1; ix <= g.mx - 1; ++ix) {
             Subdivision<P> s{iy, ix, (ix - 1) * (g.my - 1) + iy, g.a[ix - 1], g.b[iy - 1], {}};
             if (Status st = visit(s)) return st;
         }
+    }
     return {};
 }
 

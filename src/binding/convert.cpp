@@ -11,8 +11,11 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
+
+#include "control/interrupt.hpp"
 
 namespace zeft::binding {
 
@@ -154,8 +157,17 @@ public:
         for (size_t k = 0; k < values_.size(); ++k) slots[k].ptr = values_[k].data();
         try {
             decl_.impl.invoke(slots.data());
+        } catch (const Interrupted&) {
+            end_interrupted_run();
+            if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
+            return nullptr;
+        } catch (const std::bad_alloc&) {
+            return PyErr_NoMemory();
         } catch (const std::exception& e) {
             PyErr_SetString(module_error, (qualified_ + ": " + e.what()).c_str());
+            return nullptr;
+        } catch (...) {
+            PyErr_SetString(module_error, (qualified_ + ": the routine failed").c_str());
             return nullptr;
         }
         write_back_scalars();

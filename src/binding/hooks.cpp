@@ -2,27 +2,34 @@
 // Python without a full analysis run.
 //
 //   _close_unit(n)                 closes unit n (flushing it)
+//   _close_all_units()             closes every unit, deleting the work files runs created
 //   _flush_units()                 flushes every connected unit and standard output
 //   _open_unit, _rewind_unit, _write_unit, _read_unit, _write_doubles, _read_doubles
 //                                  the unit operations one by one
-//   _format(layout, items)           records of a FORMAT text: list of str
+//   _format(layout, items)         records of a FORMAT text: list of str
 //   _namelist(path, group, items)  reads one group from the file: (status, values, message)
+//   _set_folder(path)              working folder of the files a run opens (None: current)
+//   _set_output(callable)          receiver of the standard-output text (None: stdout)
 //   _table_mismatch(group, routine, names)
 //                                  the import check of a routine's table entry run on another
 //                                  list of argument names: "" or the reason
 //
 // Texts cross the boundary as Latin-1 so that every character is one byte of a record.
+// Every entry turns a C++ failure into a Python exception (MemoryError for an allocation).
 #include "binding/python.hpp"
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "binding/hooks.hpp"
+#include "control/interrupt.hpp"
 #include "io/format.hpp"
 #include "io/namelist.hpp"
 #include "io/units.hpp"
@@ -35,7 +42,30 @@ namespace {
 /// file continues where the first one stopped (as successive reads of the input unit do).
 constexpr int namelist_unit = 90;
 
+/// Most values a private entry allocates for one call (records of the work file hold far
+/// fewer); a larger count is refused before anything is allocated.
+constexpr Py_ssize_t max_values = Py_ssize_t{1} << 22;
+
 PyObject* error_class() { return module_error ? module_error : PyExc_ValueError; }
+
+/// An entry point with every C++ exception turned into a Python one.
+template <PyObject* (*Entry)(PyObject*, PyObject*)>
+PyObject* guarded(PyObject* self, PyObject* args) {
+    try {
+        return Entry(self, args);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        PyErr_SetString(error_class(), e.what());
+    } catch (...) {
+        PyErr_SetString(error_class(), "private entry failed");
+    }
+    return nullptr;
+}
+
+/// The host's interrupt check: runs pending signal handlers; true when one raised (Ctrl-C
+/// raises KeyboardInterrupt), whose exception then ends the interrupted call.
+bool python_interrupt_pending() { return PyErr_CheckSignals() != 0; }
 
 /// Latin-1 bytes of a str (or the bytes of a bytes object); false with an exception set.
 bool text_of(PyObject* obj, std::string& out) {
@@ -58,6 +88,11 @@ PyObject* close_unit(PyObject*, PyObject* arg) {
     const long n = PyLong_AsLong(arg);
     if (n == -1 && PyErr_Occurred()) return nullptr;
     io::close(static_cast<int>(n));
+    Py_RETURN_NONE;
+}
+
+PyObject* close_all_units(PyObject*, PyObject*) {
+    io::close_all();
     Py_RETURN_NONE;
 }
 
@@ -188,8 +223,8 @@ PyObject* read_doubles(PyObject*, PyObject* args) {
     int n;
     Py_ssize_t count;
     if (!PyArg_ParseTuple(args, "in:_read_doubles", &n, &count)) return nullptr;
-    if (count < 0) {
-        PyErr_SetString(PyExc_ValueError, "_read_doubles: negative count");
+    if (count < 0 || count > max_values) {
+        PyErr_Format(PyExc_ValueError, "_read_doubles: count %zd outside 0 .. %zd", count, max_values);
         return nullptr;
     }
     std::vector<double> v(static_cast<size_t>(count));
@@ -256,8 +291,10 @@ bool parse_slot(PyObject* t, Slot& s) {
     s.name = name;
     s.kind = kind[0];
     if (std::string(kind).size() != 1 || std::string("iflc").find(s.kind) == std::string::npos ||
-        s.count < 1 || s.textlen < 0 || (s.kind == 'c' && s.textlen < 1)) {
-        PyErr_Format(PyExc_ValueError, "_namelist: bad item description for %s", name);
+        s.count < 1 || s.textlen < 0 || (s.kind == 'c' && s.textlen < 1) || s.count > max_values ||
+        static_cast<long long>(s.count) * std::max(s.textlen, 1) > max_values) {
+        PyErr_Format(PyExc_ValueError, "_namelist: bad item description for %s (count and text length "
+                     "positive, at most %zd values)", name, max_values);
         return false;
     }
     const size_t n = static_cast<size_t>(s.count);
@@ -377,6 +414,61 @@ PyObject* namelist(PyObject*, PyObject* args) {
     return Py_BuildValue("(sNN)", word, values, msg);
 }
 
+PyObject* set_folder(PyObject*, PyObject* arg) {
+    std::string path;
+    if (arg != Py_None) {
+        PyObject* bytes = nullptr;
+        if (!PyUnicode_FSConverter(arg, &bytes)) return nullptr;
+        path.assign(PyBytes_AS_STRING(bytes), static_cast<size_t>(PyBytes_GET_SIZE(bytes)));
+        Py_DECREF(bytes);
+        if (path.empty() || path.find('\0') != std::string::npos) {
+            PyErr_SetString(PyExc_ValueError, "_set_folder: empty folder name");
+            return nullptr;
+        }
+    }
+    if (!io::set_folder(path)) return PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
+    Py_RETURN_NONE;
+}
+
+/// A Python callable that receives standard-output text; the reference is dropped with the
+/// last copy of the sink.
+struct OutputReceiver {
+    PyObject* callable;
+    explicit OutputReceiver(PyObject* c) : callable(c) { Py_INCREF(c); }
+    ~OutputReceiver() { Py_DECREF(callable); }
+    OutputReceiver(const OutputReceiver&) = delete;
+    OutputReceiver& operator=(const OutputReceiver&) = delete;
+};
+
+PyObject* set_output(PyObject*, PyObject* arg) {
+    if (arg == Py_None) {
+        io::set_output_sink({});
+        Py_RETURN_NONE;
+    }
+    if (!PyCallable_Check(arg)) {
+        PyErr_SetString(PyExc_TypeError, "_set_output: expected a callable or None");
+        return nullptr;
+    }
+    auto receiver = std::make_shared<OutputReceiver>(arg);
+    io::set_output_sink([receiver](std::string_view text) {
+        // A failing receiver must not end the run: its error is reported and the text dropped.
+        PyObject *type, *value, *tb;
+        PyErr_Fetch(&type, &value, &tb);  // keep an interrupt that is on its way
+        PyObject* s = str_of(text.data(), text.size());
+        PyObject* r = s ? PyObject_CallOneArg(receiver->callable, s) : nullptr;
+        if (!r && PyErr_ExceptionMatches(PyExc_KeyboardInterrupt)) {
+            PyErr_Clear();
+            PyErr_SetInterrupt();  // raised again at the run's next poll
+        } else if (!r) {
+            PyErr_WriteUnraisable(receiver->callable);
+        }
+        Py_XDECREF(r);
+        Py_XDECREF(s);
+        PyErr_Restore(type, value, tb);
+    });
+    Py_RETURN_NONE;
+}
+
 PyObject* table_mismatch_hook(PyObject*, PyObject* args) {
     const char* group;
     const char* routine;
@@ -403,32 +495,41 @@ PyObject* table_mismatch_hook(PyObject*, PyObject* args) {
 }
 
 PyMethodDef hook_methods[] = {
-    {"_close_unit", close_unit, METH_O, "_close_unit(n): close unit n, flushing it."},
-    {"_flush_units", flush_units, METH_NOARGS, "_flush_units(): flush every connected unit."},
-    {"_open_unit", open_unit, METH_VARARGS,
+    {"_close_unit", guarded<close_unit>, METH_O, "_close_unit(n): close unit n, flushing it."},
+    {"_close_all_units", guarded<close_all_units>, METH_NOARGS,
+     "_close_all_units(): close every unit, deleting the work files runs created."},
+    {"_flush_units", guarded<flush_units>, METH_NOARGS, "_flush_units(): flush every connected unit."},
+    {"_open_unit", guarded<open_unit>, METH_VARARGS,
      "_open_unit(n, name, replace=True) -> bool: connect unit n to a file (replace: rewrite "
      "it, else keep it)."},
-    {"_rewind_unit", rewind_unit, METH_O, "_rewind_unit(n): position unit n at its start."},
-    {"_write_unit", write_unit, METH_VARARGS,
+    {"_rewind_unit", guarded<rewind_unit>, METH_O, "_rewind_unit(n): position unit n at its start."},
+    {"_write_unit", guarded<write_unit>, METH_VARARGS,
      "_write_unit(n, layout, items): write the records of a FORMAT text to unit n."},
-    {"_read_unit", read_unit, METH_O, "_read_unit(n) -> str or None at end of file."},
-    {"_write_doubles", write_doubles, METH_VARARGS,
+    {"_read_unit", guarded<read_unit>, METH_O, "_read_unit(n) -> str or None at end of file."},
+    {"_write_doubles", guarded<write_doubles>, METH_VARARGS,
      "_write_doubles(n, values): write one unformatted record of doubles."},
-    {"_read_doubles", read_doubles, METH_VARARGS,
+    {"_read_doubles", guarded<read_doubles>, METH_VARARGS,
      "_read_doubles(n, count) -> list, or None at end of file or for a shorter record."},
-    {"_format", format, METH_VARARGS,
+    {"_format", guarded<format>, METH_VARARGS,
      "_format(layout, items) -> list of records written by a FORMAT text (int: integer, float: "
      "real, str: text)."},
-    {"_namelist", namelist, METH_VARARGS,
+    {"_namelist", guarded<namelist>, METH_VARARGS,
      "_namelist(path, group, items) -> (status, values, message); items are tuples (name, kind "
      "'i'|'f'|'l'|'c', count, textlen[, initial])."},
-    {"_table_mismatch", table_mismatch_hook, METH_VARARGS,
+    {"_set_folder", guarded<set_folder>, METH_O,
+     "_set_folder(path): the folder in which runs open their files (None: the current folder)."},
+    {"_set_output", guarded<set_output>, METH_O,
+     "_set_output(callable): receiver of the standard-output text of runs (None: stdout)."},
+    {"_table_mismatch", guarded<table_mismatch_hook>, METH_VARARGS,
      "_table_mismatch(group, routine, names) -> str: the import check of the routine's table "
      "entry with these argument names; empty when they agree with the core."},
     {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
-int add_private_hooks(PyObject* module) { return PyModule_AddFunctions(module, hook_methods); }
+int add_private_hooks(PyObject* module) {
+    set_interrupt_check(&python_interrupt_pending);
+    return PyModule_AddFunctions(module, hook_methods);
+}
 
 }  // namespace zeft::binding

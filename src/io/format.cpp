@@ -153,6 +153,15 @@ struct Node {
     bool has_data = false;       ///< a group containing at least one data descriptor
 };
 
+/// Deepest nesting of groups a format may have.
+constexpr int max_depth = 64;
+
+/// Work a format may do beyond one step per item (edit descriptors, literals, blanks and
+/// records together), and the most characters and records it may produce: a text with huge
+/// repeat counts is refused instead of exhausting the memory.
+constexpr std::size_t max_steps = std::size_t{1} << 22;
+constexpr std::size_t max_output = std::size_t{1} << 26;
+
 struct Program {
     std::vector<Node> top;
     int reversion = 0;     ///< index into top where reversion resumes
@@ -160,7 +169,7 @@ struct Program {
 };
 
 [[noreturn]] void bad_format(std::string_view layout, size_t pos, const char* why) {
-    throw std::invalid_argument("bad FORMAT " + std::string(layout) + " at position " +
+    throw std::invalid_argument("bad FORMAT " + std::string(layout.substr(0, 200)) + " at position " +
                                 std::to_string(pos + 1) + ": " + why);
 }
 
@@ -271,10 +280,12 @@ private:
             const size_t close = matching(pos_);
             if (close == std::string_view::npos || close >= end)
                 bad_format(s_, pos_, "unbalanced parentheses");
+            if (++depth_ > max_depth) bad_format(s_, pos_, "groups nested too deeply");
             ++pos_;
             n.kind = Node::Kind::group;
             n.children = list(close);
             pos_ = close + 1;
+            --depth_;
             for (const Node& k : n.children) n.has_data = n.has_data || data_node(k);
             return n;
         }
@@ -340,6 +351,7 @@ private:
 
     std::string_view s_;
     size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 /// Runs a parsed format over the items.
@@ -368,7 +380,16 @@ public:
     }
 
 private:
+    /// Counts one step of work and its output; refuses a format that would run away.
+    void spend(std::size_t characters) {
+        produced_ += characters;
+        if (++steps_ > max_steps + 64 * count_ || produced_ > max_output)
+            throw std::invalid_argument("FORMAT " + std::string(layout_).substr(0, 200) +
+                                        ": output too large (repeat counts)");
+    }
+
     void put(const std::string& s) {
+        spend(s.size() + static_cast<std::size_t>(pending_));
         if (pending_ > 0) {
             cur_.append(static_cast<size_t>(pending_), ' ');
             pending_ = 0;
@@ -377,6 +398,7 @@ private:
     }
 
     void new_record() {
+        spend(1);
         records_.push_back(std::move(cur_));
         cur_.clear();
         pending_ = 0;
@@ -398,10 +420,14 @@ private:
             for (int r = 0; r < n.repeat; ++r) {
                 switch (n.kind) {
                     case Node::Kind::literal: put(n.text); break;
-                    case Node::Kind::skip: pending_ += n.w; break;  // blanks appear only if more follows
+                    case Node::Kind::skip:  // blanks appear only if more follows
+                        spend(0);
+                        pending_ = static_cast<int>(std::min<std::size_t>(max_output, static_cast<std::size_t>(pending_) + n.w));
+                        break;
                     case Node::Kind::slash: new_record(); break;
                     case Node::Kind::colon: if (next_ >= count_) return false; break;
                     case Node::Kind::group:
+                        spend(0);
                         if (!execute(n.children, 0)) return false;
                         break;
                     default:
@@ -431,6 +457,7 @@ private:
     size_t count_;
     size_t next_ = 0;
     int pending_ = 0;  // blanks of X descriptors not yet written
+    std::size_t steps_ = 0, produced_ = 0;
     std::string cur_;
     std::vector<std::string> records_;
 };

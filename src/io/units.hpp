@@ -1,8 +1,13 @@
 // Units: numbered sequential files of the analysis (8 namelist input, 9 listing, 25 work file,
 // 26 mode-shape file) and standard output (unit 6). A unit that nothing connected reads or
 // writes the file fort.N in the working folder, the usual runtime default.
+//
+// Files are opened relative to the working folder (the current one, or a directory handed to
+// set_folder), never through a symbolic link planted in the place of a file the run writes,
+// and always on descriptors above 2, so that a closed standard stream is never taken over.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -15,9 +20,21 @@ namespace zeft::io {
 
 constexpr int stdout_unit = 6;  ///< standard output (C stdout, flushed after each record)
 
-/// Status of an open: replace an existing file (create or rewrite from its start), or keep
-/// an existing one (create when missing) positioned at its start.
-enum class OpenStatus { replace, unknown };
+/// Status of an open: replace an existing file (create or rewrite from its start), keep an
+/// existing one (create when missing) positioned at its start, or scratch: a work file the run
+/// creates itself under the name and deletes at its close; when the name is taken, the
+/// records go to an unnamed temporary file instead and the existing file stays untouched.
+enum class OpenStatus { replace, unknown, scratch };
+
+/// Working folder of later opens by relative name: the directory at path, or the process's
+/// current folder for an empty path. Units already open keep their files. Returns false (errno
+/// set) when the directory cannot be opened; the folder is then unchanged.
+bool set_folder(const std::string& path);
+
+/// Receiver of the standard-output records (unit 6), each with its line terminator. Empty:
+/// the records go to the C stream stdout.
+using OutputSink = std::function<void(std::string_view)>;
+void set_output_sink(OutputSink sink);
 
 /// Connects unit n to the named file (formatted or unformatted). An open of a unit already
 /// connected to the same name keeps the connection and its position; to another name it
@@ -26,10 +43,13 @@ enum class OpenStatus { replace, unknown };
 bool open(int n, const std::string& name, OpenStatus status = OpenStatus::replace,
           bool formatted = true);
 
-/// Closes unit n; with remove = true the file is deleted. Closing an unconnected unit is a
-/// no-op. Returns false when the unit lost records: an open that failed, a write that failed
+/// Closes unit n; with remove = true a scratch file that the unit created is deleted (no
+/// other file ever is). Closing an unconnected unit is a no-op. Returns false when the unit lost records: an open that failed, a write that failed
 /// (a full disk, a file size limit) or a close that could not write out its buffer.
 bool close(int n, bool remove = false);
+
+/// Closes every unit, deleting the scratch files the units created (after an interrupted run).
+void close_all();
 
 /// True when unit n is connected.
 bool is_open(int n);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "control/interrupt.hpp"
 #include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "state/array.hpp"
@@ -64,6 +65,7 @@ void condense(const CondensationSystem& s, const CondensedColumn& column) {
     std::vector<double> z(static_cast<std::size_t>(n) * block_columns), work(static_cast<std::size_t>(n));
     int iy = s.iy, ibdy = s.ibdy;
     for (int j0 = 1; j0 <= s.ix; j0 += block_columns) {
+        poll_interrupt();
         int m = std::min(block_columns, s.ix - j0 + 1);
         for (int c = 0; c < m; ++c) std::copy_n(a21.col(j0 + c), n, z.data() + c * n);
         chosol(s.a22f, iy, ibdy, s.lva22, z.data(), m, work.data());
@@ -135,7 +137,7 @@ std::string profile_faults(const char* rhs, bool condensing) {
 
 void open_condensed_columns() {
     if (!io::is_open(condensed_columns_unit))
-        io::open(condensed_columns_unit, "RCA25", io::OpenStatus::replace, /*formatted=*/false);
+        io::open(condensed_columns_unit, "RCA25", io::OpenStatus::scratch, /*formatted=*/false);
     io::rewind(condensed_columns_unit);
 }
 

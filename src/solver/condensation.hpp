@@ -90,7 +90,8 @@ std::string count_fault();
 template <class P>
 std::string profile_faults(const char* rhs, bool condensing);
 
-/// Opens the work file "RCA25" unless it is open already, and rewinds it.
+/// Opens the work file "RCA25" unless it is open already (a scratch file: never one the run
+/// did not create), and rewinds it.
 void open_condensed_columns();
 
 /// condense<P>, with every column z_j written to the work file as one record when

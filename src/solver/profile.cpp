@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/interrupt.hpp"
 #include "solver/banded.hpp"
 #include "state/errors.hpp"
 
@@ -343,6 +344,7 @@ void chodec(double* a, int& n, int& ibd, int* lv, int& ier) {
     }
     const bool threads_safe = f.rows_disjoint();
     for (idx k0 = 2; k0 <= f.n; k0 += panel_rows) {
+        poll_interrupt();
         const idx k1 = std::min<idx>(k0 + panel_rows, f.n + 1);
         // Columns left of the panel's first full block: rows independent of each other.
         const idx bound = block_of(k0);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "control/interrupt.hpp"
 #include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "solver/subspace.hpp"
@@ -201,6 +202,7 @@ public:
     void inverse_steps(idx kanf, int msteps, double& eps, int& ip) {
         const idx nact = nit_ - kanf;
         for (int step = 1; step <= msteps; ++step) {
+            poll_interrupt();
             if (step > 1) times_b(kanf, nit_ - 1);
             std::copy_n(Y.col(kanf), nn_ * nact, X.col(kanf));
             a_.solve(x_, kanf - 1, nit_ - 1);

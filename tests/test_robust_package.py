@@ -1,0 +1,136 @@
+"""What an analysis through the package may touch and refuse: nothing of the process beyond
+its own folder and output, nothing left behind, a clear refusal naming the field."""
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+zeft = pytest.importorskip("zeft")
+from zeft.analysis import AnalysisError  # noqa: E402
+
+from test_robust_core import ctrl_c_after  # noqa: E402
+
+
+def small(**changes):
+    """The example panel on a coarse grid (a run of a few hundredths of a second)."""
+    coarse = dict(elements_between_frames=4, elements_between_stringers=4, eigenvalues=2, write_modes=False)
+    return zeft.example_panel().replace(**{**coarse, **changes})
+
+
+def test_runs_leave_the_folder_and_the_output_of_other_threads_alone(tmp_path, monkeypatch, capfd):
+    """A thread writing relative files and printing while another runs 20 analyses: every file
+    lands in the current folder, every line on the terminal, none in a run's output."""
+    monkeypatch.chdir(tmp_path)
+    done = threading.Event()
+    written = []
+
+    def writer():
+        while not done.is_set():
+            k = len(written)
+            Path(f"w{k}.txt").write_text(str(k))
+            print(f"writer line {k}", flush=True)
+            written.append(k)
+            time.sleep(0.002)
+
+    thread = threading.Thread(target=writer)
+    thread.start()
+    try:
+        results = [zeft.analyse(small(), tmp_path / f"run{k}", quiet=True) for k in range(20)]
+    finally:
+        done.set()
+        thread.join()
+    out = capfd.readouterr().out
+    assert len(written) > 20
+    assert sorted(p.name for p in tmp_path.glob("w*.txt")) == sorted(f"w{k}.txt" for k in written)
+    assert all(f"writer line {k}\n" in out for k in written)
+    assert not any("writer" in r.output or list(r.folder.glob("w*.txt")) for r in results)
+    assert all(r.load_factors[0] == results[0].load_factors[0] for r in results)
+
+
+def test_a_failed_run_does_not_leak_into_the_next(tmp_path):
+    bad = small(fixed_load=zeft.Load(nx=1e5))
+    with pytest.raises(AnalysisError, match="fixed load exceeds"):
+        zeft.analyse(bad, tmp_path / "a", quiet=True)
+    listing = (tmp_path / "a" / "STIFFPNL.out").read_text()
+    good = zeft.analyse(small(), tmp_path / "b", quiet=True)
+    assert "EXECUTION STOPPED" in good.output or good.load_factors[0] > 0
+    assert "Buckling/Vibration analysis finished" in good.output
+    assert (tmp_path / "a" / "STIFFPNL.out").read_text() == listing     # nothing appended
+
+
+def test_workers_import_nothing_from_the_current_folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    (tmp_path / "numpy.py").write_text("open('imported', 'w').close()\nraise SystemExit(7)\n")
+    result = zeft.analyse(small(), tmp_path / "run", quiet=True, isolate=True)
+    assert result.load_factors[0] > 0 and not (tmp_path / "imported").exists()
+
+
+def test_temporary_folders_go_unless_kept(tmp_path, monkeypatch):
+    monkeypatch.setattr(tempfile, "tempdir", str(tmp_path))
+    result = zeft.analyse(small(write_modes=True), quiet=True)
+    assert list(tmp_path.iterdir()) == [] and result.folder is None
+    assert result.read_mode_file().modes and "EIGENVALUES" in result.listing.upper()
+    kept = zeft.analyse(small(), quiet=True, keep_files=True)
+    assert kept.listing_path.exists() and kept.folder.parent == tmp_path
+    with pytest.raises(AnalysisError):
+        zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), quiet=True)
+    assert list(tmp_path.iterdir()) == [kept.folder]
+
+
+def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
+    big = zeft.example_panel().replace(elements_between_frames=14, elements_between_stringers=8, eigenvalues=10,
+                                       iteration_vectors=16)
+    start = time.perf_counter()
+    with ctrl_c_after(0.3), pytest.raises(KeyboardInterrupt):
+        zeft.analyse(big, tmp_path / "one", quiet=True)
+        time.sleep(5)
+    assert time.perf_counter() - start < 1.5
+    assert zeft.analyse(small(), tmp_path / "next", quiet=True).load_factors[0] > 0
+
+    start = time.perf_counter()
+    with ctrl_c_after(1.0):
+        results = zeft.sweep([big] * 6, folder=tmp_path / "sweep", progress=False)
+    assert time.perf_counter() - start < 4.0
+    assert all(isinstance(r, AnalysisError) and "interrupted" in str(r) for r in results)
+
+
+# ----------------------------------------------------------------------------- refusals
+
+REFUSED = [
+    ("stringer_pitch", True, "stringer_pitch: expected a number"),
+    ("write_modes", "no", "write_modes: expected true or false"),
+    ("load", {"nx": "10"}, "load.nx: expected a number"),
+    ("load", 5, "load: expected a table"),
+    ("stringer_pitch", 1e39, "stringer_pitch: .* single-precision range"),
+    ("skin", zeft.Isotropic(1.0, 1e300, 0.3), "skin.E: .* single-precision range"),
+    ("fixed_load", {"nx": 1e-300}, "fixed_load.nx: .* too small for single precision"),
+    ("elements_between_stringers", 10 ** 9, "elements_between_stringers: at most 30"),
+    ("skin", zeft.ABD(np.eye(3), np.eye(3), 2 * np.eye(3)), "skin: the 6x6 stiffness .* not positive definite"),
+    ("obliqueness", (40.0, -40.0), "obliqueness: .* within \\+-78.46 degrees"),
+    ("title", "bell\x07", "title: .*no control characters"),
+    ("name", "..", "name: .* not only dots"),
+    ("name", "NINECHARS", "name: 1 to 8"),
+    ("functions", 1, "functions: names such as"),
+    ("edges", "clamped", "edges: a table of the edges"),
+]
+
+
+@pytest.mark.parametrize("field, value, message", REFUSED, ids=[f"{f}={v!r}"[:40] for f, v, _ in REFUSED])
+def test_bad_fields_are_refused_by_name(field, value, message):
+    with pytest.raises(ValueError, match=message):
+        small(**{field: value}).validate()
+
+
+@pytest.mark.parametrize("changes, advice", [
+    ({"fixed_load": zeft.Load(nx=1e5)}, "the fixed load exceeds the panel's buckling load; reduce it or move it"),
+    ({"edges": {"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}}, "rigid body in W.*hold W on"),
+])
+def test_panels_that_cannot_be_analysed_get_advice(tmp_path, changes, advice):
+    with pytest.raises(AnalysisError, match=advice):
+        zeft.analyse(small(**changes), tmp_path, quiet=True)
