@@ -104,6 +104,7 @@ def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
 
 REFUSED = [
     ("stringer_pitch", True, "stringer_pitch: expected a number"),
+    ("hat_height", "3", "hat_height: expected a number"),       # typed even where unused
     ("write_modes", "no", "write_modes: expected true or false"),
     ("load", {"nx": "10"}, "load.nx: expected a number"),
     ("load", 5, "load: expected a table"),

@@ -520,6 +520,8 @@ class Panel:
         for key in ("elements_between_frames", "elements_between_stringers", "elements_per_foot",
                     "elements_below_hat"):
             _count(key, getattr(self, key), 1, most=PRESETS[-1] - 1)
+        for key in ("foot_width", "chord_width", "hat_height", "web_angle"):   # numbers even where unused
+            _finite(key, getattr(self, key))
         for key in ("write_modes", "print_forces"):
             if not isinstance(getattr(self, key), (bool, np.bool_)):
                 raise ValueError(f"{key}: expected true or false, got {getattr(self, key)!r}")
