@@ -1,4 +1,5 @@
-// Result blocks of an eigen analysis: statistics, eigenvalues, forces, eigenvectors.
+// Result blocks of an eigen analysis: statistics, eigenvalues, forces, condensed matrix,
+// eigenvectors.
 #include "results/eigen_listing.hpp"
 
 #include <algorithm>
@@ -179,6 +180,31 @@ void forces_per_eigenvalue() {
         list_membrane_forces<P>(i, lambda);
         if (d.nox > 0 || d.noy > 0) list_stiffener_forces<P>(i, lambda);
         io::writef(nw, "(///)");
+    }
+}
+
+void condensed_matrix(const double* a11, long long count) {
+    const int nw = datran.nwrite;
+    io::writef(nw, "(35X,'UPDATED MATRIX A11')");
+    for (long long k = 0; k < count; k += 7) {
+        std::vector<fmt::Item> items(a11 + k, a11 + std::min(count, k + 7));
+        io::writef(nw, "(1X,7D17.6)", items);
+    }
+}
+
+void in_plane_vectors(const double* u, int iy, int neigrq, bool heading) {
+    const int nw = datran.nwrite;
+    if (heading)
+        io::writef(nw, "(/1X,'X2-EIGENVECTORS DESCRIBING TANGENTIAL DISPLACEMENTS'/1X,'AND TRANSVERSE SHEAR STRAINS')");
+    if (!u) return;
+    const std::size_t n = static_cast<std::size_t>(iy);
+    for (int k = 1; k <= neigrq; ++k) {
+        io::writef(nw, "('0 EIGENMODE ',I2)", {k});
+        const double* uk = u + n * (k - 1);
+        for (std::size_t r = 0; r < n; r += 5) {
+            std::vector<fmt::Item> items(uk + r, uk + std::min(n, r + 5));
+            io::writef(nw, "(1X,5D20.8)", items);
+        }
     }
 }
 

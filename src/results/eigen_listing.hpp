@@ -1,6 +1,6 @@
 // Result blocks of an eigen analysis in the listing: the solver statistics and the
-// eigenvalues, the membrane and stiffener forces at every eigenvalue, and the tables of
-// eigenvectors (eigvpr). The eigen analyses compute; these blocks write what they found.
+// eigenvalues, the membrane and stiffener forces at every eigenvalue, the condensed matrix,
+// and the tables of eigenvectors (eigvpr, the in-plane vectors). The eigen analyses compute; these blocks write what they found.
 #pragma once
 
 namespace zeft {
@@ -26,6 +26,15 @@ void forces_per_eigenvalue();
 /// The statistics of the subspace iteration and the neigrq eigenvalues of record valus of a
 /// vibration analysis, each with its frequency sqrt(lambda) / 2 pi in Hz.
 void frequencies(int ip, int jac, double epsiln);
+
+/// The condensed A11 (count entries of its full lower triangle, row by row), seven values
+/// per record, headed "UPDATED MATRIX A11".
+void condensed_matrix(const double* a11, long long count);
+
+/// The in-plane and rotation freedoms u (iy rows per mode) of the first neigrq modes, each
+/// headed "EIGENMODE k"; after a buckling analysis (heading) the two heading lines
+/// "X2-EIGENVECTORS ..." come first. u null: the heading alone (the work file ended early).
+void in_plane_vectors(const double* u, int iy, int neigrq, bool heading);
 
 /// The heading of the W eigenvectors (on a new page after a vibration analysis) and their
 /// table x(ix, neigrq) by eigvpr.

@@ -173,9 +173,14 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     if (man.mempri) listing::forces_per_eigenvalue<P>();
     listing::w_eigenvectors(x.data(), ix, man.neigrq);
 
-    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/true)) {
-        eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
-        ier = err::incs3::work_file;
+    if (in_plane_vectors) {
+        std::vector<double> u;
+        const bool complete = in_plane_displacements(x.data(), ix, iy, man.neigrq, u);
+        listing::in_plane_vectors(complete ? u.data() : nullptr, iy, man.neigrq, /*heading=*/true);
+        if (!complete) {
+            eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
+            ier = err::incs3::work_file;
+        }
     }
 }
 

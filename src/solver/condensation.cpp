@@ -17,6 +17,7 @@
 
 #include "control/interrupt.hpp"
 #include "io/units.hpp"
+#include "results/eigen_listing.hpp"
 #include "solver/profile.hpp"
 #include "state/array.hpp"
 #include "state/records.hpp"
@@ -29,19 +30,6 @@ namespace {
 constexpr int block_columns = 32;
 
 std::string str(long long v) { return std::to_string(v); }
-
-/// The condensed A11 (full lower triangle, row by row), seven values per record.
-template <class P>
-void list_condensed_matrix() {
-    const int nw = datran.nwrite;
-    const double* a11 = matrix<P>().a11;
-    const long long count = profile_size(comlv<P>().lvtri, man.ix);
-    io::writef(nw, "(35X,'UPDATED MATRIX A11')");
-    for (long long k = 0; k < count; k += 7) {
-        std::vector<fmt::Item> items(a11 + k, a11 + std::min(count, k + 7));
-        io::writef(nw, "(1X,7D17.6)", items);
-    }
-}
 
 }  // namespace
 
@@ -147,15 +135,13 @@ void condense_and_list(bool keep_columns) {
     if (keep_columns)
         keep = [iy = man.iy](int, const double* z) { io::write_doubles(condensed_columns_unit, z, iy); };
     condense<P>(keep);
-    if (man.itab != 0) list_condensed_matrix<P>();
+    if (man.itab != 0) listing::condensed_matrix(matrix<P>().a11, profile_size(comlv<P>().lvtri, man.ix));
 }
 
-bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool heading) {
-    const int nw = datran.nwrite;
-    if (heading)
-        io::writef(nw, "(/1X,'X2-EIGENVECTORS DESCRIBING TANGENTIAL DISPLACEMENTS'/1X,'AND TRANSVERSE SHEAR STRAINS')");
+bool in_plane_displacements(const double* x, int ix, int iy, int neigrq, std::vector<double>& u) {
     const std::size_t n = static_cast<std::size_t>(iy);
-    std::vector<double> u(n * static_cast<std::size_t>(std::max(neigrq, 0)), 0.0), z(n);
+    u.assign(n * static_cast<std::size_t>(std::max(neigrq, 0)), 0.0);
+    std::vector<double> z(n);
     io::rewind(condensed_columns_unit);
     for (int j = 1; j <= ix; ++j) {
         if (!io::read_doubles(condensed_columns_unit, z.data(), iy)) return false;
@@ -163,14 +149,6 @@ bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool hea
             const double w = x[(j - 1) + static_cast<std::size_t>(ix) * (k - 1)];
             double* uk = u.data() + n * (k - 1);
             for (std::size_t r = 0; r < n; ++r) uk[r] -= z[r] * w;
-        }
-    }
-    for (int k = 1; k <= neigrq; ++k) {
-        io::writef(nw, "('0 EIGENMODE ',I2)", {k});
-        const double* uk = u.data() + n * (k - 1);
-        for (std::size_t r = 0; r < n; r += 5) {
-            std::vector<fmt::Item> items(uk + r, uk + std::min(n, r + 5));
-            io::writef(nw, "(1X,5D20.8)", items);
         }
     }
     return true;

@@ -24,6 +24,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/format.hpp"
 
@@ -100,12 +101,11 @@ void open_condensed_columns();
 template <class P>
 void condense_and_list(bool keep_columns);
 
-/// Lists the in-plane and rotation freedoms of the first neigrq modes, u_k = -A22^-1 A21 w_k
+/// The in-plane and rotation freedoms of the first neigrq modes, u_k = -A22^-1 A21 w_k
 /// = -sum over j of z_j w_k(j), from the columns z_j on the work file; x holds the W
-/// freedoms, ix rows per mode, column-major. The buckling listing puts the two heading lines
-/// "X2-EIGENVECTORS ..." before the modes (heading), the vibration listing does not.
-/// False when the work file ends before all ix columns are read.
-bool list_in_plane_vectors(const double* x, int ix, int iy, int neigrq, bool heading);
+/// freedoms, ix rows per mode, column-major; u receives iy rows per mode. False when the
+/// work file ends before all ix columns are read.
+bool in_plane_displacements(const double* x, int ix, int iy, int neigrq, std::vector<double>& u);
 
 /// Stores the eigenvectors x(ix, neigit) in the columns of record vectrs, rows ix+1 .. p_nx
 /// cleared: the vectors handed to the host then hold nothing of an earlier, larger run.

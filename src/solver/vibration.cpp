@@ -152,9 +152,14 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     listing::frequencies(ip, jac, epsiln);
     listing::w_eigenvectors(x.data(), ix, man.neigrq, /*vibration=*/true);
 
-    if (in_plane_vectors && !list_in_plane_vectors(x.data(), ix, iy, man.neigrq, /*heading=*/false)) {
-        eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
-        ier = err::vibs3::work_file;
+    if (in_plane_vectors) {
+        std::vector<double> u;
+        const bool complete = in_plane_displacements(x.data(), ix, iy, man.neigrq, u);
+        listing::in_plane_vectors(complete ? u.data() : nullptr, iy, man.neigrq, /*heading=*/false);
+        if (!complete) {
+            eigen_message("(/' MESSAGE FROM SUBROUTINE VIBS3:'/' WORK FILE RCA25 ENDED BEFORE ALL COLUMNS WERE READ')");
+            ier = err::vibs3::work_file;
+        }
     }
 }
 
