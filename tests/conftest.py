@@ -36,41 +36,10 @@ def pytest_collection_modifyitems(config, items):
 
 # ----------------------------------------------------------------------------- state and folder
 
-# The matrix store is scratch space that every run fills before reading; it is left alone.
-_SCRATCH = {"matrix"}
-
-
-def _members(view):
-    for name in dir(view):
-        record = getattr(view, name)
-        if type(record).__name__ != "record" or name in _SCRATCH:
-            continue
-        for member in dir(record):
-            yield record, member
-
-
-def _views():
-    return [_zeft] + [getattr(_zeft, f"_internal{n}") for n in PRESETS]
-
-
-_INITIAL = None
-
-
 def reset_state():
-    """Returns every record to what a fresh import holds and closes the work units."""
-    global _INITIAL
-    for unit in WORK_UNITS:
-        _zeft._close_unit(unit)
-    if _INITIAL is None:
-        _INITIAL = [(rec, name, getattr(rec, name).copy()) for view in _views() for rec, name in _members(view)]
-    for rec, name, value in _INITIAL:
-        setattr(rec, name, value[()] if value.dtype.kind == "S" and value.ndim == 0 else value)
-
-
-@pytest.fixture(scope="session", autouse=True)
-def _initial_state():
-    if _zeft is not None:
-        reset_state()           # taken before any test has run
+    """Returns the analysis state to what a fresh import holds: every record at its contents
+    at load, every unit closed."""
+    _zeft._reset_state()
 
 
 @pytest.fixture(autouse=True)
@@ -86,8 +55,7 @@ def work_folder(tmp_path, monkeypatch):
     resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
     reset_state()
     yield tmp_path
-    for unit in WORK_UNITS:
-        _zeft._close_unit(unit)
+    reset_state()
     resource.setrlimit(resource.RLIMIT_FSIZE, limits)
 
 

@@ -1,10 +1,9 @@
 """Running a panel analysis: ``analyse(panel)`` sets the shared analysis state, calls
 ``callzeft`` in a working folder and returns a ``BucklingResult``.
 
-The library keeps one analysis state per process, and a run reads some records that the
-front end does not set (the analysis flags, the radii of a run with W alone, the plot grid and
-its symmetry codes). ``analyse`` sets every one of them before each run, so a result never
-depends on what ran before it in the same process.
+The library keeps one analysis state per process. Before each run ``analyse`` returns it to
+its contents at load and sets the panel up (the module's panel set-up, then the records the
+set-up does not reach), so a result never depends on what ran before it in the same process.
 """
 
 from __future__ import annotations
@@ -25,15 +24,13 @@ from typing import Optional
 
 import numpy as np
 
-from .panel import Panel
+from ._state import state_lock
+from .panel import Layout, Panel
 from .checks import StrengthChecks, strength_checks
 from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
 
-#: One run at a time in this process: the analysis state, the library's units, its working
-#: folder and its standard-output receiver are all process-wide.
-_run_lock = threading.Lock()
 
 
 class AnalysisError(RuntimeError):
@@ -240,7 +237,7 @@ def _analyse_in(panel: Panel, folder: Path, quiet: bool, progress: bool, isolate
         if not quiet:
             _echo(result.output)
     else:
-        with _run_lock:
+        with state_lock:
             result = _run_here(panel, folder, preset, quiet, say, t0)
     result.timings["total"] = time.perf_counter() - t0
     say(f"done: {len(result.load_factors)} load factors, lowest {result.load_factors[0]:.6g}; "
@@ -254,18 +251,15 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     import _zeft
 
     args = panel.callzeft_arguments(preset)
-    _prepare_state(panel)
-    group = getattr(_zeft, f"prtnds{preset}")
+    lay = _set_up(panel, preset, args)
+    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
     name = panel.name.ljust(8)
     listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
     before = _stamp(listing_path), _stamp(mode_path)
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
     with _library_session(folder, echo=not quiet) as out:
-        if needs_adjustment(panel):
-            _callzeft_adjusted(panel, preset, args)
-        else:
-            group.callzeft(**args)
+        _zeft._run_panel(preset)
     t2 = time.perf_counter()
     output = out["text"]
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
@@ -273,22 +267,20 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     written = [p for p, old in zip((listing_path, mode_path), before) if p.exists() and _stamp(p) != old]
     files = [_unpadded(p) for p in written]
     listing_path, mode_path = _unpadded(listing_path, files), _unpadded(mode_path, files)
-    if failed or not np.any(args["elamp"]):
+    if failed or not np.any(records.valus.elam):
         lines = [l.strip() for l in output.splitlines() if l.strip() and l.strip() != "Analysis started"]
         raise AnalysisError(_explain(panel, output) + "the analysis failed: "
                             + (" / ".join(lines) or "no load factors"), output=output, listing=listing_path)
 
     neigrq = min(int(_zeft.man.neigrq), int(panel.eigenvalues))
     ix, iy = int(_zeft.man.ix), int(_zeft.man.iy)
-    lay = panel.layout()
-    nx = int(group.p_nx)
-    vectors = args["displ"].reshape(int(panel.eigenvalues), nx)[:neigrq, :ix].T.copy()
-    forces = args["membraneforcesp"][: 5 * neigrq].reshape(neigrq, 5)
+    vectors = records.vectrs.x[:ix, :neigrq].copy()
+    forces = records.pythres.membraneforces[:neigrq, :]
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
     result = BucklingResult(
-        panel=panel, preset=preset, folder=folder, load_factors=args["elamp"][:neigrq].copy(),
+        panel=panel, preset=preset, folder=folder, load_factors=records.valus.elam[:neigrq].copy(),
         membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
         eigenvectors=vectors, w_nodes=w_nodes, x=lay.x, y=lay.y, a=lay.a.astype(np.float64),
         b=lay.b.astype(np.float64), freedoms=(ix, iy), listing=listing, listing_path=listing_path,
@@ -324,63 +316,18 @@ def _explain(panel: Panel, output: str) -> str:
             "e.g. x0 = xl = 'simply supported', or clamp one; ")
 
 
-def _callzeft_adjusted(panel: Panel, preset: int, args: dict, buckling: bool = True) -> None:
-    """The run of ``callzeft`` with the records of ``zeft.records.adjust`` written between the
-    panel's set-up and the analysis; without ``buckling`` the run stops before the eigen
-    analysis (input checked, listed and numbered, element terms built)."""
+def _set_up(panel: Panel, preset: int, args: dict) -> Layout:
+    """Returns the analysis state to its contents at load and sets the panel up for a run of
+    preset: the module's panel set-up with the arguments of ``callzeft``, the plot grid, and the
+    records that the set-up does not reach (``zeft.records.adjust``). Returns the layout."""
     import _zeft
 
-    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
-    lay = panel.layout()
-    r1, ns, ngit = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_ngit)
-    for rec, name in ((records.pythres, "membraneforces"), (records.valus, "elam")):
-        getattr(rec, name)[...] = 0.0
-    records.f07ina.ku[:] = args["ku"]
-    records.f07ina.mx, records.f07ina.my = lay.mx, lay.my
-    records.skstf.matabd[...] = args["matabdf"]
-    records.skstf.matsw[...] = 0.0
-    # Each node's share of a unit load: 1 on skin strips, the foot's stiffness ratio on foot strips.
-    m = args["matabdf"].astype(np.float32)
-    factx = (m[0, 1] - m[1, 1] * m[1, 1] / m[2, 1]) / (m[0, 0] - m[1, 0] * m[1, 0] / m[2, 0])
-    factxy = m[5, 1] / m[5, 0]
-    n = lay.mx * lay.my
-    strip = np.array(list(lay.strips) + [1], dtype=np.int32)[np.arange(n) % lay.my]
-    for rec, keys in ((records.cpvar.pvar, ("loadvxp", "loadvxyp", "loadvyp")),
-                      (records.cpfest.pfest, ("fnxp", "fnxyp", "fnyp"))):
-        plain = np.array([args[k] for k in keys], dtype=np.float32)
-        rec[...] = 0.0
-        rec[:n] = plain
-        if panel.stringers:
-            rec[:n][strip == 2] = plain * np.array([factx, factxy, 1.0], dtype=np.float32)
-    adjust(panel, records, lay)
-    steif = lambda values, count: np.asfortranarray(
-        np.column_stack([values] * count + [np.zeros(4, np.float32)] * (ns - count)).astype(np.float32))
-    ap, bp = np.zeros(r1, np.float32), np.zeros(r1, np.float32)
-    ap[:lay.mx - 1], bp[:lay.my - 1] = lay.a, lay.b
-    group.zeftmain(panel.name.ljust(8), panel.title.ljust(80), int(buckling), args["itab"], args["neigit"], args["neigrq"],
-                   int(args["mempri"]), args["indplt"], args["ku"], ap, bp, args["bndx0"], args["bndxl"],
-                   args["bndy0"], args["bndyl"], args["rxp"], args["ryp"], args["rxyp"], args["istx"], args["isty"],
-                   args["elmstf"], steif(args["steifxf"], len(lay.stringer_lines)),
-                   steif(args["steifyf"], len(lay.frame_lines)), args["alfaxp"], args["alfayp"])
-    nrq = int(args["neigrq"])
-    args["elamp"][:ngit] = records.valus.elam
-    args["membraneforcesp"][:5 * nrq] = np.asarray(records.pythres.membraneforces)[:nrq].ravel()
-    args["displ"][:] = np.asarray(records.vectrs.x)[:, :nrq].T.ravel()
-
-
-def _prepare_state(panel: Panel) -> None:
-    """Sets the records a run reads and the front end leaves alone."""
-    import _zeft
-
-    for flag in ("temp", "strs", "vibr", "inpb", "cripan", "glban"):
-        setattr(_zeft.antype, flag, 0)
-    # The driver keeps the previous radii in a run with W alone; give it the panel's.
-    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = (panel.radius(k) for k in range(3))
-    # Plot grid and scale; the symmetry codes are set only where an edge is a symmetry line.
-    plot = _zeft.plotin
-    plot.npx, plot.npy = (int(n) for n in panel.plot_grid)
-    plot.scal, plot.isymx, plot.isymy = 1.0, 0, 0
-    _zeft.man.x2pri = 0
+    _zeft._reset_state()
+    _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
+    lay = Layout.of(_zeft._set_up_panel(preset, **args))
+    if needs_adjustment(panel):
+        adjust(panel, getattr(_zeft, f"_internal{preset}"), lay)
+    return lay
 
 
 def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:

@@ -24,7 +24,8 @@ from typing import Optional
 import numpy as np
 
 from . import analysis as _analysis
-from .analysis import AnalysisError, BucklingResult, _echo, _library_session, _nodal_values, _prepare_state, _run_lock
+from ._state import state_lock
+from .analysis import AnalysisError, BucklingResult, _echo, _library_session, _nodal_values, _set_up
 from .panel import Load, LoadField, Panel
 
 __all__ = ["frequencies", "FrequencyResult"]
@@ -90,7 +91,7 @@ def frequencies(panel: Panel, folder=None, *, load_factor: Optional[float] = Non
         state = _loaded(panel, float(load_factor))
     folder = _analysis._working_folder(panel, folder)
     preset = panel.choose_preset()
-    with _run_lock:
+    with state_lock:
         result = _run(state, panel, folder, preset, dom, quiet)
     result.timings["total"] = time.perf_counter() - t0
     return result
@@ -127,17 +128,16 @@ def _run(state: Panel, panel: Panel, folder: Path, preset: int, dom: float, quie
     import _zeft
 
     group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
-    lay = panel.layout()
     name = panel.name.ljust(8)
     listing_path = folder / f"{name}.out"
     args = state.callzeft_arguments(preset)
     args["indplt"] = 0
-    _prepare_state(state)
+    lay = _set_up(state, preset, args)
+    records.panrun.buck = 0
     t1 = time.perf_counter()
     with _library_session(folder, echo=False) as out:
-        # Set-up, input check, numbering and element terms, without the buckling eigen analysis.
-        _zeft.antype.buck = 0
-        _analysis._callzeft_adjusted(state, preset, args, buckling=False)
+        # Input check, numbering and element terms, without the buckling eigen analysis.
+        _zeft._run_panel(preset)
         ok = "Buckling/Vibration analysis finished" in out.get("text", "") or True
         ier = _vibration(group, records, panel, lay, dom, name)
     t2 = time.perf_counter()

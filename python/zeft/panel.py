@@ -11,7 +11,7 @@ import math
 import re
 from dataclasses import dataclass, field, replace
 from pathlib import Path
-from typing import Optional, Union
+from typing import NamedTuple, Optional, Union
 
 import numpy as np
 
@@ -236,6 +236,13 @@ class Layout:
     stringer_lines: tuple
     frame_lines: tuple
 
+    @classmethod
+    def of(cls, lay: dict) -> "Layout":
+        """The layout returned by the module's panel set-up."""
+        return cls(a=lay["a"], b=lay["b"], strips=tuple(int(k) for k in lay["strips"]),
+                   stringer_lines=tuple(int(j) for j in lay["stringer_lines"]),
+                   frame_lines=tuple(int(i) for i in lay["frame_lines"]))
+
     @property
     def mx(self) -> int:
         return len(self.a) + 1
@@ -256,6 +263,21 @@ class Layout:
 
 
 Skin = Union[Isotropic, PlyStack, ABD]
+
+
+class _Plan(NamedTuple):
+    """The grid a description asks for: the role of each element strip in y ("skin", "foot",
+    "under hat"), the stringer y-lines, the frame x-lines and the number of elements in x."""
+
+    roles: tuple
+    stringer_lines: tuple
+    frame_lines: tuple
+    x_elements: int
+
+    @property
+    def strips(self) -> tuple:
+        """The strip kinds of the module: 1 skin, 2 stringer foot."""
+        return tuple(2 if r == "foot" else 1 for r in self.roles)
 
 
 @dataclass
@@ -406,12 +428,6 @@ class Panel:
         return int(kind)  # validated: 1, 2 or 3
 
     @property
-    def hat_width(self) -> float:
-        """Width covered by a hat: the chord plus the horizontal run of both webs."""
-        half = (180.0 - self.web_angle) * 0.5 * math.pi / 180.0
-        return 2.0 * self.hat_height / math.tan(half) + self.chord_width
-
-    @property
     def functions_codes(self) -> list:
         return sorted(FUNCTIONS[f] for f in self.functions)
 
@@ -449,57 +465,68 @@ class Panel:
     def width(self) -> float:
         return float(self.layout().y[-1])
 
-    def layout(self) -> Layout:
-        """The grid: subdivision lengths (single precision, as the front end forms them), strip
-        kinds and stiffener lines."""
-        f32 = np.float32
+    def _plan(self) -> _Plan:
+        """The grid as described: across the panel a skin bay, then per stringer its foot
+        strips (a hat: foot, the skin under it, foot) and another skin bay; along it frame bays
+        of ``elements_between_frames`` elements with the frames on the lines between them."""
         nzs, nf = int(self.elements_between_stringers), int(self.elements_per_foot)
         stype = self.stringer_type if self.stringers else 1
-        strips, lines = [1] * nzs, []
+        roles, lines = ["skin"] * nzs, []
         for _ in range(int(self.stringers)):
-            start = len(strips) + 1                       # first y-line of the foot
+            start = len(roles) + 1                        # first y-line of the foot
             if stype == 1:
-                strips += [2] * (2 * nf)
+                roles += ["foot"] * (2 * nf)
                 lines.append(start + nf)
             elif stype == 3:
-                strips += [2] * nf
+                roles += ["foot"] * nf
                 lines.append(start)
             else:
                 nbh = int(self.elements_below_hat)
-                strips += [2] * nf + [1] * nbh + [2] * nf
+                roles += ["foot"] * nf + ["under hat"] * nbh + ["foot"] * nf
                 lines.append(start + nf + nbh // 2)
-            strips += [1] * nzs
-        pitch, foot = f32(self.stringer_pitch), f32(self.foot_width if self.stringers else 0.0)
-        if stype == 2 and self.stringers:
-            pi = f32(3.1415927)
-            hat = (f32(2.0) * f32(self.hat_height) / np.tan(((f32(180.0) - f32(self.web_angle)) * f32(0.5)) * pi / f32(180.0))
-                   + f32(self.chord_width))
-            skin = ((pitch - hat) - f32(2.0) * foot) / f32(nzs)
-            under = hat / f32(self.elements_below_hat)
-            foot_strip = foot / f32(nf)
-            b, c = [], 1
-            for kind in strips:
-                if kind == 1:
-                    b.append(skin if c == 1 else under)
-                else:
-                    b.append(foot_strip)
-                    c = 1 if c == 2 * nf else c + 1
-        else:
-            skin = (pitch - foot) / f32(nzs)
-            foot_strip = (f32(0.5) * foot if stype == 1 else foot) / f32(nf)
-            b = [skin if kind == 1 else foot_strip for kind in strips]
+            roles += ["skin"] * nzs
         nef = int(self.elements_between_frames)
-        a = np.full(nef * (int(self.frames) + 1), f32(self.frame_pitch) / f32(nef), dtype=f32)
         frame_lines = tuple(1 + nef * (k + 1) for k in range(int(self.frames)))
-        return Layout(a=a, b=np.array(b, dtype=f32), strips=tuple(strips), stringer_lines=tuple(lines),
-                      frame_lines=frame_lines)
+        return _Plan(tuple(roles), tuple(lines), frame_lines, nef * (int(self.frames) + 1))
+
+    def _check_plan_fits(self, plan: "_Plan") -> None:
+        """Refuses a grid that no preset holds (ValueError naming the element count)."""
+        mx, my = plan.x_elements + 1, len(plan.roles) + 1
+        if max(len(plan.stringer_lines), len(plan.frame_lines)) > PRESETS[-1] - 2:
+            raise ValueError(f"stringers, frames: at most {PRESETS[-1] - 2} of each fit on the largest grid")
+        if mx > PRESETS[-1]:
+            raise ValueError(f"elements_between_frames: {self.elements_between_frames} elements in each of "
+                             f"{self.frames + 1} frame bays need {mx} lines in x; at most {PRESETS[-1]} fit")
+        if my > PRESETS[-1]:
+            raise ValueError(f"elements_between_stringers: the layout across the panel needs {my} lines in y "
+                             f"({self.stringers} stringers); at most {PRESETS[-1]} fit")
+
+    def layout(self) -> Layout:
+        """The grid as the front end lays it out: subdivision lengths (single precision),
+        strip kinds and stiffener lines. Raises ValueError for a grid no preset holds."""
+        import _zeft
+
+        from ._state import state_lock
+
+        plan = self._plan()
+        self._check_plan_fits(plan)
+        # The layout depends on the geometry alone: stiffness, loads, curvature and controls
+        # take values the set-up accepts whatever the description holds.
+        args = dict(self.callzeft_arguments(PRESETS[-1], plan), **_LAYOUT_ONLY)
+        args["displ"] = np.zeros(int(getattr(_zeft, f"prtnds{PRESETS[-1]}").p_nx))
+        try:
+            with state_lock:
+                lay = _zeft._set_up_panel(PRESETS[-1], **args)
+        except _zeft.error as e:
+            raise ValueError(f"layout: {e}") from None
+        return Layout.of(lay)
 
     def choose_preset(self) -> int:
         """The size preset of the run: the one given, or the smallest that holds the grid."""
-        lay = self.layout()
-        need = max(lay.mx, lay.my)
         if self.preset is not None:
             return int(self.preset)
+        plan = self._plan()
+        need = max(plan.x_elements, len(plan.roles)) + 1
         return next(p for p in PRESETS if p >= need)
 
     # ------------------------------------------------------------------ validation
@@ -575,11 +602,14 @@ class Panel:
                 raise ValueError(f"hat_height: must not be negative, got {self.hat_height:g}")
             if _finite("chord_width", self.chord_width) < 0.0:
                 raise ValueError(f"chord_width: must not be negative, got {self.chord_width:g}")
-            if self.hat_width <= 0.0:
+            lay, roles = self.layout(), self._plan().roles
+            under = [w for w, r in zip(lay.b, roles) if r == "under hat"]
+            if not all(w > 0.0 for w in under):
                 raise ValueError("chord_width, hat_height: the hat covers no width")
-            if self.stringer_pitch - self.hat_width - 2.0 * foot <= 0.0:
+            if not all(w > 0.0 for w, r in zip(lay.b, roles) if r == "skin"):
+                hat = float(np.sum(under[: int(self.elements_below_hat)], dtype=np.float32))
                 raise ValueError(f"stringer_pitch: {self.stringer_pitch:g} leaves no skin between the hats "
-                                 f"(hat {self.hat_width:g} wide, two feet of {foot:g})")
+                                 f"(hat {hat:g} wide, two feet of {foot:g})")
         elif self.stringer_pitch - foot <= 0.0:
             raise ValueError(f"foot_width: {foot:g} leaves no skin within the stringer pitch {self.stringer_pitch:g}")
 
@@ -651,12 +681,6 @@ class Panel:
 
     def _validate_grid(self) -> None:
         lay = self.layout()
-        if lay.mx > PRESETS[-1]:
-            raise ValueError(f"elements_between_frames: {self.elements_between_frames} elements in each of "
-                             f"{self.frames + 1} frame bays need {lay.mx} lines in x; at most {PRESETS[-1]} fit")
-        if lay.my > PRESETS[-1]:
-            raise ValueError(f"elements_between_stringers: the layout across the panel needs {lay.my} lines in y "
-                             f"({self.stringers} stringers); at most {PRESETS[-1]} fit")
         if not np.all(lay.b > 1.0e-21) or not np.all(lay.a > 1.0e-21):
             raise ValueError("foot_width: the layout has a strip of no width")
         if self.preset is not None:
@@ -692,14 +716,14 @@ class Panel:
 
     # ------------------------------------------------------------------ callzeft
 
-    def callzeft_arguments(self, preset: Optional[int] = None) -> dict:
+    def callzeft_arguments(self, preset: Optional[int] = None, plan: Optional[_Plan] = None) -> dict:
         """The arguments of ``callzeft`` by name, with fresh result arrays."""
         import _zeft
 
         preset = self.choose_preset() if preset is None else preset
         group = getattr(_zeft, f"prtnds{preset}")
         r1, s, nx = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_nx)
-        lay = self.layout()
+        lay = self._plan() if plan is None else plan
 
         def padded(values, n):
             out = np.zeros(n, np.int32)
@@ -731,6 +755,19 @@ class Panel:
             anzelzwstr=int(self.elements_between_stringers), anzelbelowstr=int(self.elements_below_hat),
             displ=np.zeros(nx * neigrq),
         )
+
+
+def _unit_data_sets() -> np.ndarray:
+    """Two stiffness data sets with unit membrane and bending stiffness, uncoupled."""
+    m = np.zeros((18, 2), np.float32, order="F")
+    m[[0, 2, 5, 12, 14, 17], :] = 1.0
+    return m
+
+
+#: The arguments of callzeft that do not shape the layout, at values any set-up accepts.
+_LAYOUT_ONLY = dict(filenamep="LAYOUT", titp="", rxp=FLAT, ryp=FLAT, rxyp=FLAT, matabdf=_unit_data_sets(),
+                    steifxf=np.zeros(4, np.float32), steifyf=np.zeros(4, np.float32), loadvxp=0.0, loadvyp=0.0,
+                    loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0, alfaxp=0.0, alfayp=0.0, neigit=2, neigrq=1)
 
 
 def _plain(load, comp: str) -> float:

@@ -10,4 +10,8 @@ namespace zeft::binding {
 /// Returns 0, or -1 with a Python exception set.
 int add_private_hooks(PyObject* module);
 
+/// Adds the private entries over the analysis state: panel set-up and run, reset, snapshot.
+/// Returns 0, or -1 with a Python exception set.
+int add_state_hooks(PyObject* module);
+
 }  // namespace zeft::binding

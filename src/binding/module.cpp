@@ -252,6 +252,12 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
                                 m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
     decls.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
+    auto& run = panrun<P>();
+    decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
+                                m("neigit", &run.neigit), m("neigrq", &run.neigrq), m("mempri", &run.mempri),
+                                m("indplt", &run.indplt), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
+                                m("istx", run.istx, v{S}), m("isty", run.isty, v{S}), m("elmstf", run.elmstf, v{R1}),
+                                m("steifx", run.steifx, v{4, S}), m("steify", run.steify, v{4, S})}});
     return decls;
 }
 
@@ -529,6 +535,6 @@ PyMODINIT_FUNC PyInit__zeft() {
         }
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
-    if (add_private_hooks(mod) < 0) return fail();
+    if (add_private_hooks(mod) < 0 || add_state_hooks(mod) < 0) return fail();
     return mod;
 }

@@ -179,9 +179,11 @@ std::string check_callzeft(const CallView& c) {
                          real("height"), static_cast<int>(c.ival("anzelprohalbfoot")),
                          static_cast<int>(c.ival("anzelzwstr")), static_cast<int>(c.ival("anzelbelowstr"))};
     const int* elmstf = c.iarr("elmstf");
+    float bp[nr];
+    StripKind kind[nr];
+    lay_out_strips(s, elmstf, nr, bp, kind);
     if (stypep >= 1 && stypep <= 3) {
-        const bool feet = std::find(elmstf, elmstf + nr, 2) != elmstf + nr;
-        if (feet) {
+        if (std::find(kind, kind + nr, StripKind::foot) != kind + nr) {
             if (s.anzelprohalbfoot < 1)
                 return "anzelprohalbfoot = " + to_string(s.anzelprohalbfoot) +
                        ": the stringer-foot strips (elmstf = 2) need at least 1 element per foot";
@@ -199,21 +201,15 @@ std::string check_callzeft(const CallView& c) {
                 if (!std::isfinite(v))
                     return "matabdf: the loads of the foot strips, scaled by the stiffness ratio, overflow";
         }
-        int hatc = 1;
         for (int j = 1; j <= nr; ++j) {
-            if (elmstf[j - 1] == 2 && stypep == 2) hatc = hatc == 2 * s.anzelprohalbfoot ? 1 : hatc + 1;
-            if (elmstf[j - 1] != 1) continue;
-            if ((stypep != 2 || hatc == 1) && s.anzelzwstr < 1)
+            if (kind[j - 1] == StripKind::skin && s.anzelzwstr < 1)
                 return "anzelzwstr = " + to_string(s.anzelzwstr) +
                        ": the skin strips between stringers (elmstf = 1) need at least 1 element";
-            if (stypep == 2 && hatc != 1 && s.anzelbelowstr < 1)
+            if (kind[j - 1] == StripKind::under_hat && s.anzelbelowstr < 1)
                 return "anzelbelowstr = " + to_string(s.anzelbelowstr) +
                        ": the skin strips under a hat stringer need at least 1 element";
         }
     }
-    float bp[nr];
-    StripLoad load[nr];
-    lay_out_strips(s, elmstf, nr, bp, load);
     for (int j = 1; j <= nr; ++j)
         if (!std::isfinite(bp[j - 1]))
             return "element strip " + to_string(j) + " gets a width that is not finite; check stringerpitch, " +

@@ -1,4 +1,5 @@
-// Panel front end callzeft and the layout rules it shares with the binding's input check.
+// Panel front end callzeft, split into the panel set-up and the run, and the layout rules it
+// shares with the binding's input check.
 #include "control/front_end.hpp"
 
 #include <algorithm>
@@ -61,12 +62,12 @@ void spread_loads(int mx, int my) {
 
 }  // namespace
 
-void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float* bp, StripLoad* load) {
+void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float* bp, StripKind* kind) {
     if (s.stypep < 1 || s.stypep > 3) {
         // Unstiffened layout: equal strips over the whole preset.
         for (int j = 1; j <= nstrip; ++j) {
             bp[j - 1] = s.stringerpitch / static_cast<float>(nstrip);
-            load[j - 1] = StripLoad::plain;
+            kind[j - 1] = StripKind::skin;
         }
         return;
     }
@@ -76,18 +77,19 @@ void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float*
     int c = 1;  // hat stringers: 1 between the hats, 2 .. 2 anzelprohalbfoot on or under a hat
     for (int j = 1; j <= nstrip; ++j) {
         float& w = bp[j - 1];
+        StripKind& k = kind[j - 1];
         switch (elmstf[j - 1]) {
             case 1:
-                load[j - 1] = StripLoad::plain;
+                k = s.stypep == 2 && c != 1 ? StripKind::under_hat : StripKind::skin;
                 if (s.stypep != 2)
                     w = (s.stringerpitch - s.sfootwdth) / static_cast<float>(s.anzelzwstr);
-                else if (c == 1)
+                else if (k == StripKind::skin)
                     w = ((s.stringerpitch - hat) - 2.0f * s.sfootwdth) / static_cast<float>(s.anzelzwstr);
                 else
                     w = hat / static_cast<float>(s.anzelbelowstr);
                 break;
             case 2:
-                load[j - 1] = StripLoad::foot;
+                k = StripKind::foot;
                 if (s.stypep == 1)
                     w = 0.5f * s.sfootwdth / foot;
                 else
@@ -95,7 +97,7 @@ void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float*
                 if (s.stypep == 2) c = c == 2 * s.anzelprohalbfoot ? 1 : c + 1;
                 break;
             default:
-                load[j - 1] = StripLoad::untouched;
+                k = StripKind::absent;
                 w = 0.0f;
         }
     }
@@ -119,7 +121,102 @@ void foot_ratios(const float* matabd, float& factx, float& factxy) {
     factxy = m(6, 2) / m(6, 1);
 }
 
+namespace {
+
+/// Step 1 of the set-up: results of an earlier run must not survive a failing one.
 template <class P>
+void clear_results() {
+    std::fill_n(pythres.membraneforces, 5 * P::p_ngit, 0.0);
+    std::fill_n(valus.elam, P::p_ngit, 0.0);
+}
+
+/// Step 2: the fixed loads constant over the panel, no variable loads yet.
+template <class P>
+void start_loads(const NodeLoads& plain) {
+    std::fill_n(cpvar<P>().pvar, 3 * P::p_nodes, 0.0f);
+    for (int n = 1; n <= P::p_nodes; ++n) set_loads<P>(n, {0.0f, 0.0f, 0.0f, plain.fnx, plain.fny, plain.fnxy});
+}
+
+/// Step 3: stiffener tables; every listed stringer and frame gets the same four stiffnesses.
+template <class P>
+void stiffener_tables(Panrun<P>& r, const int* istx, const int* isty, const float* steifxf, const float* steifyf) {
+    constexpr int ns = P::p_stf;
+    std::copy_n(isty, ns, r.isty);
+    std::copy_n(istx, ns, r.istx);
+    std::fill_n(r.steifx, 4 * ns, 0.0f);
+    std::fill_n(r.steify, 4 * ns, 0.0f);
+    const int nx = leading_count(istx, ns), nf = leading_count(isty, ns);
+    for (int i = 1; i <= nx; ++i) std::copy_n(steifxf, 4, r.steifx + 4 * (i - 1));
+    for (int i = 1; i <= nf; ++i) std::copy_n(steifyf, 4, r.steify + 4 * (i - 1));
+}
+
+/// Step 4: the grid. Lengths in x are equal elements between and outside the frames; the
+/// strips in y are laid out by kind, and the node at the lower edge of each strip takes the
+/// plain or the foot loads. Without any length in a direction the previous line count stays.
+template <class P>
+void lay_out_grid(Panrun<P>& r, const StripSection& section, float framepitch, int anzelzwframes,
+                  const NodeLoads& plain, const NodeLoads& foot) {
+    constexpr int nr = P::p_rtnds - 1;
+    auto& g = f07ina<P>();
+    std::fill_n(r.ap, nr, 0.0f);
+    const long long n = std::clamp(x_subdivisions(section.stypep, leading_count(r.isty, P::p_stf),
+                                                  anzelzwframes, r.isty[0]),
+                                   0LL, static_cast<long long>(nr));
+    std::fill_n(r.ap, n, framepitch / static_cast<float>(anzelzwframes));
+
+    StripKind kind[nr];
+    lay_out_strips(section, r.elmstf, nr, r.bp, kind);
+    for (int j = 1; j <= nr; ++j) {
+        if (kind[j - 1] == StripKind::skin || kind[j - 1] == StripKind::under_hat)
+            set_loads<P>(j, plain);
+        else if (kind[j - 1] == StripKind::foot)
+            set_loads<P>(j, foot);
+    }
+    if (section.stypep < 1 || section.stypep > 3) {
+        std::fill_n(r.steifx, 4 * P::p_stf, 0.0f);
+        std::fill_n(r.steify, 4 * P::p_stf, 0.0f);
+    }
+    if (const int lines = lines_of(r.ap, nr); lines != 0) g.mx = lines;
+    if (const int lines = lines_of(r.bp, nr); lines != 0) g.my = lines;
+}
+
+/// Step 5: the node of the last y-line on x-line 1 carries the plain loads; the nodes after
+/// it carry nothing of their own and take the loads of their y-line below.
+template <class P>
+void finish_loads(const NodeLoads& plain) {
+    const auto& g = f07ina<P>();
+    const int my = std::clamp(g.my, 0, P::p_nodes);
+    if (my >= 1) set_loads<P>(my, plain);
+    for (int k = my + 1; k <= P::p_nodes; ++k) set_loads<P>(k, {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+    if (g.mx >= 1 && g.mx <= P::p_rtnds && g.my >= 1 && g.my <= P::p_rtnds) spread_loads<P>(g.mx, g.my);
+}
+
+/// The results of the run to the caller: eigenvalues, five forces per requested eigenvalue,
+/// W eigenvectors (nrq columns of p_nx).
+template <class P>
+void copy_results(int nrq, double* elamp, double* membraneforcesp, double* displ) {
+    constexpr int ngit = P::p_ngit;
+    std::copy_n(valus.elam, ngit, elamp);
+    for (int i = 1; i <= nrq; ++i)
+        for (int k = 1; k <= 5; ++k)
+            membraneforcesp[5 * (i - 1) + (k - 1)] = pythres.membraneforces[(i - 1) + ngit * (k - 1)];
+    std::copy_n(vectrs<P>().x, static_cast<std::size_t>(P::p_nx) * nrq, displ);
+}
+
+}  // namespace
+
+template <class P>
+bool run_panel() {
+    Panrun<P>& r = panrun<P>();
+    if (r.ready != P::number) return false;  // the presets share the record's storage
+    r.ready = 0;
+    zeftmain<P>(r.proj, r.tit, r.buck, r.itab, r.neigit, r.neigrq, r.mempri, r.indplt, r.ku, r.ap, r.bp,
+                r.bndx0, r.bndxl, r.bndy0, r.bndyl, r.rx, r.ry, r.rxy, r.istx, r.isty, r.elmstf, r.steifx,
+                r.steify, r.alfax, r.alfay);
+    return true;
+}
+
+template <class P, PanelStage S>
 void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, float& rxyp,
               float* matabdf, float* steifxf, float* steifyf, float& framepitch,
               float& stringerpitch, int& stypep, float& chordwdth, float& sfootwdth,
@@ -129,99 +226,59 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
               int& mempri, int& indplt, int* ku, int* istx, int* isty, int* elmstf,
               int* bndy0, int* bndyl, int* bndx0, int* bndxl, int& anzelzwframes,
               int& anzelprohalbfoot, int& anzelzwstr, int& anzelbelowstr, double* displ) {
-    constexpr int nr = P::p_rtnds - 1, ns = P::p_stf, ngit = P::p_ngit;
-    auto& g = f07ina<P>();
     // The caller's count sizes the copies, whatever the run reduces it to.
     const int nrq = std::clamp(neigrq, 0, P::p_ngrq);
-    const std::size_t nvec = static_cast<std::size_t>(P::p_nx) * nrq;
+    std::fill_n(membraneforcesp, 5 * P::p_ngit, 0.0);
+    std::fill_n(elamp, P::p_ngit, 0.0);
+    std::fill_n(displ, static_cast<std::size_t>(P::p_nx) * nrq, 0.0);
+    clear_results<P>();
 
-    // Results of an earlier run must not survive a failing one.
-    std::fill_n(pythres.membraneforces, 5 * ngit, 0.0);
-    std::fill_n(membraneforcesp, 5 * ngit, 0.0);
-    std::fill_n(valus.elam, ngit, 0.0);
-    std::fill_n(elamp, ngit, 0.0);
-    std::fill_n(displ, nvec, 0.0);
+    // The driver's controls: always a buckling analysis.
+    Panrun<P>& r = panrun<P>();
+    std::copy_n(filenamep, 8, r.proj);
+    std::copy_n(titp, 80, r.tit);
+    r.buck = 1, r.itab = itab, r.neigit = neigit, r.neigrq = neigrq, r.mempri = mempri, r.indplt = indplt;
+    std::copy_n(ku, 5, r.ku);
+    std::copy_n(ku, 5, f07ina<P>().ku);
+    std::copy_n(bndx0, 7, r.bndx0), std::copy_n(bndxl, 7, r.bndxl);
+    std::copy_n(bndy0, 7, r.bndy0), std::copy_n(bndyl, 7, r.bndyl);
+    r.rx = rxp, r.ry = ryp, r.rxy = rxyp, r.alfax = alfaxp, r.alfay = alfayp;
+    std::copy_n(elmstf, P::p_rtnds - 1, r.elmstf);
 
-    // Controls of the run: always a buckling analysis.
-    int buck = 1, itabp = itab, neigitp = neigit, neigrqp = neigrq, memprip = mempri, indpltp = indplt;
-    std::copy_n(ku, 5, g.ku);
-
-    // Every run lays its loads out afresh; the fixed loads start constant over the panel.
+    // Every run lays its loads out afresh; the foot strips carry their share of the x and
+    // shear loads by stiffness.
     const NodeLoads plain{loadvxp, loadvyp, loadvxyp, fnxp, fnyp, fnxyp};
-    std::fill_n(cpvar<P>().pvar, 3 * P::p_nodes, 0.0f);
-    for (int n = 1; n <= P::p_nodes; ++n) set_loads<P>(n, {0.0f, 0.0f, 0.0f, fnxp, fnyp, fnxyp});
-
+    start_loads<P>(plain);
     std::copy_n(matabdf, 36, skstf.matabd);
     std::fill_n(skstf.matsw, 42, 0.0f);
-
-    // Stiffener tables: every listed stringer and frame gets the same four stiffnesses.
-    int istxp[ns], istyp[ns], elmstfp[nr];
-    std::copy_n(elmstf, nr, elmstfp);
-    std::copy_n(isty, ns, istyp);
-    std::copy_n(istx, ns, istxp);
-    float steifxp[4 * ns] = {}, steifyp[4 * ns] = {};
-    const int nx = leading_count(istx, ns), nf = leading_count(isty, ns);
-    for (int i = 1; i <= nx; ++i) std::copy_n(steifxf, 4, steifxp + 4 * (i - 1));
-    for (int i = 1; i <= nf; ++i) std::copy_n(steifyf, 4, steifyp + 4 * (i - 1));
-
-    // The foot strips carry their share of the x and shear loads by stiffness.
+    stiffener_tables<P>(r, istx, isty, steifxf, steifyf);
     float factx = 0.0f, factxy = 0.0f;
     foot_ratios(skstf.matabd, factx, factxy);
     const NodeLoads foot{loadvxp * factx, loadvyp, loadvxyp * factxy, fnxp * factx, fnyp, fnxyp * factxy};
-
-    // Lengths in x: equal elements between and outside the frames.
-    float ap[nr] = {}, bp[nr] = {};
-    const long long n = std::clamp(x_subdivisions(stypep, nf, anzelzwframes, isty[0]), 0LL,
-                                   static_cast<long long>(nr));
-    const float h = framepitch / static_cast<float>(anzelzwframes);
-    std::fill_n(ap, n, h);
-
-    // Lengths in y and the loads of the node at the lower edge of each strip.
-    StripLoad load[nr];
     const StripSection section{stypep, stringerpitch, chordwdth, sfootwdth, alpha, height,
                                anzelprohalbfoot, anzelzwstr, anzelbelowstr};
-    lay_out_strips(section, elmstfp, nr, bp, load);
-    for (int j = 1; j <= nr; ++j) {
-        if (load[j - 1] == StripLoad::plain)
-            set_loads<P>(j, plain);
-        else if (load[j - 1] == StripLoad::foot)
-            set_loads<P>(j, foot);
+    lay_out_grid<P>(r, section, framepitch, anzelzwframes, plain, foot);
+    finish_loads<P>(plain);
+    r.ready = P::number;
+
+    if constexpr (S == PanelStage::analysis) {
+        run_panel<P>();
+        copy_results<P>(nrq, elamp, membraneforcesp, displ);
     }
-    if (stypep < 1 || stypep > 3) {
-        std::fill_n(steifxp, 4 * ns, 0.0f);
-        std::fill_n(steifyp, 4 * ns, 0.0f);
-    }
-
-    // Grid size; without any length in a direction the previous count stays.
-    if (const int lines = lines_of(ap, nr); lines != 0) g.mx = lines;
-    if (const int lines = lines_of(bp, nr); lines != 0) g.my = lines;
-
-    // The node of the last y-line on x-line 1 carries the plain loads; the nodes after it
-    // carry nothing of their own and take the loads of their y-line below.
-    const int my = std::clamp(g.my, 0, P::p_nodes);
-    if (my >= 1) set_loads<P>(my, plain);
-    for (int k = my + 1; k <= P::p_nodes; ++k) set_loads<P>(k, {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
-    if (g.mx >= 1 && g.mx <= P::p_rtnds && g.my >= 1 && g.my <= P::p_rtnds) spread_loads<P>(g.mx, g.my);
-
-    zeftmain<P>(filenamep, titp, buck, itabp, neigitp, neigrqp, memprip, indpltp, ku, ap, bp, bndx0,
-                bndxl, bndy0, bndyl, rxp, ryp, rxyp, istxp, istyp, elmstfp, steifxp, steifyp,
-                alfaxp, alfayp);
-
-    // Results: eigenvalues, five forces per requested eigenvalue, W eigenvectors.
-    std::copy_n(valus.elam, ngit, elamp);
-    for (int i = 1; i <= nrq; ++i)
-        for (int k = 1; k <= 5; ++k)
-            membraneforcesp[5 * (i - 1) + (k - 1)] = pythres.membraneforces[(i - 1) + ngit * (k - 1)];
-    std::copy_n(vectrs<P>().x, nvec, displ);
 }
 
-#define ZEFT_INST_CALLZEFT(P)                                                                   \
-    template void callzeft<P>(const char*, const char*, float&, float&, float&, float*, float*, \
+#define ZEFT_INST_CALLZEFT_STAGE(P, S)                                                           \
+    template void callzeft<P, S>(const char*, const char*, float&, float&, float&, float*, float*, \
                               float*, float&, float&, int&, float&, float&, float&, float&,     \
                               float&, float&, float&, float&, float&, float&, float&, float&,   \
                               double*, double*, int&, int&, int&, int&, int&, int*, int*, int*, \
                               int*, int*, int*, int*, int*, int&, int&, int&, int&, double*);
+#define ZEFT_INST_CALLZEFT(P)                                                                   \
+    ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::set_up)                                             \
+    ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::analysis)                                           \
+    template bool run_panel<P>();
 ZEFT_FOR_EACH_PRESET(ZEFT_INST_CALLZEFT)
 #undef ZEFT_INST_CALLZEFT
+#undef ZEFT_INST_CALLZEFT_STAGE
 
 }  // namespace zeft

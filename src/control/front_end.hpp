@@ -6,11 +6,12 @@
 
 namespace zeft {
 
-/// Which loads the front end gives the node of x-line 1 at the lower edge of a strip.
-enum class StripLoad {
-    untouched,  ///< strip not present: the node keeps its loads
-    plain,      ///< skin strip: the loads as given
-    foot        ///< stringer-foot strip: x and shear loads scaled by the foot stiffness ratios
+/// What an element strip in y is, which fixes its width rule and the loads of its node.
+enum class StripKind {
+    absent,    ///< not laid out (width 0): its node keeps its loads
+    skin,      ///< skin between stringers (or any strip of an unstiffened panel): plain loads
+    under_hat, ///< skin under a hat stringer: plain loads
+    foot       ///< stringer foot: x and shear loads scaled by the foot stiffness ratios
 };
 
 /// Cross-section data and element counts that lay out the element strips in y.
@@ -26,7 +27,7 @@ struct StripSection {
     int anzelbelowstr;     ///< skin elements under a hat stringer
 };
 
-/// Widths bp(1 .. nstrip) of the element strips in y and the loads of each strip's node.
+/// Widths bp(1 .. nstrip) of the element strips in y and the kind of each strip.
 /// Strip kinds elmstf(j): 1 skin, 2 stringer foot, other not present (width 0).
 ///   stypep 1, 3: skin (stringerpitch - sfootwdth) / anzelzwstr; foot 0.5 sfootwdth /
 ///                anzelprohalbfoot (type 1, a half foot on each side of the web) or
@@ -37,8 +38,10 @@ struct StripSection {
 ///                feet of a hat); a skin strip lies between the hats while it is 1,
 ///                ((stringerpitch - W) - 2 sfootwdth) / anzelzwstr, else under the hat,
 ///                W / anzelbelowstr.
-///   otherwise:   nstrip equal strips stringerpitch / nstrip, all plainly loaded.
-void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float* bp, StripLoad* load);
+///   otherwise:   nstrip equal skin strips stringerpitch / nstrip.
+/// An element count of 0 gives a width that is not finite; the kinds say which count a
+/// strip divides by.
+void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float* bp, StripKind* kind);
 
 /// Number of leading nonzero entries of a stiffener list of n entries; 0 when no entry is 0.
 int leading_count(const int* list, int n);
@@ -53,7 +56,18 @@ long long x_subdivisions(int stypep, int nf, int anzelzwframes, int isty1);
 /// factxy = A66 of set 2 / A66 of set 1. matabd(18, 2) column-major.
 void foot_ratios(const float* matabd, float& factx, float& factxy);
 
+/// How far callzeft goes: the whole analysis, or the panel set-up alone.
+enum class PanelStage {
+    set_up,   ///< lay out the panel and fill the state; the driver's arguments wait in panrun
+    analysis  ///< set up, run and copy the results back
+};
+
 /// Analyses a stiffened panel with the size preset P (one buckling run of the driver).
+///
+/// The set-up lays out the grid (lengths in x, strip widths in y), the stiffener tables and
+/// the nodal membrane forces, fills the records skstf, f07ina (ku, mx, my), cpvar and cpfest,
+/// clears the results of an earlier run and leaves the driver's arguments in panrun; the run
+/// (run_panel) hands them to zeftmain; the results are then copied to the caller's arrays.
 ///
 /// Texts filenamep (8 characters) and titp (80) are blank-padded; truth values are int.
 /// Arrays are column-major: matabdf(18, 2) skin and skin-with-foot stiffness sets,
@@ -64,7 +78,7 @@ void foot_ratios(const float* matabd, float& factx, float& factxy);
 /// requested eigenvalue. The caller's neigrq (at most p_ngrq) sizes the copies, whatever
 /// the run makes of it. The binding refuses beforehand inputs that would divide by zero or
 /// overflow the grid.
-template <class P>
+template <class P, PanelStage S = PanelStage::analysis>
 void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, float& rxyp,
               float* matabdf, float* steifxf, float* steifyf, float& framepitch,
               float& stringerpitch, int& stypep, float& chordwdth, float& sfootwdth,
@@ -74,5 +88,11 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
               int& mempri, int& indplt, int* ku, int* istx, int* isty, int* elmstf,
               int* bndy0, int* bndyl, int* bndx0, int* bndxl, int& anzelzwframes,
               int& anzelprohalbfoot, int& anzelzwstr, int& anzelbelowstr, double* displ);
+
+/// Runs the panel that callzeft<P, PanelStage::set_up> prepared: zeftmain with the arguments
+/// in panrun, whose results stay in valus, pythres and vectrs. The preparation is used up.
+/// False, and nothing run, when no panel is prepared for preset P.
+template <class P>
+bool run_panel();
 
 }  // namespace zeft

@@ -20,11 +20,10 @@ constexpr int diagonal_block = 16;
 
 CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
     : ix_(s.ix), iy_(s.iy), a21_(s.a21), lda21_(s.lda21), a22_(s.a22), a11_(s.a11, s.lvtri, s.ix, s.ix) {
-    const idx ix = ix_, iy = iy_;
     nk_ = ix_ + iy_;
     // Positions in K.
-    posw_.assign(static_cast<std::size_t>(ix), 0);
-    std::vector<idx> posu(static_cast<std::size_t>(iy), 0);
+    posw_.assign(static_cast<std::size_t>(ix_), 0);
+    std::vector<idx> posu(static_cast<std::size_t>(iy_), 0);
     for (idx p = 0; p < nk_; ++p) {
         const int f = s.order[p];
         if (f > 0)
@@ -32,6 +31,18 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
         else
             posu[-f - 1] = p;
     }
+    find_a21_nonzeros();
+    const banded::Skyline a22sky(s.a22, s.lva22, iy_, s.ibdy);
+    lay_out_k(a22sky, s.a22, posu);
+
+    // A22 is factorised in place by the caller; keep its pointers for the rows of L22.
+    l22_.off = a22sky.off;
+    l22_.first = a22sky.first;
+    l22_.ibd = a22sky.ibd;
+}
+
+void CoupledMatrix::find_a21_nonzeros() {
+    const idx ix = ix_, iy = iy_;
     // Nonzero rows of every column of A21 (the whole of the dense A21 is read: the halves of
     // its columns on two threads).
     r0_.assign(static_cast<std::size_t>(ix), 0);
@@ -58,8 +69,10 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
             }
         nz0_[j + 1] = static_cast<idx>(nzrow_.size());
     }
-    const banded::Skyline a22sky(s.a22, s.lva22, iy, s.ibdy);
+}
 
+void CoupledMatrix::lay_out_k(const banded::Skyline& a22sky, const double* a22s, const std::vector<idx>& posu) {
+    const idx ix = ix_, iy = iy_;
     // First column of every row of K.
     std::vector<idx> first(static_cast<std::size_t>(nk_));
     for (idx p = 0; p < nk_; ++p) first[p] = p;
@@ -70,7 +83,7 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
     const banded::Rows a11 = a11_.rows();
     // Only nonzero entries count: the rows of A11 and A22 span other node lines in their own
     // numbering, with zeros in between.
-    const banded::Rows a22 = a22sky.rows(s.a22);
+    const banded::Rows a22 = a22sky.rows(a22s);
     for (idx j = 0; j < ix; ++j)
         for (idx i = a11.first[j]; i < j; ++i)
             if (a11.at(j, i) != 0.0) reach(posw_[j], posw_[i]);
@@ -84,6 +97,7 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
     for (idx p = 0; p < nk_; ++p) width = std::max(width, p - first[p] + 1);
     ibdk_ = static_cast<int>(width);
 
+    // The entries of K in its profile.
     lvk_.assign(static_cast<std::size_t>(nk_), 0);
     int e = 0;
     mklvbd(lvk_.data(), nk_, ibdk_, e);
@@ -104,11 +118,6 @@ CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
     ksky_.off.assign(lvk_.begin(), lvk_.end());
     ksky_.first = first;
     ksky_.ibd = ibdk_;
-
-    // A22 is factorised in place by the caller; keep its pointers for the rows of L22.
-    l22_.off = a22sky.off;
-    l22_.first = a22sky.first;
-    l22_.ibd = a22sky.ibd;
 }
 
 void CoupledMatrix::use_factor_of_a22() {

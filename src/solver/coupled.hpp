@@ -54,6 +54,12 @@ public:
     void couple_back(const double* g, double* y) override;
 
 private:
+    /// The nonzero rows r0_ .. r1_ of every column of A21 and its nonzero entries nz*_.
+    void find_a21_nonzeros();
+    /// The profile of K (first column of every row, from the nonzero entries of A11, A22 and
+    /// A21 at their positions in K) and its entries; posu(r) is the position of in-plane
+    /// freedom r, a22s the unfactorised A22 through a22sky.
+    void lay_out_k(const banded::Skyline& a22sky, const double* a22s, const std::vector<idx>& posu);
     /// t (iy x w, row-major) = A21 X for the columns c0 .. c0+cols-1 of x (ldx ix); rows before
     /// the returned first row that any column reaches are left as they are.
     idx a21_block(const double* x, idx ldx, idx c0, int cols, int w, double* t) const;

@@ -1,7 +1,12 @@
 // Storage of the shared analysis state and its contents at library load.
 #include "state/records.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace zeft {
 
@@ -40,6 +45,7 @@ PresetRecord<Comlv> comlv_store;
 PresetRecord<Matrix> matrix_store;
 PresetRecord<F07mat> f07mat_store;
 PresetRecord<F01qua> f01qua_store;
+PresetRecord<Panrun> panrun_store;
 
 namespace {
 
@@ -133,11 +139,83 @@ void set_initial_contents() {
     ku[1] = ku[2] = ku[3] = ku[4] = 0;
 }
 
+/// The storage of every record.
+template <class R>
+std::span<unsigned char> bytes_of(R& r) {
+    return {reinterpret_cast<unsigned char*>(&r), sizeof r};
+}
+
+std::span<const std::span<unsigned char>> all_records() {
+    static const std::span<unsigned char> records[] = {
+        bytes_of(man),          bytes_of(antype),        bytes_of(title),          bytes_of(datran),
+        bytes_of(plotin),       bytes_of(f07inb),        bytes_of(f07ang),         bytes_of(f07ind),
+        bytes_of(skstf),        bytes_of(densit),        bytes_of(stringercom),    bytes_of(glbuckcom),
+        bytes_of(valus),        bytes_of(pythres),       bytes_of(test),           bytes_of(f07aij),
+        bytes_of(f07aijs),      bytes_of(f07pd),         bytes_of(f01eps),         bytes_of(f07in1),
+        bytes_of(f07in2),       bytes_of(plotfls),       bytes_of(f07inc),         bytes_of(f07ina_store),
+        bytes_of(f07dis_store), bytes_of(stiffcom_store), bytes_of(cpfest_store),  bytes_of(cpvar_store),
+        bytes_of(vectrs_store), bytes_of(comlv_store),   bytes_of(matrix_store),   bytes_of(f07mat_store),
+        bytes_of(f01qua_store), bytes_of(panrun_store),
+    };
+    return records;
+}
+
+/// Calls visit(offset, length) for each page-sized stretch of a record that is in memory.
+/// The large work records are mostly pages never touched, which read as zeros and are
+/// skipped; when residency cannot be asked, every stretch is visited.
+template <class Visit>
+void for_each_resident_stretch(std::span<unsigned char> r, Visit visit) {
+    static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(r.data()) / page * page;
+    const std::size_t pages = (reinterpret_cast<std::uintptr_t>(r.data()) + r.size() - first + page - 1) / page;
+    std::vector<unsigned char> in(pages, 1);
+    if (r.size() > 16 * page) mincore(reinterpret_cast<void*>(first), pages * page, in.data());
+    for (std::size_t k = 0; k < pages; ++k) {
+        if (!(in[k] & 1)) continue;
+        const auto lo = std::max(first + k * page, reinterpret_cast<std::uintptr_t>(r.data()));
+        const auto hi = std::min(first + (k + 1) * page, reinterpret_cast<std::uintptr_t>(r.data()) + r.size());
+        visit(static_cast<std::size_t>(lo - reinterpret_cast<std::uintptr_t>(r.data())),
+              static_cast<std::size_t>(hi - lo));
+    }
+}
+
+void clear_record(std::span<unsigned char> r) {
+    for_each_resident_stretch(r, [r](std::size_t at, std::size_t n) { std::memset(r.data() + at, 0, n); });
+}
+
 /// Runs at library load, before the module object exists.
 struct InitialContents {
     InitialContents() { set_initial_contents(); }
 } initial_contents;
 
 }  // namespace
+
+void reset_records() {
+    for (std::span<unsigned char> r : all_records()) clear_record(r);
+    set_initial_contents();
+}
+
+RecordSnapshot::RecordSnapshot() {
+    const auto records = all_records();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::span<unsigned char> r = records[i];
+        for_each_resident_stretch(r, [&](std::size_t at, std::size_t n) {
+            const unsigned char* p = r.data() + at;
+            if (std::all_of(p, p + n, [](unsigned char b) { return b == 0; })) return;
+            pages_.push_back({i, at, n});
+            bytes_.insert(bytes_.end(), p, p + n);
+        });
+    }
+}
+
+void RecordSnapshot::restore() const {
+    const auto records = all_records();
+    for (std::span<unsigned char> r : records) clear_record(r);
+    std::size_t from = 0;
+    for (const Stretch& s : pages_) {
+        std::memcpy(records[s.record].data() + s.offset, bytes_.data() + from, s.length);
+        from += s.length;
+    }
+}
 
 }  // namespace zeft

@@ -8,7 +8,9 @@
 // one-based in the mathematics and column-major in storage.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "state/array.hpp"
 #include "state/presets.hpp"
@@ -267,6 +269,25 @@ struct F01qua {
     int& k(int t, int j, int e) { return kquad[(t - 1) + P::p_itrm * ((j - 1) + 3 * (e - 1))]; }
 };
 
+/// The driver's arguments of a panel laid out by the panel set-up and not yet run: controls,
+/// grid lengths, boundary codes, stiffener tables and strip kinds, as zeftmain takes them.
+template <class P>
+struct Panrun {
+    int ready;                           ///< preset number of the set-up until the run, else 0
+    char proj[8], tit[80];               ///< project name and title, blank-padded
+    int buck, itab, neigit, neigrq, mempri, indplt;
+    int ku[5];                           ///< function codes
+    int bndx0[7], bndxl[7], bndy0[7], bndyl[7];
+    float rx, ry, rxy;                   ///< radii of curvature
+    float alfax, alfay;                  ///< angles of obliqueness, degrees
+    float ap[P::p_rtnds - 1];            ///< subdivision lengths in x
+    float bp[P::p_rtnds - 1];            ///< element strip widths in y
+    int istx[P::p_stf], isty[P::p_stf];  ///< stringer y-lines, frame x-lines, 0 ends a list
+    int elmstf[P::p_rtnds - 1];          ///< strip kinds
+    float steifx[4 * P::p_stf];          ///< steifx(4, p_stf)
+    float steify[4 * P::p_stf];          ///< steify(4, p_stf)
+};
+
 /// One storage block for a preset-dependent record, with a typed view per preset.
 template <template <class> class R>
 union PresetRecord {
@@ -320,6 +341,7 @@ extern PresetRecord<Comlv> comlv_store;
 extern PresetRecord<Matrix> matrix_store;
 extern PresetRecord<F07mat> f07mat_store;
 extern PresetRecord<F01qua> f01qua_store;
+extern PresetRecord<Panrun> panrun_store;
 
 template <class P> F07ina<P>& f07ina() { return f07ina_store.get<P>(); }
 template <class P> F07dis<P>& f07dis() { return f07dis_store.get<P>(); }
@@ -331,6 +353,29 @@ template <class P> Comlv<P>& comlv() { return comlv_store.get<P>(); }
 template <class P> Matrix<P>& matrix() { return matrix_store.get<P>(); }
 template <class P> F07mat<P>& f07mat() { return f07mat_store.get<P>(); }
 template <class P> F01qua<P>& f01qua() { return f01qua_store.get<P>(); }
+template <class P> Panrun<P>& panrun() { return panrun_store.get<P>(); }
+
+/// Returns every record to its contents at library load: all storage cleared, then the
+/// constant tables (integral tables, strain terms) and the starting values filled in.
+void reset_records();
+
+/// A copy of every record, to be put back by restore. Storage pages that hold only zeros
+/// are not copied.
+class RecordSnapshot {
+public:
+    /// Copies the records as they are now.
+    RecordSnapshot();
+    /// Puts the copied contents back into every record.
+    void restore() const;
+
+private:
+    /// A saved piece of one record: bytes [offset, offset + length) of record number `record`.
+    struct Stretch {
+        std::size_t record, offset, length;
+    };
+    std::vector<Stretch> pages_;        ///< the saved pieces, in record order
+    std::vector<unsigned char> bytes_;  ///< their contents, one after the other
+};
 
 /// The integral tables S = s1 + s2 read as s(i, k, j, l), i, j derivative order + 1.
 inline float& s1(int i, int k, int j, int l) { return f07in1.s1[(i - 1) + 3 * ((k - 1) + 4 * ((j - 1) + 3 * (l - 1)))]; }

@@ -1,0 +1,10 @@
+// The whole analysis state at once: back to what the library holds when it is loaded.
+#pragma once
+
+namespace zeft {
+
+/// Closes every unit and returns every record to its contents at load (constant tables
+/// rebuilt, everything else at its starting value), as in a freshly loaded library.
+void reset_state();
+
+}  // namespace zeft
