@@ -1,7 +1,7 @@
 """Wall time and peak memory of complete panel analyses through callzeft, next to the SciPy
 pipeline a user would write for the same matrices.
 
-    PYTHONPATH=<build dir>:python python3 bench/bench_panels.py [P1 P2 P3 P4]
+    PYTHONPATH=<build dir>:python python3 bench/bench_panels.py [P1 P2 P3 P4] [--isa=avx2,baseline]
 
 Panels (all edges simply supported, U held at x = 0 and V at y = 0, axial compression):
   P1  flat isotropic plate, W only, 31 x 31 grid lines, 10 requested of 12 iteration vectors
@@ -21,7 +21,14 @@ the runs are printed, and "ratio" is the best SciPy time over the best time of t
 callzeft run (assembly and listing included), the best being the least disturbed by other
 work on the machine;
 "rel" the largest relative difference of the requested eigenvalues.
+
+Every panel runs once on each instruction-set path of the solver kernels the processor
+supports (ZEFT_ISA=baseline, avx2, avx512 in the panel's process; the paths of one panel one
+after the other, so that a change of load on the machine falls on all of them alike), or on
+the paths named by --isa=avx2,baseline. The header names the processor and the load average;
+"bits" is a digest of the eigenvalues and vectors, the same on every path.
 """
+import hashlib
 import json
 import os
 import resource
@@ -156,8 +163,9 @@ def one(name, with_scipy=True):
     rss = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024.0
     elam = np.array(args["elamp"])[:neigrq]
     import _zeft
+    bits = hashlib.sha256(elam.tobytes() + np.asarray(args["displ"]).tobytes()).hexdigest()[:12]
     out = dict(name=name, preset=preset, ix=int(_zeft.man.ix), iy=int(_zeft.man.iy), runs=runs,
-               time=sum(times) / runs, best=min(times), rss=rss)
+               time=sum(times) / runs, best=min(times), rss=rss, isa=_zeft._isa, bits=bits)
     listing = next(Path(folder).glob("*.out"))
     for line in listing.read_text().splitlines():
         if line.strip().startswith("IP="):
@@ -169,24 +177,57 @@ def one(name, with_scipy=True):
     print(json.dumps(out))
 
 
-def main(names):
+def cpu_model():
+    try:
+        for line in Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown processor"
+
+
+def load():
+    try:
+        return " ".join(f"{x:.1f}" for x in os.getloadavg())
+    except OSError:
+        return "unknown"
+
+
+def run_one(name, isa):
+    env = dict(os.environ, ZEFT_ISA=isa)
+    res = subprocess.run([sys.executable, __file__, "--one", name], capture_output=True, text=True, env=env)
+    line = [l for l in res.stdout.splitlines() if l.startswith("{")]
+    if res.returncode != 0 or not line:
+        print(f"{name} [{isa}]: failed\n{res.stdout[-2000:]}\n{res.stderr[-2000:]}")
+        return None
+    r = json.loads(line[-1])
+    per = " per run" if r["runs"] > 1 else ""
+    extra = ""
+    if "scipy" in r:
+        extra = f"  scipy {r['scipy']:7.3f} s  ratio {r['scipy'] / r['best']:6.1f}x  rel {r['rel']:.1e}"
+    print(f"{name} [{r['isa']:>8}]: preset {r['preset']}, ix {r['ix']:5d}, iy {r['iy']:5d}: {r['time']:7.3f} s{per}"
+          f" (best {r['best']:.3f})  peak RSS {r['rss']:6.0f} MB{extra}  bits {r['bits']}  [{r.get('stats', '')}]",
+          flush=True)
+    return r
+
+
+def main(names, paths):
+    if not paths:
+        import _zeft
+        paths = list(reversed(_zeft._isa_supported))
+    print(f"{cpu_model()}, {os.cpu_count()} logical cores, paths {', '.join(paths)}; load average {load()}",
+          flush=True)
     for name in names:
-        res = subprocess.run([sys.executable, __file__, "--one", name], capture_output=True, text=True)
-        line = [l for l in res.stdout.splitlines() if l.startswith("{")]
-        if res.returncode != 0 or not line:
-            print(f"{name}: failed\n{res.stdout[-2000:]}\n{res.stderr[-2000:]}")
-            continue
-        r = json.loads(line[-1])
-        per = " per run" if r["runs"] > 1 else ""
-        extra = ""
-        if "scipy" in r:
-            extra = f"  scipy {r['scipy']:7.3f} s  ratio {r['scipy'] / r['best']:6.1f}x  rel {r['rel']:.1e}"
-        print(f"{name}: preset {r['preset']}, ix {r['ix']:5d}, iy {r['iy']:5d}: {r['time']:7.3f} s{per}"
-              f" (best {r['best']:.3f})  peak RSS {r['rss']:6.0f} MB{extra}  [{r.get('stats', '')}]")
+        bits = {r["bits"] for r in (run_one(name, isa) for isa in paths) if r}
+        if len(bits) > 1:
+            print(f"{name}: THE PATHS DIFFER IN THEIR RESULTS", flush=True)
+    print(f"load average at the end {load()}")
 
 
 if __name__ == "__main__":
     if len(sys.argv) > 2 and sys.argv[1] == "--one":
         one(sys.argv[2])
     else:
-        main([a for a in sys.argv[1:] if a in PANELS] or list(PANELS))
+        chosen = [a.split("=", 1)[1] for a in sys.argv[1:] if a.startswith("--isa=")]
+        main([a for a in sys.argv[1:] if a in PANELS] or list(PANELS), chosen[-1].split(",") if chosen else [])

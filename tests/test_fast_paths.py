@@ -2,6 +2,11 @@
 on the coupled band system (A11, A21, A22 never condensed) against the dense condensation, the
 profile path of simvit (leading zeros of every row dropped) against the same matrix in full
 storage, bit-identical repetition, and the fallback of an indefinite condensed matrix."""
+import os
+import subprocess
+import sys
+from pathlib import Path
+
 import numpy as np
 import pytest
 
@@ -109,3 +114,64 @@ def test_profile_path_is_the_same_in_full_and_band_storage(n, ibd, neigit, neigr
     mu = scipy.linalg.eigh(B, A, eigvals_only=True)
     lam = np.sort(1.0 / mu[np.argsort(-np.abs(mu))[:neigrq]])
     np.testing.assert_allclose(np.sort(full[0]), lam, rtol=1e-3)   # within the iteration's tolerance
+
+
+# ----------------------------------------------------------------------------- instruction sets
+
+def path_panel():
+    return Panel(n=19, mx=12, my=6, ku=(1, 2, 3), radii=(900.0, 1e29, 1e29), stringers=[3], frames=[5, 9],
+                 steif=(2.0e6, 3.0e6, 4.0e8, 1.0e6), load=(1.0, 0.1, 0.2), buck=0, neigit=12, neigrq=6)
+
+
+def kernel_results():
+    """The eigenpairs of a coupled panel (fast path) and of two band problems whose block solves
+    split over two threads into blocks of 16, 8 and 4 lanes."""
+    lam, x, _, _ = solve(path_panel(), 19, dense_path=False)
+    out = [lam, x]
+    A, B = band_problem(2000, 100, seed=7)
+    for neigit in (12, 20):
+        out += run_simvit(A, B, 100, 2, neigit, 8)[:2]
+    return out
+
+
+def digest(arrays):
+    return b"".join(a.tobytes() for a in arrays).hex()
+
+
+_CHILD = """
+import os, sys
+sys.path.insert(0, sys.argv[1])
+os.chdir(sys.argv[2])
+import _zeft
+import test_fast_paths
+sys.stdout.write(_zeft._isa + " " + test_fast_paths.digest(test_fast_paths.kernel_results()) + "\\n")
+"""
+
+
+def test_every_instruction_set_path_gives_the_same_bits(tmp_path):
+    """Each kernel build the processor runs, forced in a process of its own, gives the bits of
+    this process; the fast path here agrees with the dense condensation."""
+    results = kernel_results()
+    np.testing.assert_allclose(results[0], solve(path_panel(), 19, dense_path=True)[0], rtol=1e-10)
+    expected = digest(results)
+    for isa in _zeft._isa_supported:
+        folder = tmp_path / isa
+        folder.mkdir()
+        run = subprocess.run([sys.executable, "-c", _CHILD, str(Path(__file__).parent), str(folder)],
+                             env=dict(os.environ, ZEFT_ISA=isa), capture_output=True, text=True, timeout=300)
+        assert run.returncode == 0, run.stderr[-3000:]
+        name, bits = run.stdout.split()[-2:]
+        assert name == isa and bits == expected, isa
+
+
+@pytest.mark.parametrize("value, message", [("avx1024", "not an instruction-set path"),
+                                            ("", None)])
+def test_instruction_set_choice_at_load(value, message):
+    """An unknown path is refused at import with the choices named; an empty value takes the
+    widest path the processor supports."""
+    run = subprocess.run([sys.executable, "-c", "import _zeft; print(_zeft._isa)"],
+                         env=dict(os.environ, ZEFT_ISA=value), capture_output=True, text=True, timeout=120)
+    if message is None:
+        assert run.returncode == 0 and run.stdout.split()[-1] == _zeft._isa_supported[-1]
+    else:
+        assert run.returncode != 0 and message in run.stderr and "baseline" in run.stderr

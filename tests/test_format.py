@@ -84,6 +84,26 @@ def test_format_rules(layout, items, expected):
     assert _zeft._format(layout, items) == expected
 
 
+def test_real_fields_round_as_printf():
+    """E and F fields of random, tie and extreme values carry the digits of Python's correctly
+    rounded conversion."""
+    rng = np.random.default_rng(5)
+    values = np.concatenate([rng.standard_normal(400) * 10.0 ** rng.integers(-30, 30, 400),
+                             [0.125, 0.375, 2.5, -0.5, 1e-300, 5e-324, 1.7976931348623157e308, 123456.5]])
+    for d in (1, 4, 9, 17):
+        got = _zeft._format(f"(E40.{d})", list(values))
+        for v, field in zip(values, got):
+            mantissa, exponent = f"{abs(v):.{d - 1}e}".split("e")
+            digits = mantissa.replace(".", "")
+            e = int(exponent) + 1 if v != 0.0 else 0
+            tail = f"E{e:+03d}" if abs(e) <= 99 else f"{e:+04d}"
+            assert field.strip() == ("-" if v < 0 else "") + "0." + digits + tail
+    small = values[np.abs(values) < 1e12]
+    for d in (0, 3, 12):
+        got = _zeft._format(f"(F60.{d})", list(small))
+        assert [f.strip() for f in got] == [f"{v:.{d}f}" + ("." if d == 0 else "") for v in small]
+
+
 @pytest.mark.parametrize("layout,items", [
     ("(I3", [1]),              # unbalanced parentheses
     ("(I3))", [1]),

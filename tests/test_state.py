@@ -34,6 +34,18 @@ def parts(view):
     return [flat] if flat.size <= WHOLE else [flat[:4096], flat[-4096:]]
 
 
+def contents(views):
+    """Copies of what parts() compares of every member of the views."""
+    return [{n: [p.copy() for p in parts(getattr(r, n))] for n in dir(r)} for r in views]
+
+
+def assert_unchanged(views, before):
+    for rec, old in zip(views, before):
+        for name, value in old.items():
+            for now, then in zip(parts(getattr(rec, name)), value):
+                np.testing.assert_array_equal(now, then, err_msg=f"{rec!r}.{name}")
+
+
 def scribble():
     """Garbage in every member of every record, and units left open."""
     for rec in records():
@@ -91,14 +103,11 @@ def test_reset_after_garbage_gives_the_run_of_a_fresh_process(work_folder, fresh
 def test_snapshot_restores_every_record():
     preset, args = example_arguments()
     _zeft._set_up_panel(preset, **args)
-    before = [{n: [p.copy() for p in parts(getattr(r, n))] for n in dir(r)} for r in records()]
+    before = contents(records())
     saved = _zeft._save_state()
     scribble()
     _zeft._restore_state(saved)
-    for rec, old in zip(records(), before):
-        for name, value in old.items():
-            for now, then in zip(parts(getattr(rec, name)), value):
-                np.testing.assert_array_equal(now, then, err_msg=f"{rec!r}.{name}")
+    assert_unchanged(records(), before)
 
 
 def test_set_up_and_run_are_callzeft_in_two_steps(work_folder):
@@ -115,6 +124,16 @@ def test_set_up_and_run_are_callzeft_in_two_steps(work_folder):
     assert (work_folder / "RESET   .out").read_text("latin-1") == whole["listing"]
     with pytest.raises(_zeft.error, match="_set_up_panel first"):
         _zeft._run_panel(preset)                   # a set-up serves one run
+
+
+def test_the_layout_query_changes_no_record_but_panrun():
+    preset, args = example_arguments()
+    _zeft._set_up_panel(preset, **args)
+    views = [r for r in records() if "panrun" not in repr(r)]
+    before = contents(views)
+    lay = _zeft._lay_out_panel(preset, **args)
+    assert (lay["mx"], lay["my"]) == (13, 17)
+    assert_unchanged(views, before)
 
 
 def test_records_changed_between_set_up_and_run_take_effect(work_folder):

@@ -516,7 +516,7 @@ class Panel:
         args["displ"] = np.zeros(int(getattr(_zeft, f"prtnds{PRESETS[-1]}").p_nx))
         try:
             with state_lock:
-                lay = _zeft._set_up_panel(PRESETS[-1], **args)
+                lay = _zeft._lay_out_panel(PRESETS[-1], **args)
         except _zeft.error as e:
             raise ValueError(f"layout: {e}") from None
         return Layout.of(lay)

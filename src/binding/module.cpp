@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/hooks.hpp"
+#include "solver/isa.hpp"
 #include "state/records.hpp"
 
 namespace zeft::binding {
@@ -255,7 +256,7 @@ std::vector<RecordSpec> internal_record_specs() {
     auto& run = panrun<P>();
     decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
                                 m("neigit", &run.neigit), m("neigrq", &run.neigrq), m("mempri", &run.mempri),
-                                m("indplt", &run.indplt), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
+                                m("indplt", &run.indplt), m("mx", &run.mx), m("my", &run.my), m("ap", run.ap, v{R1}), m("bp", run.bp, v{R1}),
                                 m("istx", run.istx, v{S}), m("isty", run.isty, v{S}), m("elmstf", run.elmstf, v{R1}),
                                 m("steifx", run.steifx, v{4, S}), m("steify", run.steify, v{4, S})}});
     return decls;
@@ -492,6 +493,10 @@ PyMODINIT_FUNC PyInit__zeft() {
         Py_XDECREF(tb);
         return nullptr;
     }
+    if (const std::string& why = zeft::isa::problem(); !why.empty()) {
+        PyErr_SetString(PyExc_ImportError, why.c_str());
+        return nullptr;
+    }
     if (!init_types() || !check_table()) return nullptr;
     static std::string doc = module_doc();
     module_def.m_doc = doc.c_str();
@@ -536,5 +541,22 @@ PyMODINIT_FUNC PyInit__zeft() {
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
     if (add_private_hooks(mod) < 0 || add_state_hooks(mod) < 0) return fail();
+    // Private: the instruction-set path of the solver kernels and the paths this processor runs.
+    if (PyModule_AddStringConstant(mod, "_isa", zeft::isa::name(zeft::isa::current())) < 0) return fail();
+    const std::vector<zeft::isa::Path> paths = zeft::isa::supported();
+    PyObject* names = PyTuple_New(static_cast<Py_ssize_t>(paths.size()));
+    if (!names) return fail();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        PyObject* name = PyUnicode_FromString(zeft::isa::name(paths[i]));
+        if (!name) {
+            Py_DECREF(names);
+            return fail();
+        }
+        PyTuple_SET_ITEM(names, static_cast<Py_ssize_t>(i), name);
+    }
+    if (PyModule_AddObject(mod, "_isa_supported", names) < 0) {
+        Py_DECREF(names);
+        return fail();
+    }
     return mod;
 }

@@ -5,6 +5,9 @@
 //       without running it. The arguments are matched, converted and checked exactly as
 //       callzeft's. Returns the layout: mx, my, a (mx-1 lengths in x), b (my-1 strip widths
 //       in y), strips (the my-1 strip kinds), stringer_lines, frame_lines.
+//   _lay_out_panel(preset, <the arguments of callzeft>) -> dict
+//       the same layout, computed into record panrun alone: no other record changes (a
+//       set-up waiting there is dropped).
 //   _run_panel(preset)
 //       runs the panel prepared by _set_up_panel (once); the results stay in the records
 //       valus, pythres and vectrs of _internal<preset>.
@@ -58,27 +61,26 @@ PyObject* array_of(const T* v, npy_intp n) {
     return a;
 }
 
-/// The layout left in the state by the set-up of preset P.
+/// The layout left in record panrun by the set-up of preset P.
 template <class P>
 PyObject* layout_of() {
     const Panrun<P>& r = panrun<P>();
-    const F07ina<P>& g = f07ina<P>();
-    const npy_intp mx = std::clamp(g.mx, 1, P::p_rtnds), my = std::clamp(g.my, 1, P::p_rtnds);
-    return Py_BuildValue("{s:i,s:i,s:N,s:N,s:N,s:N,s:N}", "mx", g.mx, "my", g.my, "a", array_of(r.ap, mx - 1),
+    const npy_intp mx = std::clamp(r.mx, 1, P::p_rtnds), my = std::clamp(r.my, 1, P::p_rtnds);
+    return Py_BuildValue("{s:i,s:i,s:N,s:N,s:N,s:N,s:N}", "mx", r.mx, "my", r.my, "a", array_of(r.ap, mx - 1),
                          "b", array_of(r.bp, my - 1), "strips", array_of(r.elmstf, my - 1), "stringer_lines",
                          array_of(r.istx, leading_count(r.istx, P::p_stf)), "frame_lines",
                          array_of(r.isty, leading_count(r.isty, P::p_stf)));
 }
 
-template <class P>
+/// callzeft's table entry, its arguments and checks, with stage S of callzeft as implementation.
+template <class P, PanelStage S>
 PyObject* set_up(PyObject* args, PyObject* kwargs) {
     const GroupSpec* g = analysis_group(P::number);
-    // callzeft's table entry, its arguments and checks, with the set-up as implementation.
     static const RoutineSpec spec = [g] {
         RoutineSpec s;
         for (const RoutineSpec& r : g->routines)
             if (r.name == "callzeft") s = r;
-        s.impl = implementation<&callzeft<P, PanelStage::set_up>>();
+        s.impl = implementation<&callzeft<P, S>>();
         return s;
     }();
     PyObject* rest = PyTuple_GetSlice(args, 1, PyTuple_GET_SIZE(args));
@@ -118,12 +120,22 @@ PyObject* for_preset(int preset, A... a) {
     }
 }
 
-template <class P> struct SetUp { static PyObject* call(PyObject* a, PyObject* k) { return set_up<P>(a, k); } };
+template <class P> struct SetUp {
+    static PyObject* call(PyObject* a, PyObject* k) { return set_up<P, PanelStage::set_up>(a, k); }
+};
+template <class P> struct LayOut {
+    static PyObject* call(PyObject* a, PyObject* k) { return set_up<P, PanelStage::layout>(a, k); }
+};
 template <class P> struct Run { static PyObject* call(PyObject* a) { return run<P>(a); } };
 
 PyObject* set_up_panel(PyObject*, PyObject* args, PyObject* kwargs) {
     const int preset = preset_of(args);
     return preset < 0 ? nullptr : for_preset<SetUp>(preset, args, kwargs);
+}
+
+PyObject* lay_out_panel(PyObject*, PyObject* args, PyObject* kwargs) {
+    const int preset = preset_of(args);
+    return preset < 0 ? nullptr : for_preset<LayOut>(preset, args, kwargs);
 }
 
 PyObject* run_panel_entry(PyObject*, PyObject* args) {
@@ -167,6 +179,10 @@ PyMethodDef state_methods[] = {
      METH_VARARGS | METH_KEYWORDS,
      "_set_up_panel(preset, <arguments of callzeft>) -> dict: lay out the panel and fill the state of the "
      "preset without running it; returns the layout (mx, my, a, b, strips, stringer_lines, frame_lines)."},
+    {"_lay_out_panel", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(lay_out_panel)),
+     METH_VARARGS | METH_KEYWORDS,
+     "_lay_out_panel(preset, <arguments of callzeft>) -> dict: the layout of _set_up_panel, computed into "
+     "record panrun alone (any set-up waiting there is dropped; no other record changes)."},
     {"_run_panel", run_panel_entry, METH_VARARGS,
      "_run_panel(preset): run the panel prepared by _set_up_panel; the results stay in valus, pythres and "
      "vectrs."},

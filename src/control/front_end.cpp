@@ -123,21 +123,7 @@ void foot_ratios(const float* matabd, float& factx, float& factxy) {
 
 namespace {
 
-/// Step 1 of the set-up: results of an earlier run must not survive a failing one.
-template <class P>
-void clear_results() {
-    std::fill_n(pythres.membraneforces, 5 * P::p_ngit, 0.0);
-    std::fill_n(valus.elam, P::p_ngit, 0.0);
-}
-
-/// Step 2: the fixed loads constant over the panel, no variable loads yet.
-template <class P>
-void start_loads(const NodeLoads& plain) {
-    std::fill_n(cpvar<P>().pvar, 3 * P::p_nodes, 0.0f);
-    for (int n = 1; n <= P::p_nodes; ++n) set_loads<P>(n, {0.0f, 0.0f, 0.0f, plain.fnx, plain.fny, plain.fnxy});
-}
-
-/// Step 3: stiffener tables; every listed stringer and frame gets the same four stiffnesses.
+/// Stiffener tables: every listed stringer and frame gets the same four stiffnesses.
 template <class P>
 void stiffener_tables(Panrun<P>& r, const int* istx, const int* isty, const float* steifxf, const float* steifyf) {
     constexpr int ns = P::p_stf;
@@ -150,40 +136,43 @@ void stiffener_tables(Panrun<P>& r, const int* istx, const int* isty, const floa
     for (int i = 1; i <= nf; ++i) std::copy_n(steifyf, 4, r.steify + 4 * (i - 1));
 }
 
-/// Step 4: the grid. Lengths in x are equal elements between and outside the frames; the
-/// strips in y are laid out by kind, and the node at the lower edge of each strip takes the
-/// plain or the foot loads. Without any length in a direction the previous line count stays.
+/// The grid: lengths in x are equal elements between and outside the frames, the strips in y
+/// are laid out by kind (kind(p_rtnds-1)); an unstiffened layout drops the stiffener tables.
+/// Without any length in a direction the line count of the previous run stays.
 template <class P>
 void lay_out_grid(Panrun<P>& r, const StripSection& section, float framepitch, int anzelzwframes,
-                  const NodeLoads& plain, const NodeLoads& foot) {
+                  StripKind* kind) {
     constexpr int nr = P::p_rtnds - 1;
-    auto& g = f07ina<P>();
     std::fill_n(r.ap, nr, 0.0f);
     const long long n = std::clamp(x_subdivisions(section.stypep, leading_count(r.isty, P::p_stf),
                                                   anzelzwframes, r.isty[0]),
                                    0LL, static_cast<long long>(nr));
     std::fill_n(r.ap, n, framepitch / static_cast<float>(anzelzwframes));
-
-    StripKind kind[nr];
     lay_out_strips(section, r.elmstf, nr, r.bp, kind);
-    for (int j = 1; j <= nr; ++j) {
+    if (section.stypep < 1 || section.stypep > 3) {
+        std::fill_n(r.steifx, 4 * P::p_stf, 0.0f);
+        std::fill_n(r.steify, 4 * P::p_stf, 0.0f);
+    }
+    const auto& g = f07ina<P>();
+    const int mx = lines_of(r.ap, nr), my = lines_of(r.bp, nr);
+    r.mx = mx != 0 ? mx : g.mx;
+    r.my = my != 0 ? my : g.my;
+}
+
+/// The nodal membrane forces. The fixed loads start constant over the panel; the node at the
+/// lower edge of each strip takes the plain or the foot loads by the strip's kind; the node of
+/// the last y-line on x-line 1 carries the plain loads, the nodes after it nothing of their
+/// own; every node without a load of its own then takes that of its y-line on x-line 1.
+template <class P>
+void spread_panel_loads(const StripKind* kind, const NodeLoads& plain, const NodeLoads& foot) {
+    std::fill_n(cpvar<P>().pvar, 3 * P::p_nodes, 0.0f);
+    for (int n = 1; n <= P::p_nodes; ++n) set_loads<P>(n, {0.0f, 0.0f, 0.0f, plain.fnx, plain.fny, plain.fnxy});
+    for (int j = 1; j <= P::p_rtnds - 1; ++j) {
         if (kind[j - 1] == StripKind::skin || kind[j - 1] == StripKind::under_hat)
             set_loads<P>(j, plain);
         else if (kind[j - 1] == StripKind::foot)
             set_loads<P>(j, foot);
     }
-    if (section.stypep < 1 || section.stypep > 3) {
-        std::fill_n(r.steifx, 4 * P::p_stf, 0.0f);
-        std::fill_n(r.steify, 4 * P::p_stf, 0.0f);
-    }
-    if (const int lines = lines_of(r.ap, nr); lines != 0) g.mx = lines;
-    if (const int lines = lines_of(r.bp, nr); lines != 0) g.my = lines;
-}
-
-/// Step 5: the node of the last y-line on x-line 1 carries the plain loads; the nodes after
-/// it carry nothing of their own and take the loads of their y-line below.
-template <class P>
-void finish_loads(const NodeLoads& plain) {
     const auto& g = f07ina<P>();
     const int my = std::clamp(g.my, 0, P::p_nodes);
     if (my >= 1) set_loads<P>(my, plain);
@@ -226,41 +215,49 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
               int& mempri, int& indplt, int* ku, int* istx, int* isty, int* elmstf,
               int* bndy0, int* bndyl, int* bndx0, int* bndxl, int& anzelzwframes,
               int& anzelprohalbfoot, int& anzelzwstr, int& anzelbelowstr, double* displ) {
-    // The caller's count sizes the copies, whatever the run reduces it to.
-    const int nrq = std::clamp(neigrq, 0, P::p_ngrq);
-    std::fill_n(membraneforcesp, 5 * P::p_ngit, 0.0);
-    std::fill_n(elamp, P::p_ngit, 0.0);
-    std::fill_n(displ, static_cast<std::size_t>(P::p_nx) * nrq, 0.0);
-    clear_results<P>();
-
-    // The driver's controls: always a buckling analysis.
+    // 1. The driver's arguments: controls (always a buckling analysis), grid and stiffeners.
     Panrun<P>& r = panrun<P>();
+    r.ready = 0;
     std::copy_n(filenamep, 8, r.proj);
     std::copy_n(titp, 80, r.tit);
     r.buck = 1, r.itab = itab, r.neigit = neigit, r.neigrq = neigrq, r.mempri = mempri, r.indplt = indplt;
     std::copy_n(ku, 5, r.ku);
-    std::copy_n(ku, 5, f07ina<P>().ku);
     std::copy_n(bndx0, 7, r.bndx0), std::copy_n(bndxl, 7, r.bndxl);
     std::copy_n(bndy0, 7, r.bndy0), std::copy_n(bndyl, 7, r.bndyl);
     r.rx = rxp, r.ry = ryp, r.rxy = rxyp, r.alfax = alfaxp, r.alfay = alfayp;
     std::copy_n(elmstf, P::p_rtnds - 1, r.elmstf);
-
-    // Every run lays its loads out afresh; the foot strips carry their share of the x and
-    // shear loads by stiffness.
-    const NodeLoads plain{loadvxp, loadvyp, loadvxyp, fnxp, fnyp, fnxyp};
-    start_loads<P>(plain);
-    std::copy_n(matabdf, 36, skstf.matabd);
-    std::fill_n(skstf.matsw, 42, 0.0f);
     stiffener_tables<P>(r, istx, isty, steifxf, steifyf);
-    float factx = 0.0f, factxy = 0.0f;
-    foot_ratios(skstf.matabd, factx, factxy);
-    const NodeLoads foot{loadvxp * factx, loadvyp, loadvxyp * factxy, fnxp * factx, fnyp, fnxyp * factxy};
+    StripKind kind[P::p_rtnds - 1];
     const StripSection section{stypep, stringerpitch, chordwdth, sfootwdth, alpha, height,
                                anzelprohalbfoot, anzelzwstr, anzelbelowstr};
-    lay_out_grid<P>(r, section, framepitch, anzelzwframes, plain, foot);
-    finish_loads<P>(plain);
+    lay_out_grid<P>(r, section, framepitch, anzelzwframes, kind);
+    if constexpr (S == PanelStage::layout) return;
+
+    // 2. Results of an earlier run must not survive a failing one. The caller's count sizes
+    //    the copies, whatever the run reduces it to.
+    const int nrq = std::clamp(neigrq, 0, P::p_ngrq);
+    std::fill_n(membraneforcesp, 5 * P::p_ngit, 0.0);
+    std::fill_n(elamp, P::p_ngit, 0.0);
+    std::fill_n(displ, static_cast<std::size_t>(P::p_nx) * nrq, 0.0);
+    std::fill_n(pythres.membraneforces, 5 * P::p_ngit, 0.0);
+    std::fill_n(valus.elam, P::p_ngit, 0.0);
+
+    // 3. The state the driver does not fill from its arguments: functions, grid size, skin
+    //    data sets and the loads of every node; the foot strips carry their share of the x
+    //    and shear loads by stiffness.
+    auto& g = f07ina<P>();
+    std::copy_n(ku, 5, g.ku);
+    g.mx = r.mx, g.my = r.my;
+    std::copy_n(matabdf, 36, skstf.matabd);
+    std::fill_n(skstf.matsw, 42, 0.0f);
+    float factx = 0.0f, factxy = 0.0f;
+    foot_ratios(skstf.matabd, factx, factxy);
+    const NodeLoads plain{loadvxp, loadvyp, loadvxyp, fnxp, fnyp, fnxyp};
+    const NodeLoads foot{loadvxp * factx, loadvyp, loadvxyp * factxy, fnxp * factx, fnyp, fnxyp * factxy};
+    spread_panel_loads<P>(kind, plain, foot);
     r.ready = P::number;
 
+    // 4. The run and its results.
     if constexpr (S == PanelStage::analysis) {
         run_panel<P>();
         copy_results<P>(nrq, elamp, membraneforcesp, displ);
@@ -274,6 +271,7 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
                               double*, double*, int&, int&, int&, int&, int&, int*, int*, int*, \
                               int*, int*, int*, int*, int*, int&, int&, int&, int&, double*);
 #define ZEFT_INST_CALLZEFT(P)                                                                   \
+    ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::layout)                                             \
     ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::set_up)                                             \
     ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::analysis)                                           \
     template bool run_panel<P>();

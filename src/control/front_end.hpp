@@ -58,6 +58,7 @@ void foot_ratios(const float* matabd, float& factx, float& factxy);
 
 /// How far callzeft goes: the whole analysis, or the panel set-up alone.
 enum class PanelStage {
+    layout,   ///< lay out the panel into panrun alone (no other record changes, nothing to run)
     set_up,   ///< lay out the panel and fill the state; the driver's arguments wait in panrun
     analysis  ///< set up, run and copy the results back
 };

@@ -1,16 +1,15 @@
 // FORMAT interpreter: parses a format text once into a tree of edit descriptors (cached by
 // its text) and runs it over the items, producing the records.
 //
-// Numbers are converted with snprintf from their exact binary value, so every digit is
-// correctly rounded (round to nearest, ties to even on exact decimal ties), which is also how
-// the usual Fortran runtimes print them.
+// Numbers are converted with std::to_chars from their exact binary value, so every digit is
+// correctly rounded (round to nearest, ties to even on exact decimal ties, as printf does),
+// which is also how the usual Fortran runtimes print them.
 
 #include "io/format.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -24,6 +23,21 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Single edit descriptors
 // ---------------------------------------------------------------------------------------------
+
+/// Room for the text of one real field: on the stack for the usual widths, else on the heap.
+class Scratch {
+public:
+    explicit Scratch(std::size_t size) : size_(size) {
+        if (size > sizeof local_) heap_.resize(size);
+    }
+    char* data() { return heap_.empty() ? local_ : heap_.data(); }
+    char* end() { return data() + size_; }
+
+private:
+    char local_[400];
+    std::vector<char> heap_;
+    std::size_t size_;
+};
 
 std::string stars(int w) { return std::string(static_cast<size_t>(w), '*'); }
 
@@ -61,40 +75,49 @@ std::string exponent_form(int w, int d, double v, char letter) {
     const bool neg = std::signbit(v);
     const double a = std::fabs(v);
 
-    // Significant digits and decimal exponent of the value written as 0.d1d2...dd * 10^e.
-    std::string digits;
+    // [-]0.d1d2...dd then the exponent: d1.d2...dde+xx, correctly rounded to d significant
+    // digits, is written at body + 2 and rearranged in place.
+    Scratch scratch(static_cast<std::size_t>(d) + 16);
+    char* body = scratch.data();
+    char* q = body;
+    if (neg) *q++ = '-';
+    *q++ = '0';
+    *q++ = '.';
     int e = 0;
     if (a == 0.0) {
-        digits.assign(static_cast<size_t>(d), '0');
+        q = std::fill_n(q, d, '0');
     } else {
-        // "%.*e" gives d1.d2...dde+xx, correctly rounded to d significant digits.
-        std::vector<char> buf(static_cast<size_t>(d) + 16);
-        std::snprintf(buf.data(), buf.size(), "%.*e", d - 1, a);
-        const char* p = buf.data();
-        digits.push_back(*p++);
+        const auto r = std::to_chars(q + 1, scratch.end(), a, std::chars_format::scientific, d - 1);
+        char* p = q + 1;
+        *q++ = *p++;  // d1 over the '.'; d2...dd follow it directly
         if (*p == '.') ++p;
-        while (*p >= '0' && *p <= '9') digits.push_back(*p++);
-        e = std::atoi(p + 1) + 1;  // p points at 'e'
+        while (*p >= '0' && *p <= '9') *q++ = *p++;
+        std::from_chars(p + (p[1] == '+' ? 2 : 1), r.ptr, e);  // p points at 'e'
+        e += 1;
     }
-
-    char expo[8];
     const int ae = e < 0 ? -e : e;
-    if (ae <= 99)
-        std::snprintf(expo, sizeof expo, "%c%c%02d", letter, e < 0 ? '-' : '+', ae);
-    else if (ae <= 999)
-        std::snprintf(expo, sizeof expo, "%c%03d", e < 0 ? '-' : '+', ae);
-    else
+    if (ae <= 99) {
+        *q++ = letter;
+        *q++ = e < 0 ? '-' : '+';
+        *q++ = static_cast<char>('0' + ae / 10);
+        *q++ = static_cast<char>('0' + ae % 10);
+    } else if (ae <= 999) {
+        *q++ = e < 0 ? '-' : '+';
+        *q++ = static_cast<char>('0' + ae / 100);
+        *q++ = static_cast<char>('0' + ae / 10 % 10);
+        *q++ = static_cast<char>('0' + ae % 10);
+    } else {
         return stars(w);
-
-    std::string body;
-    body.reserve(static_cast<size_t>(w));
-    if (neg) body.push_back('-');
-    body += "0.";
-    body += digits;
-    body += expo;
-    if (body.size() > static_cast<size_t>(w)) body.erase(neg ? 1 : 0, 1);  // drop the "0"
-    if (body.size() > static_cast<size_t>(w)) return stars(w);
-    return right(w, body.data(), body.size());
+    }
+    const char* text = body;
+    std::size_t n = static_cast<std::size_t>(q - body);
+    if (n > static_cast<size_t>(w)) {  // drop the "0"
+        if (neg) body[1] = '-';
+        ++text;
+        --n;
+    }
+    if (n > static_cast<size_t>(w)) return stars(w);
+    return right(w, text, n);
 }
 
 }  // namespace
@@ -113,19 +136,25 @@ std::string F(int w, int d, double v) {
     const bool neg = std::signbit(v);  // a negative value keeps its sign even when it rounds to 0
     const double a = std::fabs(v);
 
-    // "%#.*f" always writes the decimal point, also for d = 0 ("2.").
-    const int need = std::snprintf(nullptr, 0, "%#.*f", d, a);
-    std::string body(static_cast<size_t>(need) + 1 + (neg ? 1 : 0), '\0');
-    if (neg) body[0] = '-';
-    std::snprintf(body.data() + (neg ? 1 : 0), static_cast<size_t>(need) + 1, "%#.*f", d, a);
-    body.pop_back();  // the terminating NUL
+    // [-]digits.decimals, the decimal point also for d = 0 ("2."); up to 309 integer digits.
+    Scratch scratch(static_cast<std::size_t>(d) + 320);
+    char* buf = scratch.data();
+    char* p = buf;
+    if (neg) *p++ = '-';
+    char* end = std::to_chars(p, scratch.end(), a, std::chars_format::fixed, d).ptr;
+    if (d == 0) *end++ = '.';
+    const char* text = buf;
+    std::size_t n = static_cast<std::size_t>(end - buf);
 
     // The zero before the decimal point is optional when decimals follow it.
     const size_t lead = neg ? 1 : 0;
-    if (body.size() > static_cast<size_t>(w) && d > 0 && body[lead] == '0' && body[lead + 1] == '.')
-        body.erase(lead, 1);
-    if (body.size() > static_cast<size_t>(w)) return stars(w);
-    return right(w, body.data(), body.size());
+    if (n > static_cast<size_t>(w) && d > 0 && buf[lead] == '0' && buf[lead + 1] == '.') {
+        if (neg) buf[1] = '-';
+        ++text;
+        --n;
+    }
+    if (n > static_cast<size_t>(w)) return stars(w);
+    return right(w, text, n);
 }
 
 std::string E(int w, int d, double v) { return exponent_form(w, d, v, 'E'); }

@@ -1,13 +1,15 @@
 // Block triangular solves and products in skyline storage.
 //
-// Forward substitution works eight rows at a time (four for more than one vector of lanes):
-// the columns left of the rows are taken column by column for all of them (each factor value
-// is broadcast against the w lanes of one solved row, eight independent sums in flight), then
-// the small triangle of the rows is finished row by row. Back substitution is its mirror image
-// over the columns of L, eight columns at a time from the last one upwards. In both, every
-// lane receives its terms one by one in an order fixed by the matrix alone, whatever the
-// number of lanes, the blocking of the columns or the threads.
+// Forward substitution works a group of rows at a time: the columns left of the rows are
+// taken column by column for all of them (each factor value is broadcast against the lanes
+// of one solved row, a sum per row and vector in flight), then the small triangle of the rows
+// is finished row by row. Back substitution is its mirror image over the columns of L, eight
+// columns at a time from the last one upwards. In both, every lane receives its terms one by
+// one in an order fixed by the matrix alone, whatever the number of lanes, the blocking of
+// the rows and lanes, the instruction set or the threads. Each instruction-set build has its
+// own blocking, sized to its vector registers; the build is chosen once per process (isa.hpp).
 #include "solver/banded.hpp"
+#include "solver/isa.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -21,22 +23,29 @@ namespace zeft::banded {
 
 namespace {
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && !defined(__AVX2__)
-#define ZEFT_BAND_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#if defined(__GNUC__) && defined(__x86_64__)
+#define ZEFT_AVX2 __attribute__((target("avx2")))
+#define ZEFT_AVX512 __attribute__((target("avx512f")))
+#define ZEFT_WIDE_PATHS 1
 #else
-#define ZEFT_BAND_CLONES
+#define ZEFT_WIDE_PATHS 0
 #endif
 #define ZEFT_INLINE inline __attribute__((always_inline))
+// Lambdas inside the kernels must be inlined too, so that they run with the caller's vectors.
+#define ZEFT_INLINE_LAMBDA __attribute__((always_inline))
 
-/// Four and eight lanes (one AVX or AVX-512 register, or several narrower ones); the unaligned
-/// forms serve loads and stores.
+/// Two, four and eight lanes (one SSE2, AVX or AVX-512 register, or several narrower ones);
+/// the unaligned forms serve loads and stores.
+typedef double v2d __attribute__((vector_size(2 * sizeof(double))));
 typedef double v4d __attribute__((vector_size(4 * sizeof(double))));
 typedef double v8d __attribute__((vector_size(8 * sizeof(double))));
+typedef double v2u __attribute__((vector_size(2 * sizeof(double)), aligned(sizeof(double)), may_alias));
 typedef double v4u __attribute__((vector_size(4 * sizeof(double)), aligned(sizeof(double)), may_alias));
 typedef double v8u __attribute__((vector_size(8 * sizeof(double)), aligned(sizeof(double)), may_alias));
 
 /// The unaligned type of a lane vector.
 template <class Vd> struct Unaligned;
+template <> struct Unaligned<v2d> { using type = v2u; };
 template <> struct Unaligned<v4d> { using type = v4u; };
 template <> struct Unaligned<v8d> { using type = v8u; };
 
@@ -49,90 +58,103 @@ template <> struct Unaligned<v8d> { using type = v8u; };
 /// Rows below which a second thread does not pay for its start (row length times lanes).
 constexpr double thread_work = 2.0e6;
 
-template <class Vd, int V>
+// Register blocking. A block of W lanes per row is taken in chunks of V vectors Vd; a kernel
+// keeps R (or G) rows' sums of one chunk in registers, R * V vectors, and passes the rows'
+// factor values once per chunk (from the first-level cache after the first chunk). Sixteen
+// vector registers (SSE2, AVX2) hold R * V + V + 1 <= 16, thirty-two (AVX-512) more. Chunks
+// and R change which sums are in flight together, never the order of a lane's terms.
+
+/// Forward substitution for rows from .. n-1 of the row-major block y (n x W): R rows at a
+/// time, chunks of V vectors Vd.
+template <class Vd, int V, int R, int W>
 ZEFT_INLINE void forward_rows(const Rows& L, idx from, double* y) {
-    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), C = N * V;
+    static_assert(W % C == 0, "a block is a whole number of chunks");
     const idx n = L.n;
-    auto row_sum = [&](idx i, idx m0, idx m1, Vd* acc) {
+    auto row_sum = [&](idx i, idx m0, idx m1, Vd* acc, const double* yc) ZEFT_INLINE_LAMBDA {
         const double* Li = L.val + L.off[i];
         for (idx m = m0; m < m1; ++m) {
             const Vd l = SPLAT(Li[m]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + m * W + N * v);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(yc + m * W + N * v);
         }
     };
-    auto finish = [&](idx i, Vd* acc) {
+    auto finish = [&](idx i, const Vd* acc, double* yc) ZEFT_INLINE_LAMBDA {
         const Vd d = SPLAT(L.at(i, i));
-        for (int v = 0; v < V; ++v) STORE(y + i * W + N * v, (LOAD(y + i * W + N * v) - acc[v]) / d);
+        for (int v = 0; v < V; ++v) STORE(yc + i * W + N * v, (LOAD(yc + i * W + N * v) - acc[v]) / d);
     };
-    // R rows at a time: R independent sums per lane in flight.
-    constexpr int R = V == 1 ? 8 : 4;
     idx i = from;
     for (; i + R <= n; i += R) {
-        Vd acc[R][V];
-        for (int r = 0; r < R; ++r)
-            for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
         idx s[R], common = from;
         for (int r = 0; r < R; ++r) {
             s[r] = std::max(L.first[i + r], from);
             common = std::max(common, s[r]);
         }
         common = std::min(common, i);
-        const double* Lr[R];
-        for (int r = 0; r < R; ++r) Lr[r] = L.val + L.off[i + r];
-        // Leading columns of rows that start before the others, column by column (each row
-        // still takes its columns in increasing order).
         idx lead = common;
         for (int r = 0; r < R; ++r) lead = std::min(lead, s[r]);
-        for (idx m = lead; m < common; ++m) {
-            Vd ym[V];
-            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
+        const double* Lr[R];
+        for (int r = 0; r < R; ++r) Lr[r] = L.val + L.off[i + r];
+        for (int c0 = 0; c0 < W; c0 += C) {
+            double* yc = y + c0;
+            Vd acc[R][V];
             for (int r = 0; r < R; ++r)
-                if (m >= s[r]) {
+                for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
+            // Leading columns of rows that start before the others, column by column (each
+            // row still takes its columns in increasing order).
+            for (idx m = lead; m < common; ++m) {
+                Vd ym[V];
+                for (int v = 0; v < V; ++v) ym[v] = LOAD(yc + m * W + N * v);
+                for (int r = 0; r < R; ++r)
+                    if (m >= s[r]) {
+                        const Vd l = SPLAT(Lr[r][m]);
+                        for (int v = 0; v < V; ++v) acc[r][v] += l * ym[v];
+                    }
+            }
+            for (idx m = common; m < i; ++m) {
+                Vd ym[V];
+                for (int v = 0; v < V; ++v) ym[v] = LOAD(yc + m * W + N * v);
+                for (int r = 0; r < R; ++r) {
                     const Vd l = SPLAT(Lr[r][m]);
                     for (int v = 0; v < V; ++v) acc[r][v] += l * ym[v];
                 }
-        }
-        for (idx m = common; m < i; ++m) {
-            Vd ym[V];
-            for (int v = 0; v < V; ++v) ym[v] = LOAD(y + m * W + N * v);
+            }
+            // The triangle of the R rows.
             for (int r = 0; r < R; ++r) {
-                const Vd l = SPLAT(Lr[r][m]);
-                for (int v = 0; v < V; ++v) acc[r][v] += l * ym[v];
+                row_sum(i + r, std::max(i, s[r]), i + r, acc[r], yc);
+                finish(i + r, acc[r], yc);
             }
         }
-        // The triangle of the R rows.
-        for (int r = 0; r < R; ++r) {
-            row_sum(i + r, std::max(i, s[r]), i + r, acc[r]);
-            finish(i + r, acc[r]);
+    }
+    for (; i < n; ++i)
+        for (int c0 = 0; c0 < W; c0 += C) {
+            Vd acc[V];
+            for (int v = 0; v < V; ++v) acc[v] = Vd{};
+            row_sum(i, std::max(L.first[i], from), i, acc, y + c0);
+            finish(i, acc, y + c0);
         }
-    }
-    for (; i < n; ++i) {
-        Vd acc[V];
-        for (int v = 0; v < V; ++v) acc[v] = Vd{};
-        row_sum(i, std::max(L.first[i], from), i, acc);
-        finish(i, acc);
-    }
 }
 
-template <class Vd, int V>
+/// Y = A X for the row-major blocks x, y (n x W): four rows at a time, chunks of V vectors Vd.
+template <class Vd, int V, int W>
 ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
-    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), C = N * V;
+    static_assert(W % C == 0, "a block is a whole number of chunks");
     // Row q: y(q) = its stored part times x, then y(m) += A(q, m) x(q) for its columns m < q.
-    auto single = [&](idx q, idx m0) {
+    auto single = [&](idx q, idx m0, const double* xc, double* yc) ZEFT_INLINE_LAMBDA {
         const double* Aq = A.val + A.off[q];
         Vd xq[V], acc[V];
         for (int v = 0; v < V; ++v) {
-            xq[v] = LOAD(x + q * W + N * v);
+            xq[v] = LOAD(xc + q * W + N * v);
             acc[v] = Vd{};
         }
         for (idx m = m0; m <= q; ++m) {
             const Vd l = SPLAT(Aq[m]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(x + m * W + N * v);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(xc + m * W + N * v);
         }
-        for (int v = 0; v < V; ++v) STORE(y + q * W + N * v, LOAD(y + q * W + N * v) + acc[v]);
+        for (int v = 0; v < V; ++v) STORE(yc + q * W + N * v, LOAD(yc + q * W + N * v) + acc[v]);
         for (idx m = m0; m < q; ++m) {
             const Vd l = SPLAT(Aq[m]);
-            for (int v = 0; v < V; ++v) STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xq[v]);
+            for (int v = 0; v < V; ++v) STORE(yc + m * W + N * v, LOAD(yc + m * W + N * v) + l * xq[v]);
         }
     };
     const idx n = A.n;
@@ -145,152 +167,213 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
             common = std::max(common, s[r]);
         }
         common = std::min(common, i);
-        Vd acc[4][V], xr[4][V];
-        for (int r = 0; r < 4; ++r)
-            for (int v = 0; v < V; ++v) {
-                acc[r][v] = Vd{};
-                xr[r][v] = LOAD(x + (i + r) * W + N * v);
-            }
-        // Columns before `common` that only some rows reach, each row in turn.
-        for (idx m = std::min(s[0], std::min(s[1], std::min(s[2], s[3]))); m < common; ++m)
+        const idx lead = std::min(std::min(s[0], s[1]), std::min(s[2], s[3]));
+        const double* Ar[4];
+        for (int r = 0; r < 4; ++r) Ar[r] = A.val + A.off[i + r];
+        for (int c0 = 0; c0 < W; c0 += C) {
+            const double* xc = x + c0;
+            double* yc = y + c0;
+            Vd acc[4][V], xr[4][V];
             for (int r = 0; r < 4; ++r)
-                if (m >= s[r]) {
-                    const Vd l = SPLAT(A.at(i + r, m));
-                    for (int v = 0; v < V; ++v) {
-                        acc[r][v] += l * LOAD(x + m * W + N * v);
-                        STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xr[r][v]);
-                    }
+                for (int v = 0; v < V; ++v) {
+                    acc[r][v] = Vd{};
+                    xr[r][v] = LOAD(xc + (i + r) * W + N * v);
                 }
-        const double* A0 = A.val + A.off[i];
-        const double* A1 = A.val + A.off[i + 1];
-        const double* A2 = A.val + A.off[i + 2];
-        const double* A3 = A.val + A.off[i + 3];
-        for (idx m = common; m < i; ++m) {
-            const Vd l0 = SPLAT(A0[m]), l1 = SPLAT(A1[m]), l2 = SPLAT(A2[m]), l3 = SPLAT(A3[m]);
-            for (int v = 0; v < V; ++v) {
-                const Vd xm = LOAD(x + m * W + N * v);
-                acc[0][v] += l0 * xm;
-                acc[1][v] += l1 * xm;
-                acc[2][v] += l2 * xm;
-                acc[3][v] += l3 * xm;
-                Vd t = LOAD(y + m * W + N * v);
-                t += l0 * xr[0][v];
-                t += l1 * xr[1][v];
-                t += l2 * xr[2][v];
-                t += l3 * xr[3][v];
-                STORE(y + m * W + N * v, t);
+            // Columns before `common` that only some rows reach, each row in turn.
+            for (idx m = lead; m < common; ++m)
+                for (int r = 0; r < 4; ++r)
+                    if (m >= s[r]) {
+                        const Vd l = SPLAT(Ar[r][m]);
+                        for (int v = 0; v < V; ++v) {
+                            acc[r][v] += l * LOAD(xc + m * W + N * v);
+                            STORE(yc + m * W + N * v, LOAD(yc + m * W + N * v) + l * xr[r][v]);
+                        }
+                    }
+            for (idx m = common; m < i; ++m) {
+                const Vd l0 = SPLAT(Ar[0][m]), l1 = SPLAT(Ar[1][m]), l2 = SPLAT(Ar[2][m]), l3 = SPLAT(Ar[3][m]);
+                for (int v = 0; v < V; ++v) {
+                    const Vd xm = LOAD(xc + m * W + N * v);
+                    acc[0][v] += l0 * xm;
+                    acc[1][v] += l1 * xm;
+                    acc[2][v] += l2 * xm;
+                    acc[3][v] += l3 * xm;
+                    Vd t = LOAD(yc + m * W + N * v);
+                    t += l0 * xr[0][v];
+                    t += l1 * xr[1][v];
+                    t += l2 * xr[2][v];
+                    t += l3 * xr[3][v];
+                    STORE(yc + m * W + N * v, t);
+                }
+            }
+            // The triangle of the four rows, row by row.
+            for (int r = 0; r < 4; ++r) {
+                const idx q = i + r;
+                for (idx m = std::max(i, s[r]); m <= q; ++m) {
+                    const Vd l = SPLAT(Ar[r][m]);
+                    for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(xc + m * W + N * v);
+                }
+                for (int v = 0; v < V; ++v) STORE(yc + q * W + N * v, LOAD(yc + q * W + N * v) + acc[r][v]);
+                for (idx m = std::max(i, s[r]); m < q; ++m) {
+                    const Vd l = SPLAT(Ar[r][m]);
+                    for (int v = 0; v < V; ++v) STORE(yc + m * W + N * v, LOAD(yc + m * W + N * v) + l * xr[r][v]);
+                }
             }
         }
-        // The triangle of the four rows, row by row.
-        for (int r = 0; r < 4; ++r) {
-            const idx q = i + r;
-            const double* Aq = A.val + A.off[q];
-            for (idx m = std::max(i, s[r]); m <= q; ++m) {
-                const Vd l = SPLAT(Aq[m]);
-                for (int v = 0; v < V; ++v) acc[r][v] += l * LOAD(x + m * W + N * v);
-            }
-            for (int v = 0; v < V; ++v) STORE(y + q * W + N * v, LOAD(y + q * W + N * v) + acc[r][v]);
-            for (idx m = std::max(i, s[r]); m < q; ++m) {
-                const Vd l = SPLAT(Aq[m]);
-                for (int v = 0; v < V; ++v) STORE(y + m * W + N * v, LOAD(y + m * W + N * v) + l * xr[r][v]);
-            }
-        }
     }
-    for (; i < n; ++i) single(i, A.first[i]);
-}
-
-ZEFT_BAND_CLONES void multiply_dispatch(const Rows& A, const double* x, double* y, int w) {
-    switch (w) {
-        case 4: return multiply_rows<v4d, 1>(A, x, y);
-        case 8: return multiply_rows<v8d, 1>(A, x, y);
-        case 12: return multiply_rows<v4d, 3>(A, x, y);
-        default: return multiply_rows<v8d, 2>(A, x, y);
-    }
-}
-
-ZEFT_BAND_CLONES void forward_dispatch(const Rows& L, idx from, double* y, int w) {
-    switch (w) {
-        case 4: return forward_rows<v4d, 1>(L, from, y);
-        case 8: return forward_rows<v8d, 1>(L, from, y);
-        case 12: return forward_rows<v4d, 3>(L, from, y);
-        default: return forward_rows<v8d, 2>(L, from, y);
-    }
+    for (; i < n; ++i)
+        for (int c0 = 0; c0 < W; c0 += C) single(i, A.first[i], x + c0, y + c0);
 }
 
 /// Back substitution by the rows of L^T: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) /
-/// L(c, c), four columns at a time from the last one upwards. The rows k below all four
-/// columns are shared, then each column's further rows, then the triangle of the four.
-template <class Vd, int V>
+/// L(c, c), eight columns at a time from the last one upwards, chunks of V vectors Vd. The
+/// rows k below all eight columns are shared, then each column's further rows, then the
+/// triangle of the eight.
+template <class Vd, int V, int W>
 ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
-    constexpr int N = sizeof(Vd) / sizeof(double), W = N * V;
+    constexpr int N = sizeof(Vd) / sizeof(double), C = N * V;
+    static_assert(W % C == 0, "a block is a whole number of chunks");
     const idx n = U.n;
-    auto column_sum = [&](idx c, idx k0, idx k1, Vd* acc) {
+    auto column_sum = [&](idx c, idx k0, idx k1, Vd* acc, const double* yc) ZEFT_INLINE_LAMBDA {
         const double* Uc = U.val.data() + U.off[c];
         for (idx k = k0; k <= k1; ++k) {
             const Vd l = SPLAT(Uc[k]);
-            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(y + k * W + N * v);
+            for (int v = 0; v < V; ++v) acc[v] += l * LOAD(yc + k * W + N * v);
         }
     };
-    // Eight columns at a time, for every number of lanes: the grouping decides the order of
-    // each column's terms, so it must not depend on the block a column is solved in.
+    // Eight columns at a time, for every path and number of lanes: the grouping decides the
+    // order of each column's terms, so it must not depend on the block or the build.
     constexpr int G = 8;
     for (idx top = n - 1; top >= 0; top -= G) {
         const int R = static_cast<int>(std::min<idx>(G, top + 1));
-        Vd acc[G][V];
-        for (int r = 0; r < G; ++r)
-            for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
-        idx shared = n - 1;
-        for (int r = 0; r < R; ++r) shared = std::min(shared, U.last[top - r]);
-        if (R == G) {
-            const double* Ur[G];
-            for (int r = 0; r < G; ++r) Ur[r] = U.val.data() + U.off[top - r];
-            for (idx k = top + 1; k <= shared; ++k) {
-                Vd z[V];
-                for (int v = 0; v < V; ++v) z[v] = LOAD(y + k * W + N * v);
-                for (int r = 0; r < G; ++r) {
-                    const Vd l = SPLAT(Ur[r][k]);
-                    for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
-                }
-            }
-        } else {
-            for (int r = 0; r < R; ++r) column_sum(top - r, top + 1, shared, acc[r]);
+        idx shared = n - 1, deepest = top;
+        const double* Ur[G];
+        for (int r = 0; r < R; ++r) {
+            shared = std::min(shared, U.last[top - r]);
+            deepest = std::max(deepest, U.last[top - r]);
+            Ur[r] = U.val.data() + U.off[top - r];
         }
-        // The further rows of the columns that reach below the others, row by row (each
-        // column still takes its rows in increasing order).
-        {
-            idx deepest = top;
-            const double* Ur[G];
-            for (int r = 0; r < R; ++r) {
-                deepest = std::max(deepest, U.last[top - r]);
-                Ur[r] = U.val.data() + U.off[top - r];
+        for (int c0 = 0; c0 < W; c0 += C) {
+            double* yc = y + c0;
+            Vd acc[G][V];
+            for (int r = 0; r < G; ++r)
+                for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
+            if (R == G) {
+                for (idx k = top + 1; k <= shared; ++k) {
+                    Vd z[V];
+                    for (int v = 0; v < V; ++v) z[v] = LOAD(yc + k * W + N * v);
+                    for (int r = 0; r < G; ++r) {
+                        const Vd l = SPLAT(Ur[r][k]);
+                        for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
+                    }
+                }
+            } else {
+                for (int r = 0; r < R; ++r) column_sum(top - r, top + 1, shared, acc[r], yc);
             }
+            // The further rows of the columns that reach below the others, row by row (each
+            // column still takes its rows in increasing order).
             for (idx k = std::max(shared, top) + 1; k <= deepest; ++k) {
                 Vd z[V];
-                for (int v = 0; v < V; ++v) z[v] = LOAD(y + k * W + N * v);
+                for (int v = 0; v < V; ++v) z[v] = LOAD(yc + k * W + N * v);
                 for (int r = 0; r < R; ++r)
                     if (k <= U.last[top - r]) {
                         const Vd l = SPLAT(Ur[r][k]);
                         for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
                     }
             }
-        }
-        for (int r = 0; r < R; ++r) {
-            const idx c = top - r;
-            column_sum(c, c + 1, std::min(top, U.last[c]), acc[r]);
-            const Vd d = SPLAT(U.at(c, c));
-            for (int v = 0; v < V; ++v) STORE(y + c * W + N * v, (LOAD(y + c * W + N * v) - acc[r][v]) / d);
+            for (int r = 0; r < R; ++r) {
+                const idx c = top - r;
+                column_sum(c, c + 1, std::min(top, U.last[c]), acc[r], yc);
+                const Vd d = SPLAT(U.at(c, c));
+                for (int v = 0; v < V; ++v) STORE(yc + c * W + N * v, (LOAD(yc + c * W + N * v) - acc[r][v]) / d);
+            }
         }
     }
 }
 
-ZEFT_BAND_CLONES void backward_dispatch(const Columns& L, double* y, int w) {
+// The kernels of each build by the number of lanes w (4, 8, 12 or 16).
+
+void forward_baseline(const Rows& L, idx from, double* y, int w) {
     switch (w) {
-        case 4: return backward_columns<v4d, 1>(L, y);
-        case 8: return backward_columns<v8d, 1>(L, y);
-        case 12: return backward_columns<v4d, 3>(L, y);
-        default: return backward_columns<v8d, 2>(L, y);
+        case 4: return forward_rows<v2d, 2, 4, 4>(L, from, y);
+        case 8: return forward_rows<v2d, 2, 4, 8>(L, from, y);
+        case 12: return forward_rows<v2d, 2, 4, 12>(L, from, y);
+        default: return forward_rows<v2d, 2, 4, 16>(L, from, y);
     }
 }
+
+void backward_baseline(const Columns& U, double* y, int w) {
+    switch (w) {
+        case 4: return backward_columns<v2d, 1, 4>(U, y);
+        case 8: return backward_columns<v2d, 1, 8>(U, y);
+        case 12: return backward_columns<v2d, 1, 12>(U, y);
+        default: return backward_columns<v2d, 1, 16>(U, y);
+    }
+}
+
+void multiply_baseline(const Rows& A, const double* x, double* y, int w) {
+    switch (w) {
+        case 4: return multiply_rows<v2d, 1, 4>(A, x, y);
+        case 8: return multiply_rows<v2d, 1, 8>(A, x, y);
+        case 12: return multiply_rows<v2d, 1, 12>(A, x, y);
+        default: return multiply_rows<v2d, 1, 16>(A, x, y);
+    }
+}
+
+#if ZEFT_WIDE_PATHS
+ZEFT_AVX2 void forward_avx2(const Rows& L, idx from, double* y, int w) {
+    switch (w) {
+        case 4: return forward_rows<v4d, 1, 8, 4>(L, from, y);
+        case 8: return forward_rows<v4d, 2, 4, 8>(L, from, y);
+        case 12: return forward_rows<v4d, 1, 8, 12>(L, from, y);
+        default: return forward_rows<v4d, 2, 4, 16>(L, from, y);
+    }
+}
+
+ZEFT_AVX2 void backward_avx2(const Columns& U, double* y, int w) {
+    switch (w) {
+        case 4: return backward_columns<v4d, 1, 4>(U, y);
+        case 8: return backward_columns<v4d, 1, 8>(U, y);
+        case 12: return backward_columns<v4d, 1, 12>(U, y);
+        default: return backward_columns<v4d, 1, 16>(U, y);
+    }
+}
+
+ZEFT_AVX2 void multiply_avx2(const Rows& A, const double* x, double* y, int w) {
+    switch (w) {
+        case 4: return multiply_rows<v4d, 1, 4>(A, x, y);
+        case 8: return multiply_rows<v4d, 1, 8>(A, x, y);
+        case 12: return multiply_rows<v4d, 1, 12>(A, x, y);
+        default: return multiply_rows<v4d, 1, 16>(A, x, y);
+    }
+}
+
+ZEFT_AVX512 void forward_avx512(const Rows& L, idx from, double* y, int w) {
+    switch (w) {
+        case 4: return forward_rows<v4d, 1, 8, 4>(L, from, y);
+        case 8: return forward_rows<v8d, 1, 8, 8>(L, from, y);
+        case 12: return forward_rows<v4d, 3, 4, 12>(L, from, y);
+        default: return forward_rows<v8d, 2, 4, 16>(L, from, y);
+    }
+}
+
+ZEFT_AVX512 void backward_avx512(const Columns& U, double* y, int w) {
+    switch (w) {
+        case 4: return backward_columns<v4d, 1, 4>(U, y);
+        case 8: return backward_columns<v8d, 1, 8>(U, y);
+        case 12: return backward_columns<v4d, 3, 12>(U, y);
+        default: return backward_columns<v8d, 2, 16>(U, y);
+    }
+}
+
+ZEFT_AVX512 void multiply_avx512(const Rows& A, const double* x, double* y, int w) {
+    switch (w) {
+        case 4: return multiply_rows<v4d, 1, 4>(A, x, y);
+        case 8: return multiply_rows<v8d, 1, 8>(A, x, y);
+        case 12: return multiply_rows<v4d, 3, 12>(A, x, y);
+        default: return multiply_rows<v8d, 2, 16>(A, x, y);
+    }
+}
+#endif
 
 /// Blocks of columns [c0, c1) solved one after the other by one thread or split over two.
 template <class Block>
@@ -410,9 +493,27 @@ void wait_for_helper() {
     h.taken.store(false, std::memory_order_release);
 }
 
-void forward(const Rows& L, idx from, double* y, int w) { forward_dispatch(L, from, y, w); }
+void forward(const Rows& L, idx from, double* y, int w) {
+#if ZEFT_WIDE_PATHS
+    switch (isa::current()) {
+        case isa::Path::avx512: return forward_avx512(L, from, y, w);
+        case isa::Path::avx2: return forward_avx2(L, from, y, w);
+        case isa::Path::baseline: break;
+    }
+#endif
+    forward_baseline(L, from, y, w);
+}
 
-void backward(const Columns& L, double* y, int w) { backward_dispatch(L, y, w); }
+void backward(const Columns& L, double* y, int w) {
+#if ZEFT_WIDE_PATHS
+    switch (isa::current()) {
+        case isa::Path::avx512: return backward_avx512(L, y, w);
+        case isa::Path::avx2: return backward_avx2(L, y, w);
+        case isa::Path::baseline: break;
+    }
+#endif
+    backward_baseline(L, y, w);
+}
 
 Columns::Columns(const Rows& L) : off(L.n), last(L.n), n(L.n) {
     for (idx c = 0; c < n; ++c) last[c] = c;
@@ -456,7 +557,16 @@ void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1)
     });
 }
 
-void multiply(const Rows& A, const double* x, double* y, int w) { multiply_dispatch(A, x, y, w); }
+void multiply(const Rows& A, const double* x, double* y, int w) {
+#if ZEFT_WIDE_PATHS
+    switch (isa::current()) {
+        case isa::Path::avx512: return multiply_avx512(A, x, y, w);
+        case isa::Path::avx2: return multiply_avx2(A, x, y, w);
+        case isa::Path::baseline: break;
+    }
+#endif
+    multiply_baseline(A, x, y, w);
+}
 
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1) {
     blocks(A, c0, c1, [&](idx c, idx cols) {

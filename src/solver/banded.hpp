@@ -7,8 +7,9 @@
 // of every row, so they are skipped in the solves at no change of a single bit).
 //
 // The kernels work on right-hand sides stored row-major, w values per row (w = 4, 8, 12 or
-// 16, the columns of a block side by side, a vector of four or eight lanes at a time), so that one row of the factor is read once for
-// all columns and each column is a vector lane. Every lane is computed on its own, with the
+// 16, the columns of a block side by side, two to sixteen lanes at a time as the instruction
+// set allows), so that one row of the factor is read once for all columns and each column is
+// a vector lane. Every lane is computed on its own, with the
 // terms of each sum added one by one in a fixed row order: a column's result does not depend
 // on the block it was solved in, on w, or on the number of threads.
 #pragma once

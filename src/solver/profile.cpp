@@ -22,6 +22,7 @@
 
 #include "control/interrupt.hpp"
 #include "solver/banded.hpp"
+#include "solver/isa.hpp"
 #include "state/errors.hpp"
 
 namespace zeft {
@@ -39,11 +40,22 @@ constexpr idx panel_rows = 64;
 /// Multiply-adds below which a second thread does not pay for its start.
 constexpr double thread_work = 4.0e5;
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && !defined(__AVX2__)
-#define ZEFT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#if defined(__GNUC__) && defined(__x86_64__)
+#define ZEFT_AVX2 __attribute__((target("avx2")))
+#define ZEFT_WIDE_PATHS 1
 #else
-#define ZEFT_VECTOR_CLONES
+#define ZEFT_WIDE_PATHS 0
 #endif
+
+/// True when the AVX2 build of the kernels below serves this process (the AVX-512 path
+/// uses it too: four lanes are one AVX register).
+bool wide() {
+#if ZEFT_WIDE_PATHS
+    return isa::current() != isa::Path::baseline;
+#else
+    return false;
+#endif
+}
 
 /// Four doubles processed together (one AVX register, or two SSE2 registers).
 typedef double v4d __attribute__((vector_size(4 * sizeof(double))));
@@ -103,10 +115,10 @@ inline __attribute__((always_inline)) void block_sums(const double* xb, const id
         }
 }
 
-/// block_sums for R = 1 or 2 rows and C = 1 .. 4 columns chosen at run time; built for
-/// plain x86-64 and for AVX2 (chosen at load time; the same operations, hence the same bits).
-ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb,
-                             const idx* yo, idx hi, Partial* out) {
+/// block_sums for R = 1 or 2 rows and C = 1 .. 4 columns chosen at run time; instantiated
+/// once for each build (the same operations, hence the same bits).
+inline __attribute__((always_inline)) void sums_of(int R, int C, const double* xb, const idx* xo, const idx* lo,
+                                                   const double* yb, const idx* yo, idx hi, Partial* out) {
     if (R == 2) {
         switch (C) {
             case 1: return block_sums<2, 1>(xb, xo, lo, yb, yo, hi, out);
@@ -121,6 +133,27 @@ ZEFT_VECTOR_CLONES void sums(int R, int C, const double* xb, const idx* xo, cons
         case 3: return block_sums<1, 3>(xb, xo, lo, yb, yo, hi, out);
         default: return block_sums<1, 4>(xb, xo, lo, yb, yo, hi, out);
     }
+}
+
+void sums_baseline(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb, const idx* yo,
+                   idx hi, Partial* out) {
+    sums_of(R, C, xb, xo, lo, yb, yo, hi, out);
+}
+
+#if ZEFT_WIDE_PATHS
+ZEFT_AVX2 void sums_avx2(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb, const idx* yo,
+                         idx hi, Partial* out) {
+    sums_of(R, C, xb, xo, lo, yb, yo, hi, out);
+}
+#endif
+
+/// block_sums in the build of this process.
+void sums(int R, int C, const double* xb, const idx* xo, const idx* lo, const double* yb, const idx* yo, idx hi,
+          Partial* out) {
+#if ZEFT_WIDE_PATHS
+    if (wide()) return sums_avx2(R, C, xb, xo, lo, yb, yo, hi, out);
+#endif
+    sums_baseline(R, C, xb, xo, lo, yb, yo, hi, out);
 }
 
 /// Adds row multiples to C target vectors: for every index k and each row r = 0 .. R-1 in
@@ -164,7 +197,7 @@ inline __attribute__((always_inline)) void block_updates(const double* xb, const
 
 /// block_updates for R = 1 .. 4 rows and C = 1 .. 4 targets chosen at run time.
 template <int R>
-void updates_r(int C, const double* xb, const idx* xo, const idx* lo, const idx* hi, const double (*w)[4],
+inline __attribute__((always_inline)) void updates_r(int C, const double* xb, const idx* xo, const idx* lo, const idx* hi, const double (*w)[4],
                double* t, const idx* to) {
     switch (C) {
         case 1: return block_updates<R, 1>(xb, xo, lo, hi, w, t, to);
@@ -175,14 +208,35 @@ void updates_r(int C, const double* xb, const idx* xo, const idx* lo, const idx*
 }
 
 /// block_updates for R = 1 .. 4 rows chosen at run time, built like sums.
-ZEFT_VECTOR_CLONES void updates(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi,
-                                const double (*w)[4], double* t, const idx* to) {
+inline __attribute__((always_inline)) void updates_of(int R, int C, const double* xb, const idx* xo, const idx* lo,
+                                                      const idx* hi, const double (*w)[4], double* t, const idx* to) {
     switch (R) {
         case 1: return updates_r<1>(C, xb, xo, lo, hi, w, t, to);
         case 2: return updates_r<2>(C, xb, xo, lo, hi, w, t, to);
         case 3: return updates_r<3>(C, xb, xo, lo, hi, w, t, to);
         default: return updates_r<4>(C, xb, xo, lo, hi, w, t, to);
     }
+}
+
+void updates_baseline(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi,
+                      const double (*w)[4], double* t, const idx* to) {
+    updates_of(R, C, xb, xo, lo, hi, w, t, to);
+}
+
+#if ZEFT_WIDE_PATHS
+ZEFT_AVX2 void updates_avx2(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi,
+                            const double (*w)[4], double* t, const idx* to) {
+    updates_of(R, C, xb, xo, lo, hi, w, t, to);
+}
+#endif
+
+/// block_updates in the build of this process.
+void updates(int R, int C, const double* xb, const idx* xo, const idx* lo, const idx* hi, const double (*w)[4],
+             double* t, const idx* to) {
+#if ZEFT_WIDE_PATHS
+    if (wide()) return updates_avx2(R, C, xb, xo, lo, hi, w, t, to);
+#endif
+    updates_baseline(R, C, xb, xo, lo, hi, w, t, to);
 }
 
 /// A matrix in profile storage, addressed with one-based row and column numbers.

@@ -270,7 +270,8 @@ struct F01qua {
 };
 
 /// The driver's arguments of a panel laid out by the panel set-up and not yet run: controls,
-/// grid lengths, boundary codes, stiffener tables and strip kinds, as zeftmain takes them.
+/// grid lengths, boundary codes, stiffener tables and strip kinds, as zeftmain takes them, and
+/// the line counts of the layout.
 template <class P>
 struct Panrun {
     int ready;                           ///< preset number of the set-up until the run, else 0
@@ -280,6 +281,7 @@ struct Panrun {
     int bndx0[7], bndxl[7], bndy0[7], bndyl[7];
     float rx, ry, rxy;                   ///< radii of curvature
     float alfax, alfay;                  ///< angles of obliqueness, degrees
+    int mx, my;                          ///< subdivision lines of the layout in x and y
     float ap[P::p_rtnds - 1];            ///< subdivision lengths in x
     float bp[P::p_rtnds - 1];            ///< element strip widths in y
     int istx[P::p_stf], isty[P::p_stf];  ///< stringer y-lines, frame x-lines, 0 ends a list
