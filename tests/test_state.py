@@ -1,6 +1,7 @@
 """The analysis state as a whole: reset to the contents at load, snapshot and restore, and the
 panel set-up and run as separate steps."""
 import json
+import os
 import subprocess
 import sys
 
@@ -47,7 +48,8 @@ def assert_unchanged(views, before):
 
 
 def scribble():
-    """Garbage in every member of every record, and units left open."""
+    """Garbage in every member of every record, units left open, the files and the standard
+    output of later runs sent elsewhere."""
     for rec in records():
         for name in dir(rec):
             view = getattr(rec, name)
@@ -59,6 +61,9 @@ def scribble():
     _zeft._open_unit(9, "stray.out")
     _zeft._write_unit(9, "('STRAY')", [])
     _zeft._open_unit(26, "strayMODES.txt")
+    os.makedirs("elsewhere", exist_ok=True)
+    _zeft._set_folder("elsewhere")
+    _zeft._set_output(lambda text: None)
 
 
 def example_arguments():

@@ -1,5 +1,6 @@
-// The module's declarative signature table: every routine group, every routine and its
-// arguments. Argument parsing, conversion, error messages and help texts are generated from it.
+// The module's declarative signature table: every routine group, every routine with its
+// implementation in the core and its arguments. Argument parsing, conversion, error messages
+// and help texts are generated from it.
 #pragma once
 
 #include <string>

@@ -12,7 +12,8 @@
 //       runs the panel prepared by _set_up_panel (once); the results stay in the records
 //       valus, pythres and vectrs of _internal<preset>.
 //   _reset_state()
-//       closes every unit and returns every record to its contents at load.
+//       closes every unit, drops the working folder and the standard-output receiver, and
+//       returns every record to its contents at load.
 //   _save_state() -> snapshot, _restore_state(snapshot)
 //       a copy of every record, and its return into the records (units are not part of it).
 //
@@ -187,7 +188,8 @@ PyMethodDef state_methods[] = {
      "_run_panel(preset): run the panel prepared by _set_up_panel; the results stay in valus, pythres and "
      "vectrs."},
     {"_reset_state", reset, METH_NOARGS,
-     "_reset_state(): close every unit and return every record to its contents at load."},
+     "_reset_state(): close every unit, drop the working folder and the standard-output receiver, and "
+     "return every record to its contents at load."},
     {"_save_state", save, METH_NOARGS, "_save_state() -> snapshot of every record (units excluded)."},
     {"_restore_state", restore, METH_O, "_restore_state(snapshot): put a snapshot back into the records."},
     {nullptr, nullptr, 0, nullptr}};

@@ -8,6 +8,8 @@ namespace zeft {
 
 void reset_state() {
     io::close_all();
+    io::set_folder("");
+    io::set_output_sink({});
     reset_records();
 }
 

@@ -3,7 +3,8 @@
 
 namespace zeft {
 
-/// Closes every unit and returns every record to its contents at load (constant tables
+/// Closes every unit, opens later files in the current folder again, sends standard output to
+/// the C stream again and returns every record to its contents at load (constant tables
 /// rebuilt, everything else at its starting value), as in a freshly loaded library.
 void reset_state();
 
