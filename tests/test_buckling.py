@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from conftest import RunPanel, isotropic, read
+from conftest import RunPanel, fortran_e, isotropic, read
 
 _zeft = pytest.importorskip("_zeft")
 MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
@@ -92,19 +92,6 @@ def reference(A11, A21, A22, B, count):
     mu, V = scipy.linalg.eigh(B, A)
     order = np.argsort(-np.abs(mu))[:count]
     return A, 1.0 / mu[order], V[:, order]
-
-
-def fortran_e(v, w, d):
-    """Ew.d: 0.ddddE+xx right-aligned in w columns."""
-    if v == 0:
-        mant, exp = 0.0, 0
-    else:
-        exp = int(np.floor(np.log10(abs(v)))) + 1
-        mant = abs(v) / 10.0 ** exp
-        if round(mant, d) >= 1.0:
-            mant, exp = mant / 10, exp + 1
-    text = f"{'-' if v < 0 else ''}0.{round(mant * 10 ** d):0{d}d}E{'+' if exp >= 0 else '-'}{abs(exp):02d}"
-    return text.rjust(w)
 
 
 # ----------------------------------------------------------------------------- condensation and eigenpairs

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from conftest import call, pointers
+from conftest import call, fortran_e, pointers
 from test_assembly import PANELS, Oracle, assert_profile
 from test_assembly import Panel as GridPanel
 from test_buckling import Panel, dense
@@ -21,15 +21,6 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
 import plate_frequencies as example  # noqa: E402
 
 RHO_H = 2.7e-9
-
-
-def fortran_e(v, w, d, letter="E"):
-    """Ew.d (or Dw.d): 0.ddddE+xx right-aligned in w columns."""
-    exp = int(np.floor(np.log10(abs(v)))) + 1 if v else 0
-    digits = round(abs(v) / 10.0 ** exp * 10 ** d)
-    if digits >= 10 ** d:
-        digits, exp = round(digits / 10), exp + 1
-    return f"{'-' if v < 0 else ''}0.{digits:0{d}d}{letter}{'+' if exp >= 0 else '-'}{abs(exp):02d}".rjust(w)
 
 
 @pytest.fixture
