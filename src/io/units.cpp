@@ -115,8 +115,11 @@ std::string unusable(int fd, OpenStatus status) {
 
 /// An unnamed temporary file, in the working folder when the file system allows it.
 int unnamed_file() {
-    int fd = above_standard(::openat(folder_fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = above_standard(::openat(folder_fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
     if (fd >= 0) return fd;
+#endif
     std::FILE* tmp = std::tmpfile();
     if (!tmp) return -1;
     fd = ::fcntl(::fileno(tmp), F_DUPFD_CLOEXEC, 3);
@@ -301,7 +304,11 @@ void close_all() {
 bool set_folder(const std::string& path) {
     int fd = AT_FDCWD;
     if (!path.empty()) {
+#ifdef O_PATH
         fd = above_standard(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+#else
+        fd = above_standard(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#endif
         if (fd < 0) return false;
     }
     if (folder_fd != AT_FDCWD) ::close(folder_fd);

@@ -60,9 +60,10 @@ constexpr double thread_work = 2.0e6;
 
 // Register blocking. A block of W lanes per row is taken in chunks of V vectors Vd; a kernel
 // keeps R (or G) rows' sums of one chunk in registers, R * V vectors, and passes the rows'
-// factor values once per chunk (from the first-level cache after the first chunk). Sixteen
-// vector registers (SSE2, AVX2) hold R * V + V + 1 <= 16, thirty-two (AVX-512) more. Chunks
-// and R change which sums are in flight together, never the order of a lane's terms.
+// factor values once per chunk (from the first-level cache after the first chunk). SSE2 and
+// AVX2 have sixteen vector registers, AVX-512 thirty-two; since a loaded operand may stay in
+// memory, the best R and V are not simply the largest that fit and are chosen by measurement.
+// Chunks and R change which sums are in flight together, never the order of a lane's terms.
 
 /// Forward substitution for rows from .. n-1 of the row-major block y (n x W): R rows at a
 /// time, chunks of V vectors Vd.
@@ -290,66 +291,67 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
     }
 }
 
-// The kernels of each build by the number of lanes w (4, 8, 12 or 16).
+// The kernels of each build by the number of lanes w (4, 8, 12 or 16), blocked as measured
+// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid).
 
 void forward_baseline(const Rows& L, idx from, double* y, int w) {
     switch (w) {
-        case 4: return forward_rows<v2d, 2, 4, 4>(L, from, y);
-        case 8: return forward_rows<v2d, 2, 4, 8>(L, from, y);
-        case 12: return forward_rows<v2d, 2, 4, 12>(L, from, y);
-        default: return forward_rows<v2d, 2, 4, 16>(L, from, y);
+        case 4: return forward_rows<v2d, 2, 6, 4>(L, from, y);
+        case 8: return forward_rows<v2d, 4, 2, 8>(L, from, y);
+        case 12: return forward_rows<v2d, 2, 6, 12>(L, from, y);
+        default: return forward_rows<v2d, 4, 2, 16>(L, from, y);
     }
 }
 
 void backward_baseline(const Columns& U, double* y, int w) {
     switch (w) {
-        case 4: return backward_columns<v2d, 1, 4>(U, y);
-        case 8: return backward_columns<v2d, 1, 8>(U, y);
-        case 12: return backward_columns<v2d, 1, 12>(U, y);
-        default: return backward_columns<v2d, 1, 16>(U, y);
+        case 4: return backward_columns<v2d, 2, 4>(U, y);
+        case 8: return backward_columns<v2d, 2, 8>(U, y);
+        case 12: return backward_columns<v2d, 2, 12>(U, y);
+        default: return backward_columns<v2d, 2, 16>(U, y);
     }
 }
 
 void multiply_baseline(const Rows& A, const double* x, double* y, int w) {
     switch (w) {
-        case 4: return multiply_rows<v2d, 1, 4>(A, x, y);
-        case 8: return multiply_rows<v2d, 1, 8>(A, x, y);
-        case 12: return multiply_rows<v2d, 1, 12>(A, x, y);
-        default: return multiply_rows<v2d, 1, 16>(A, x, y);
+        case 4: return multiply_rows<v2d, 2, 4>(A, x, y);
+        case 8: return multiply_rows<v2d, 2, 8>(A, x, y);
+        case 12: return multiply_rows<v2d, 2, 12>(A, x, y);
+        default: return multiply_rows<v2d, 2, 16>(A, x, y);
     }
 }
 
 #if ZEFT_WIDE_PATHS
 ZEFT_AVX2 void forward_avx2(const Rows& L, idx from, double* y, int w) {
     switch (w) {
-        case 4: return forward_rows<v4d, 1, 8, 4>(L, from, y);
+        case 4: return forward_rows<v4d, 1, 12, 4>(L, from, y);
         case 8: return forward_rows<v4d, 2, 4, 8>(L, from, y);
-        case 12: return forward_rows<v4d, 1, 8, 12>(L, from, y);
-        default: return forward_rows<v4d, 2, 4, 16>(L, from, y);
+        case 12: return forward_rows<v4d, 1, 12, 12>(L, from, y);
+        default: return forward_rows<v4d, 2, 6, 16>(L, from, y);
     }
 }
 
 ZEFT_AVX2 void backward_avx2(const Columns& U, double* y, int w) {
     switch (w) {
         case 4: return backward_columns<v4d, 1, 4>(U, y);
-        case 8: return backward_columns<v4d, 1, 8>(U, y);
+        case 8: return backward_columns<v4d, 2, 8>(U, y);
         case 12: return backward_columns<v4d, 1, 12>(U, y);
-        default: return backward_columns<v4d, 1, 16>(U, y);
+        default: return backward_columns<v4d, 2, 16>(U, y);
     }
 }
 
 ZEFT_AVX2 void multiply_avx2(const Rows& A, const double* x, double* y, int w) {
     switch (w) {
         case 4: return multiply_rows<v4d, 1, 4>(A, x, y);
-        case 8: return multiply_rows<v4d, 1, 8>(A, x, y);
+        case 8: return multiply_rows<v4d, 2, 8>(A, x, y);
         case 12: return multiply_rows<v4d, 1, 12>(A, x, y);
-        default: return multiply_rows<v4d, 1, 16>(A, x, y);
+        default: return multiply_rows<v4d, 2, 16>(A, x, y);
     }
 }
 
 ZEFT_AVX512 void forward_avx512(const Rows& L, idx from, double* y, int w) {
     switch (w) {
-        case 4: return forward_rows<v4d, 1, 8, 4>(L, from, y);
+        case 4: return forward_rows<v4d, 1, 12, 4>(L, from, y);
         case 8: return forward_rows<v8d, 1, 8, 8>(L, from, y);
         case 12: return forward_rows<v4d, 3, 4, 12>(L, from, y);
         default: return forward_rows<v8d, 2, 4, 16>(L, from, y);
