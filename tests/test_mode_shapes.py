@@ -105,7 +105,7 @@ def test_contour_is_the_shell_surface_over_its_corner_plane(folder, isymx, isymy
 # ----------------------------------------------------------------------------- refusals
 
 @pytest.mark.parametrize("change, before_pltmsh", [
-    (dict(npx=1), True), (dict(npy=-3), False), (dict(npx=100), False), (dict(mx=1), False),
+    (dict(npx=0), True), (dict(npy=-3), False), (dict(npx=100), False), (dict(mx=1), False),
     (dict(my=40), False), (dict(isymx=3), False), (dict(nmod=51), False),
 ])
 def test_unfit_plot_data_is_refused(folder, capfd, change, before_pltmsh):

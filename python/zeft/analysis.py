@@ -25,6 +25,7 @@ from typing import Optional
 import numpy as np
 
 from ._state import state_lock
+from .certify import certify, settle
 from .panel import Layout, Panel
 from .checks import StrengthChecks, strength_checks
 from .records import adjust, needs_adjustment
@@ -94,12 +95,39 @@ class BucklingResult:
     #: Stringer forces, allowables and reserve factors (zeft.checks.StrengthChecks) when the
     #: panel has stringer walls (``crippling``).
     strength: Optional[StrengthChecks] = None
+    #: True when every load factor is certified (zeft.certify): its relative residual
+    #: |(S - lambda B) w| / |S w| lies below 1e-6, and the Sturm counts of eigenvalues between
+    #: 0 and just beyond the reported ones, on either side, equal the reported numbers.
+    certified: bool = False
+    #: Relative residual of each load factor.
+    residuals: Optional[np.ndarray] = None
+    #: The Sturm counts: "positive" and "negative" as (found, reported), the "shifts"
+    #: (sigma-, sigma+) that bound them, and the interval "missing" that holds an eigenvalue
+    #: not reported (None when there is none).
+    sturm_counts: Optional[dict] = None
+    #: "certified", or what is not, and any rerun with more iteration vectors.
+    certification: str = ""
     #: The mode-shape file as read before its temporary folder was removed.
     _modes: Optional[object] = field(default=None, repr=False)
 
     @property
     def modes(self) -> int:
         return len(self.load_factors)
+
+    @property
+    def critical_load_factor(self) -> Optional[float]:
+        """The critical load factor of the load as applied: the smallest positive one; None
+        when every reported factor is negative (only the reversed load buckles the panel)."""
+        positive = self.load_factors[self.load_factors > 0]
+        return float(positive.min()) if positive.size else None
+
+    @property
+    def reversed_critical_load_factor(self) -> Optional[float]:
+        """The critical load factor of the reversed load: the negative factor of smallest
+        magnitude (the load times it, a reversal, buckles the panel); None when none is
+        reported. Pure shear gives both, equal and opposite."""
+        negative = self.load_factors[self.load_factors < 0]
+        return float(negative.max()) if negative.size else None
 
     def mode_shape(self, k: int = 1, points=(51, 51)):
         """W of mode k on a regular grid of ``points`` = (nx, ny) points over the panel,
@@ -137,8 +165,11 @@ class BucklingResult:
                  f"{'stringer':>12}  {'frame':>12}"]
         for i, lam in enumerate(self.load_factors):
             nx, nxy, ny = self.membrane_forces[i]
+            mark = "" if self.certified else "  NOT CERTIFIED"
             lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
-                         f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}")
+                         f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}{mark}")
+        if not self.certified:
+            lines += ["", f"load factors {self.certification}"]
         if self.strength is not None:
             lines += ["", f"strength checks at load factor {self.load_factors[0]:.6g} (knock-down "
                       f"{self.strength.knock_down:g}, safety factor {self.strength.safety_factor:g})",
@@ -194,7 +225,7 @@ class BucklingResult:
 
 
 def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = False,
-            isolate: bool = False, keep_files: bool = False) -> BucklingResult:
+            isolate: bool = False, keep_files: bool = False, strict: bool = False) -> BucklingResult:
     """Analyses the panel and returns its BucklingResult.
 
     The panel is validated first (ValueError naming the field; nothing is written). The run
@@ -204,8 +235,31 @@ def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = 
     ``isolate`` runs the analysis in a fresh Python process. A run that the library ends with
     an error raises AnalysisError; Ctrl-C stops a run within about a second
     (KeyboardInterrupt).
+
+    Every load factor is certified (zeft.certify: residual and Sturm counts). Load factors that
+    are not certified are computed once more with more iteration vectors: the default when the
+    panel's own ``iteration_vectors`` are fewer, else twice as many (as far as the preset and
+    the freedoms allow), and the result says so. A result that is still not certified raises a
+    CertificationWarning, or with ``strict`` an AnalysisError.
     """
     t0 = time.perf_counter()
+    result = _analyse_certified(panel, folder, quiet, progress, isolate, keep_files, t0)
+    tried = result.panel.neigit
+    if not result.certified:
+        more = min(max(result.panel.replace(iteration_vectors=None).neigit, 2 * tried), 55, result.freedoms[0])
+        if more > tried:
+            again = folder if folder is not None else result.folder  # a kept temporary folder serves again
+            result = _analyse_certified(result.panel.replace(iteration_vectors=more), again, quiet, progress, isolate,
+                                        keep_files, t0)
+            settle(result, strict, retried_from=tried)
+            return result
+    settle(result, strict)
+    return result
+
+
+def _analyse_certified(panel: Panel, folder, quiet: bool, progress: bool, isolate: bool, keep_files: bool,
+                       t0: float) -> BucklingResult:
+    """One analysis of the panel (here or in a process of its own), its load factors certified."""
     if not isinstance(panel, Panel):
         raise TypeError(f"analyse: expected a zeft.Panel, got {type(panel).__name__}")
     panel.validate()
@@ -287,7 +341,9 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         mode_file=mode_path if mode_path in files else None, files=files, output=output,
         statistics={"inverse_power_steps": int(stats[1]), "subspace_solutions": int(stats[2])} if stats else {})
     t3 = time.perf_counter()
-    result.timings.update(setup=t1 - t0, analysis=t2 - t1, results=t3 - t2)
+    certify(result)
+    result.timings.update(setup=t1 - t0, analysis=t2 - t1, results=t3 - t2, certification=time.perf_counter() - t3)
+    t3 = time.perf_counter()
     say(f"analysis done in {t2 - t1:.2f} s: {ix} W and {iy} in-plane freedoms"
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")

@@ -449,7 +449,11 @@ class Panel:
     def neigit(self) -> int:
         if self.iteration_vectors is not None:
             return int(self.iteration_vectors)
-        return min(55, max(2 * int(self.eigenvalues), int(self.eigenvalues) + 8))
+        # The usual rule of subspace iteration, with at least eight vectors beyond those wanted
+        # (fewer leave the last requested vectors short of a residual of 1e-6); never more than
+        # the preset holds (the run itself keeps them within its W freedoms).
+        p = int(self.eigenvalues)
+        return min(55, max(2 * p, p + 8))
 
     def radius(self, k: int) -> float:
         r = self.radii[k]

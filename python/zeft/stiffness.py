@@ -393,7 +393,14 @@ class Stiffener:
             x = _finite(f"{name}.{key}", getattr(self, key))
             if x < 0.0:
                 raise ValueError(f"{name}.{key}: must not be negative, got {x:g}")
-        _finite(f"{name}.ES", self.ES)
+        es = _finite(f"{name}.ES", self.ES)
+        # The beam's strain energy EA e'^2 + 2 ES e' k + EI k^2 is positive only if
+        # EA EI >= ES^2, which holds when EI is taken about the skin's middle surface.
+        if float(self.EA) * float(self.EI) < es * es:
+            e = f"{es / self.EA:g}" if self.EA else "undefined"
+            raise ValueError(f"{name}.EI: EA*EI = {float(self.EA) * float(self.EI):g} is below ES**2 = {es * es:g}; "
+                             f"EI must be taken about the skin's middle surface, not about the stiffener's own "
+                             f"centroid: EI = EI_centroid + EA*e**2 with the eccentricity e = ES/EA ({e})")
         if self.EIp > 0.0 and self.EA <= 0.0:
             raise ValueError(f"{name}.EIp: needs the axial stiffness EA > 0 (EIp / EA is the section's Ip / A)")
 

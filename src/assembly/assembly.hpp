@@ -83,6 +83,14 @@ void cmpbmt(double* bmt, int* lv, float* pmem, float& fakt, int& ier);
 template <class P>
 void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, int& ier);
 
+/// Axial force EA * eps of a stiffener (a stringer along x, else a frame along y) at a node of
+/// y-line `yline` carrying the membrane forces nx, nxy, ny: eps = eps_x or eps_y from the
+/// membrane compliance of the stiffness data set whose loads that node carries (the foot's
+/// for a node on a stringer-foot strip, the skin's elsewhere and on the last y-line). The
+/// force that the geometric stiffness of bmatst and the force tables of the listing share.
+template <class P>
+float stiffener_force(bool stringer, int yline, float ea, float nx, float nxy, float ny);
+
 /// Mass matrix of the W freedoms into mmt (profile, pointers lv, order ix): the skin's mass
 /// per unit area dom (record densit) times fa, integral of w w, and the stiffeners (mmtst).
 /// ier = 0; 2 index map failed; 3, 4 mmtst("X"), mmtst("Y") failed; 5 M holds no mass at

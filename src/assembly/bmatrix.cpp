@@ -102,6 +102,14 @@ bool twist_under_load(const Stiffeners& st, int k, const LineMap& kv, float p0, 
 }  // namespace
 
 template <class P>
+float stiffener_force(bool stringer, int yline, float ea, float nx, float nxy, float ny) {
+    const float* a = compliance<P>(yline);
+    const int row = stringer ? 1 : 2;  // eps_x or eps_y
+    const auto aij = [&](int c) { return a[(row - 1) + 3 * (c - 1)]; };
+    return ea * (aij(1) * nx + aij(2) * ny + aij(3) * nxy);
+}
+
+template <class P>
 void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, int& ier) {
     ier = err::ok;
     test.stiffx = f07dis<P>().steifx[0];
@@ -123,7 +131,6 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
     const Mat<float> force{pmem, P::p_nodes};
     const SymmetricSink sink{bmt, lv, man.ix};
     const bool stringer = st.dir == 'X';
-    const int row = stringer ? 1 : 2;  // strain along the stiffener: eps_x or eps_y
     const int lines = stringer ? g.my : g.mx;
 
     for (int k = 1; k <= st.count; ++k) {
@@ -142,9 +149,7 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
         const float ea = st.ea(k);
         const auto axial = [&](int j) {
             const int n = node(j);
-            const float* a = compliance<P>(stringer ? line : j);
-            const auto aij = [&](int c) { return a[(row - 1) + 3 * (c - 1)]; };
-            return ea * (aij(1) * force(n, 1) + aij(2) * force(n, 3) + aij(3) * force(n, 2));
+            return stiffener_force<P>(stringer, stringer ? line : j, ea, force(n, 1), force(n, 2), force(n, 3));
         };
         test.pax[1] = axial(1);
 
@@ -176,7 +181,8 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
 
 #define ZEFT_B_INST(P)                                                          \
     template void cmpbmt<P>(double*, int*, float*, float&, int&);               \
-    template void bmatst<P>(const char*, double*, int*, float*, float&, int&);
+    template void bmatst<P>(const char*, double*, int*, float*, float&, int&);    \
+    template float stiffener_force<P>(bool, int, float, float, float, float);
 ZEFT_FOR_EACH_PRESET(ZEFT_B_INST)
 #undef ZEFT_B_INST
 

@@ -238,12 +238,13 @@ private:
         return qualified_ + "() " + ordinal(v.host_position) + " argument (" + v.decl->name + ")";
     }
 
-    /// Converts a Python object to the scalar type; a writable 1-element array of exactly
-    /// that type is remembered so the routine's final value can be written back into it.
+    /// Converts a Python object to the scalar type. An error code (an argument named ier)
+    /// given as a writable 1-element array of exactly its type is remembered, so that the
+    /// routine's code can be written back into it; every other scalar is an input copy.
     bool convert_scalar(Value& v, const std::string& label) {
         PyObject* o = v.obj;
         const char type = v.decl->type;
-        if (PyArray_Check(o)) {
+        if (PyArray_Check(o) && v.decl->name == "ier") {
             auto* a = reinterpret_cast<PyArrayObject*>(o);
             if (PyArray_SIZE(a) == 1 && PyArray_TYPE(a) == typenum_of(type) && PyArray_ISWRITEABLE(a) &&
                 PyArray_ISALIGNED(a) && PyArray_ISNOTSWAPPED(a) && type != 'c')

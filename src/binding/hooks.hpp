@@ -10,6 +10,9 @@ namespace zeft::binding {
 /// Returns 0, or -1 with a Python exception set.
 int add_private_hooks(PyObject* module);
 
+/// Adds _certify, the certificate of a run's load factors. Returns 0, or -1 with an exception set.
+int add_certify_hook(PyObject* module);
+
 /// Adds the private entries over the analysis state: panel set-up and run, reset, snapshot.
 /// Returns 0, or -1 with a Python exception set.
 int add_state_hooks(PyObject* module);

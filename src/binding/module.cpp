@@ -541,7 +541,7 @@ PyMODINIT_FUNC PyInit__zeft() {
         }
         if (PyModule_AddObject(mod, name.c_str(), ns) < 0) return fail();
     }
-    if (add_private_hooks(mod) < 0 || add_state_hooks(mod) < 0) return fail();
+    if (add_private_hooks(mod) < 0 || add_state_hooks(mod) < 0 || add_certify_hook(mod) < 0) return fail();
     // Private: the instruction-set path of the solver kernels and the paths this processor runs.
     if (PyModule_AddStringConstant(mod, "_isa", zeft::isa::name(zeft::isa::current())) < 0) return fail();
     const std::vector<zeft::isa::Path> paths = zeft::isa::supported();

@@ -104,9 +104,9 @@ void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float*
 }
 
 int leading_count(const int* list, int n) {
-    for (int i = 1; i <= n; ++i)
-        if (list[i - 1] == 0) return i - 1;
-    return 0;
+    int c = 0;
+    while (c < n && list[c] != 0) ++c;
+    return c;
 }
 
 long long x_subdivisions(int stypep, int nf, int anzelzwframes, int isty1) {

@@ -43,7 +43,8 @@ struct StripSection {
 /// strip divides by.
 void lay_out_strips(const StripSection& s, const int* elmstf, int nstrip, float* bp, StripKind* kind);
 
-/// Number of leading nonzero entries of a stiffener list of n entries; 0 when no entry is 0.
+/// Number of leading nonzero entries of a list of n entries: the position of its first 0,
+/// less one, or n when no entry is 0 (a full stiffener list).
 int leading_count(const int* list, int n);
 
 /// Number of x-subdivisions: for stringer types 1 to 3 with nf > 0 frames, the frame bays

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "control/front_end.hpp"
 #include "io/namelist.hpp"
 #include "io/units.hpp"
 #include "state/errors.hpp"
@@ -157,10 +158,19 @@ void check_operands(Findings& f) {
             f.add(" ELEMENT STRIP" + fmt::I(3, j) + ": STIFFNESS DATA SET ELMSTF =" + fmt::I(11, k) +
                   " IS NEITHER 1 NOR 2");
     }
+    // The rotations BETA and GAMMA take their stiffness from matsw alone: a set whose matsw
+    // is all zero leaves them without any, and A22 of a buckling analysis singular.
+    bool rotations = false;
+    for (int i = 1; i <= std::clamp(g.knfun, 0, 5); ++i) rotations |= g.ku[i - 1] == 4 || g.ku[i - 1] == 5;
+    rotations &= antype.buck != 0;
     for (int k = 1; k <= 2; ++k)
         if (used[k - 1]) {
             finite(f, "SKIN STIFFNESS", "MATABD", skstf.matabd, 18, 18, k, k);
             finite(f, "SKIN STIFFNESS", "MATSW", skstf.matsw, 21, 21, k, k);
+            const float* sw = skstf.matsw + 21 * (k - 1);
+            if (rotations && std::all_of(sw, sw + 21, [](float v) { return v == 0.0f; }))
+                f.add(" FUNCTIONS BETA AND GAMMA (KU = 4, 5) NEED THE SKIN STIFFNESS MATSW OF DATA SET" + fmt::I(2, k) +
+                      ", WHICH IS ALL ZERO (CALLZEFT SETS NONE: ANALYSE W, U, V THERE)");
         }
 
     for (const auto& [name, r] : {std::pair<const char*, float>{"RX", f07inb.rx}, {"RY", f07inb.ry},
@@ -359,13 +369,8 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     //    lists), and the check of the whole description.
     int numsup = 0;
     while (numsup < P::p_nsup && f07ind.idesup[4 * numsup] != 0) ++numsup;
-    const auto leading = [](const int* v, int n) {
-        int c = 0;
-        while (c < n && v[c] != 0) ++c;
-        return c;
-    };
-    const int nox = leading(d.istx, std::clamp(g.my, 0, P::p_stf));
-    const int noy = leading(d.isty, std::clamp(g.mx, 0, P::p_stf));
+    const int nox = leading_count(d.istx, std::clamp(g.my, 0, P::p_stf));
+    const int noy = leading_count(d.isty, std::clamp(g.mx, 0, P::p_stf));
     if (!panel_is_consistent<P>(numsup, nox, noy)) {
         ier = err::rddata::bad_input;
         return;

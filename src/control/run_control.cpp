@@ -168,9 +168,9 @@ int element_terms(ElementArrays<P>& el) {
 
 /// Step 5: the assembly, the crippling check and the eigen analysis with its result blocks;
 /// fstbub receives the axial force of node 1 at the first load factor. Returns 0 or the
-/// code of buvi; stop says that the run ends here even without a code.
+/// code of buvi.
 template <class P>
-int buckling_analysis(ElementArrays<P>& el, float& fstbub, bool& stop) {
+int buckling_analysis(ElementArrays<P>& el, float& fstbub) {
     int e = 0;
     incs2<P>(e);
     if (e != 0) {
@@ -179,16 +179,19 @@ int buckling_analysis(ElementArrays<P>& el, float& fstbub, bool& stop) {
     }
     if (antype.cripan) {
         // The crippling routines report their findings in the listing; their code is not
-        // a reason to stop the eigen analysis.
+        // a reason to stop the eigen analysis. The crippling stress and strain are this
+        // run's or none: a refused check leaves nothing for the global check to reuse.
+        test.sigmweb = test.epsweb = 0.0f;
         int ec = 0;
         if (f07dis<P>().stype == 1) {
             cripplingt(ec);
         } else if (f07dis<P>().stype == 2) {
             cripplingo(ec);
         } else {
-            error_block("CRIPPLING", 0, Code::none, nullptr, true);
-            stop = true;
-            return 0;
+            const std::string why = " CRIPPLING CHECK (CRIPAN) NEEDS STRINGER TYPE STYPE = 1 (OPEN) OR 2 (HAT), NOT" +
+                                    fmt::I(11, f07dis<P>().stype);
+            error_block("CRIPPLING", err::buvi::crippling, Code::value, why.c_str());
+            return err::buvi::crippling;
         }
     }
     incs3<P>(man.iy, el.bb.data(), el.dd.data(), el.bd.data(), el.rr.data(), el.dr.data(), el.br.data(),
@@ -218,9 +221,8 @@ void buvi(int& ier) {
     if (ier != 0) return;
 
     if (antype.buck) {
-        bool stop = false;
-        ier = buckling_analysis<P>(el, fstbub, stop);
-        if (ier != 0 || stop) return;
+        ier = buckling_analysis<P>(el, fstbub);
+        if (ier != 0) return;
     }
     if (antype.vibr) io::write_list(nw, "ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!");
 

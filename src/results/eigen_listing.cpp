@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "assembly/assembly.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "state/array.hpp"
@@ -80,20 +81,25 @@ void list_membrane_forces(int i, float lambda) {
     }
 }
 
-/// The axial forces of the stiffeners at eigenvalue i: EA times the skin strain along the
-/// stiffener from the membrane forces of node 1 (strains = aij (Nx, Ny, Nxy)).
-/// membraneforces(i, 4) and (i, 5) keep the first value of the last line of the x- and
-/// y-stiffener tables.
+/// The axial forces of the stiffeners at eigenvalue i, node by node as the geometric
+/// stiffness B takes them: EA times the strain along the stiffener from N = lambda Nvar + Nfix
+/// of the node and the compliance of the stiffness set whose loads the node carries.
+/// Stringers: one line per stringer, one column per x-line; frames: one column per frame,
+/// one line per y-line. membraneforces(i, 4) and (i, 5) keep the first value of the last line
+/// of the x- and y-stiffener tables.
 template <class P>
 void list_stiffener_forces(int i, float lambda) {
     auto& g = f07ina<P>();
     auto& d = f07dis<P>();
     auto& pv = cpvar<P>();
     auto& pf = cpfest<P>();
-    const float nx = pv(1, 1) * lambda + pf(1, 1);
-    const float nxy = pv(1, 2) * lambda + pf(1, 2);
-    const float ny = pv(1, 3) * lambda + pf(1, 3);
-    F07aij& a = f07aij;
+    const auto force = [&](bool stringer, int k, int iy, int ix) {
+        const int node = g.leitm(iy, ix);
+        const float nx = pv(node, 1) * lambda + pf(node, 1);
+        const float nxy = pv(node, 2) * lambda + pf(node, 2);
+        const float ny = pv(node, 3) * lambda + pf(node, 3);
+        return stiffener_force<P>(stringer, iy, stringer ? d.sx(1, k) : d.sy(1, k), nx, nxy, ny);
+    };
     const int nw = datran.nwrite;
 
     io::writef(nw, "(/'0FORCES IN STIFENERS AT THE',I5,' . EIGENVALUE')", {i});
@@ -102,12 +108,13 @@ void list_stiffener_forces(int i, float lambda) {
         for (int ix0 = 1; ix0 <= g.mx; ix0 += block_width) {
             const int n = std::min(block_width, g.mx - ix0 + 1);
             std::vector<int> lines(n);
-            for (int k = 0; k < n; ++k) lines[k] = ix0 + k;
+            for (int c = 0; c < n; ++c) lines[c] = ix0 + c;
             column_header(lines);
+            std::vector<float> v(n);
             for (int k = 1; k <= d.nox; ++k) {
-                const float force = (a(1, 1) * nx + a(2, 1) * ny + a(3, 1) * nxy) * d.sx(1, k);
-                table_line(d.istx[k - 1], std::vector<float>(n, force));
-                membraneforce(i, 4) = force;
+                for (int c = 0; c < n; ++c) v[c] = force(true, k, d.istx[k - 1], ix0 + c);
+                table_line(d.istx[k - 1], v);
+                membraneforce(i, 4) = v[0];
             }
         }
     }
@@ -117,10 +124,12 @@ void list_stiffener_forces(int i, float lambda) {
             const int n = std::min(block_width, d.noy - k0 + 1);
             std::vector<int> lines(d.isty + (k0 - 1), d.isty + (k0 - 1 + n));
             column_header(lines);
-            std::vector<float> force(n);
-            for (int k = 0; k < n; ++k) force[k] = (a(1, 2) * nx + a(2, 2) * ny + a(3, 2) * nxy) * d.sy(1, k0 + k);
-            for (int iy = 1; iy <= g.my; ++iy) table_line(iy, force);
-            membraneforce(i, 5) = force[0];
+            std::vector<float> v(n);
+            for (int iy = 1; iy <= g.my; ++iy) {
+                for (int c = 0; c < n; ++c) v[c] = force(false, k0 + c, iy, lines[c]);
+                table_line(iy, v);
+            }
+            membraneforce(i, 5) = v[0];
         }
     }
 }

@@ -137,8 +137,10 @@ void locate(const float* len, int n, float p, Strip& s) {
 
 template <class P>
 void pltmsh() {
+    // Odd interval counts are made even for the mirrored halves; a single interval (two
+    // points, the panel's edges) stays as it is.
     for (int* n : {&plotin.npx, &plotin.npy}) {
-        if (*n % 2 != 0) *n -= 1;
+        if (*n % 2 != 0 && *n > 1) *n -= 1;
         if (*n > max_intervals) *n = max_intervals;
     }
     if (!plot_intervals_fit("PLTMSH") || !symmetry_fits("PLTMSH") || !panel_grid_fits<P>("PLTMSH"))

@@ -23,8 +23,8 @@
 namespace zeft {
 
 /// Lays out the plot grid (record plotfls: xplt, yplt, lx, ly, dx, dy) over the panel,
-/// extended by the plot symmetry codes isymx, isymy of record plotin. Makes npx, npy even and
-/// at most 80 and stores them back. Refuses (listing message, grid left as it was) intervals
+/// extended by the plot symmetry codes isymx, isymy of record plotin. Makes npx, npy even (a
+/// single interval stays one) and at most 80 and stores them back. Refuses (listing message, grid left as it was) intervals
 /// that end up below 1, a grid of subdivision lines outside 2 .. p_rtnds, and symmetry codes
 /// outside -2 .. 2.
 template <class P>

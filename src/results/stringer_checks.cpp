@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "io/units.hpp"
 #include "state/errors.hpp"
@@ -95,6 +96,14 @@ void cripplingo(int& ier) {
     const float fweb = qw * qw * k * eta * s.webheight;
     const float qc = pi / s.chordwidth;
     const float fchord = qc * qc * k * eta * s.chordwidth;
+
+    // The hat as a column cripples when the first of its walls does: its crippling stress is
+    // the lower of the wall stresses N / t (a wall without thickness has none; without any,
+    // none is set and the global check refuses).
+    float sigc = 0.0f;
+    for (const auto& [n, th] : {std::pair{qw * qw * k * eta, s.webth}, std::pair{qc * qc * k * eta, s.chordth}})
+        if (th > 0.0f) sigc = sigc > 0.0f ? std::min(sigc, n / th) : n / th;
+    test.sigmweb = sigc;
 
     io::writef(datran.nwrite, "(//1X,' CRIPPLING FORCE OF WEB:'/E20.5)", {fweb});
     io::writef(datran.nwrite, "(//1X,' CRIPPLING FORCE OF CHORD:'/E20.5)", {fchord});

@@ -22,7 +22,9 @@ void cripplingt(int& ier);
 /// Hat stringer (two webs inclined at alpha degrees to each other and a chord): crippling
 /// forces of a web and of the chord, both strips simply supported on their long edges.
 /// Replaces webheight of record stringercom by the inclined web length
-/// webheight / cos(alpha/2), permanently, and lists both forces.
+/// webheight / cos(alpha/2), permanently, and lists both forces. Sets sigmweb of record test
+/// to the crippling stress of the hat, the lower of the wall stresses N / t of web (webth)
+/// and chord (chordth), for the global check.
 void cripplingo(int& ier);
 
 // ---------------------------------------------------------------- global buckling

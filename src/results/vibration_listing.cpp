@@ -3,6 +3,7 @@
 // membrane forces (the only ones a vibration analysis takes into account).
 #include <string>
 
+#include "control/front_end.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
 #include "results/listing.hpp"
@@ -16,11 +17,7 @@ namespace {
 constexpr int recount_limit = 10;
 
 /// Number of leading nonzero line numbers of lines(1 .. 10).
-int leading_lines(const int* lines) {
-    int n = 0;
-    while (n < recount_limit && lines[n] != 0) ++n;
-    return n;
-}
+int leading_lines(const int* lines) { return leading_count(lines, recount_limit); }
 
 }  // namespace
 

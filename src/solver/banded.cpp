@@ -11,9 +11,12 @@
 #include "solver/banded.hpp"
 #include "solver/isa.hpp"
 
+#include "solver/profile.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 
@@ -661,6 +664,91 @@ void multiply(const Rows& A, const double* x, double* y) {
             for (idx m = A.first[k]; m < std::min(k, h); ++m) y[m] += Ak[m] * xk;
         }
     });
+}
+
+}  // namespace zeft::banded
+
+namespace zeft::banded {
+
+namespace {
+
+/// Four doubles side by side (one AVX register, two SSE2 registers).
+typedef double quad __attribute__((vector_size(4 * sizeof(double))));
+
+/// v(k, i) -= sum over m of v(k, m) L(i, m) for the rows k = k0 .. k0+R-1 that reach column
+/// i (< k0), m from the later of the two rows' first columns to i - 1. Row i is read once
+/// for all rows; each row's terms go to four partial sums in a fixed order.
+void left_columns(const Skyline& sky, double* val, idx k0, int R) {
+    idx from = k0;
+    for (int r = 0; r < R; ++r) from = std::min(from, sky.first[k0 + r]);
+    for (idx i = from; i < k0; ++i) {
+        const double* li = val + sky.off[i];
+        double* row[4];
+        idx lo[4];
+        int rows = 0;
+        for (int r = 0; r < R; ++r)
+            if (sky.first[k0 + r] <= i) {
+                row[rows] = val + sky.off[k0 + r];
+                lo[rows++] = std::max(sky.first[k0 + r], sky.first[i]);
+            }
+        idx c = 0;
+        for (int r = 0; r < rows; ++r) c = std::max(c, lo[r]);
+        double lead[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int r = 0; r < rows; ++r)
+            for (idx m = lo[r]; m < c; ++m) lead[r] += row[r][m] * li[m];
+        quad acc[4] = {};
+        idx m = c;
+        for (; m + 4 <= i; m += 4) {
+            quad l;
+            std::memcpy(&l, li + m, sizeof l);
+            for (int r = 0; r < 4; ++r) {
+                if (r == rows) break;
+                quad x;
+                std::memcpy(&x, row[r] + m, sizeof x);
+                acc[r] += x * l;
+            }
+        }
+        for (int r = 0; r < rows; ++r) {
+            double tail = 0.0;
+            for (idx t = m; t < i; ++t) tail += row[r][t] * li[t];
+            row[r][i] -= lead[r] + ((acc[r][0] + acc[r][1]) + (acc[r][2] + acc[r][3])) + tail;
+        }
+    }
+}
+
+}  // namespace
+
+idx negative_pivots(const Skyline& sky, double* val) {
+    // Row k, left to right: v(k, i) = a(k, i) - sum over m < i of v(k, m) L(i, m) is
+    // L(k, i) D(i); then D(k) = a(k, k) - sum of v(k, m) L(k, m), and v becomes L. Rows go
+    // in groups of four: their columns left of the group together, then each row's columns
+    // inside the group once the rows before it are final.
+    const idx n = static_cast<idx>(sky.off.size());
+    std::vector<double> d(static_cast<std::size_t>(n));
+    idx negatives = 0;
+    for (idx k0 = 0; k0 < n; k0 += 4) {
+        const int R = static_cast<int>(std::min<idx>(4, n - k0));
+        left_columns(sky, val, k0, R);
+        for (idx k = k0; k < k0 + R; ++k) {
+            double* row = val + sky.off[k];
+            const idx f = sky.first[k];
+            for (idx i = std::max(f, k0); i < k; ++i) {
+                const idx m0 = std::max(f, sky.first[i]);
+                row[i] -= linalg::dot(row + m0, val + sky.off[i] + m0, i - m0);
+            }
+            double dk = row[k];
+            const double scale = std::fabs(row[k]);
+            for (idx m = f; m < k; ++m) {
+                const double l = row[m] / d[m];
+                dk -= l * row[m];
+                row[m] = l;
+            }
+            if (!(std::fabs(dk) > 1.0E-13 * scale) || !std::isfinite(dk)) return -1;
+            d[k] = row[k] = dk;
+            if (dk < 0.0) ++negatives;
+        }
+    }
+    return negatives;
 }
 
 }  // namespace zeft::banded

@@ -165,6 +165,22 @@ int CoupledMatrix::factorise() {
     return factored_;
 }
 
+idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const {
+    std::vector<double> k(k_);
+    banded::Skyline sky = ksky_;
+    for (idx j = 0; j < ix_; ++j)
+        for (idx i = std::max<idx>(0, j - ibdb + 1); i <= j; ++i) {
+            const double v = b[lvb[j] + i];
+            if (v == 0.0) continue;
+            idx p = posw_[j], q = posw_[i];
+            if (p < q) std::swap(p, q);
+            if (p - q >= ibdk_) return -2;
+            sky.first[p] = std::min(sky.first[p], q);  // the band stores zeros there
+            k[lvk_[p] + q] -= sigma * v;
+        }
+    return banded::negative_pivots(sky, k.data());
+}
+
 namespace {
 /// Where columns c0 .. c1-1 are cut for the two threads: after a multiple of four columns
 /// (whole vector lanes) near the middle, c1 when there is a single column.

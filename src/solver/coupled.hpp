@@ -52,6 +52,11 @@ public:
     idx coupling_rows() const override { return iy_; }
     void couple(const double* x, idx c0, idx c1, double* g) override;
     void couple_back(const double* g, double* y) override;
+    /// The number of negative pivots of L D L^T of K(sigma), K with A11 - sigma B in its first
+    /// block (B of order ix in profile storage through lvb, half-bandwidth ibdb), from a copy
+    /// of K (K itself stays as it is); -1 when a pivot vanishes, -2 when B reaches outside
+    /// the band of K.
+    idx negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const;
 
 private:
     /// The nonzero rows r0_ .. r1_ of every column of A21 and its nonzero entries nz*_.

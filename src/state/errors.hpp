@@ -10,7 +10,7 @@ namespace rdtype { constexpr int no_title = 1, no_antype = 2, syntax = 3; }
 namespace cktype { constexpr int buck_and_vibr = 2; }
 namespace rddata { constexpr int group_missing = 8, syntax = 9, bad_input = 12; }
 namespace buvi {
-constexpr int grid_too_large = 1, incs2 = 2, incs3 = 3, glbuck = 4, membrane_stiffness = 10;
+constexpr int grid_too_large = 1, incs2 = 2, incs3 = 3, glbuck = 4, crippling = 5, membrane_stiffness = 10;
 }
 namespace mklvbd { constexpr int bad_order = 1; }
 namespace iuoriv { constexpr int out_of_range = 1, inadmissible_function = 2, bad_grid = 3; }

@@ -1,0 +1,47 @@
+"""Cost of certifying the load factors of the benchmark panels, against the run itself.
+
+    PYTHONPATH=<build dir>:python python3 bench/bench_certify.py [P1 P2 P3 P4]
+
+Each panel of bench_panels.py runs through callzeft (best of three, P4 of ten), then its
+load factors and W eigenvectors are certified by _certify (best of three): the assembly of
+the matrices again, the Sturm counts on both sides (two L D L^T factorisations of the shifted
+coupled matrix, side by side) and the residuals through the factor of A22. "share" is the
+best certification time over the best run time; the load average is printed beside it,
+since the machine may be shared.
+"""
+import os
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+from bench_panels import PANELS, panel_arguments
+
+
+def one(name):
+    import _zeft
+    mod, args, runs = panel_arguments(name)
+    os.chdir(tempfile.mkdtemp(prefix=f"certify_{name}_"))
+    run = []
+    for _ in range(runs):
+        t = time.perf_counter()
+        mod.callzeft(**args)
+        run.append(time.perf_counter() - t)
+    n, preset, ix = int(args["neigrq"]), int(mod.p_rtnds), int(_zeft.man.ix)
+    lam = np.array(args["elamp"][:n])
+    vec = np.asarray(args["displ"]).reshape(n, int(mod.p_nx))[:, :ix].T
+    cert = []
+    for _ in range(3):
+        t = time.perf_counter()
+        c = _zeft._certify(preset, lam, vec)
+        cert.append(time.perf_counter() - t)
+    ok = c["found"] == c["reported"] and c["residuals"].max() < 1e-6
+    print(f"{name}: run {min(run):7.3f} s  certify {min(cert):6.3f} s  share {min(cert) / min(run):5.1%}  "
+          f"max residual {c['residuals'].max():.1e}  counts {c['found']} of {c['reported']}  "
+          f"{'certified' if ok else 'NOT CERTIFIED'}  (load average {os.getloadavg()[0]:.1f})", flush=True)
+
+
+if __name__ == "__main__":
+    for name in [a for a in sys.argv[1:] if a in PANELS] or list(PANELS):
+        one(name)

@@ -1,0 +1,245 @@
+// Certificate of the load factors of a buckling run: residuals and Sturm-sequence counts.
+#include "solver/certify.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "solver/banded.hpp"
+#include "solver/buckling.hpp"
+#include "solver/condensation.hpp"
+#include "solver/coupled.hpp"
+#include "solver/profile.hpp"
+#include "state/records.hpp"
+
+namespace zeft {
+
+namespace {
+
+using idx = std::ptrdiff_t;
+
+/// The assembled matrices of record `matrix` as the counts and residuals read them.
+struct Problem {
+    double* a11;  ///< full lower triangle through lvtri, order ix
+    int* lvtri;
+    double* b;    ///< B through lvb, half-bandwidth ibdx
+    int* lvb;
+    int ibdx;
+    double* a21;  ///< iy x ix, leading dimension lda21
+    idx lda21;
+    double* a22;  ///< through lva22, half-bandwidth ibdy (unfactorised until the residuals)
+    int* lva22;
+    int ibdy;
+    int ix, iy;
+    std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
+};
+
+/// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
+/// or A11 alone when nothing is condensed, set up once for every shift.
+class Pencil {
+public:
+    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ix) {
+        if (p.iy > 0) {
+            k_ = std::make_unique<CoupledMatrix>(
+                CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
+            return;
+        }
+        // Rows of A11 - sigma B start where the earlier of the two starts.
+        for (idx i = 0; i < p.ix; ++i)
+            for (idx m = std::max<idx>(0, i - p.ibdx + 1); m < a11_.first[i]; ++m)
+                if (p.b[p.lvb[i] + m] != 0.0) {
+                    a11_.first[i] = m;
+                    break;
+                }
+    }
+
+    /// The rows of A11 with their first nonzero columns (the full triangle through lvtri).
+    banded::Rows a11() const { return a11_.rows(p_.a11); }
+
+    /// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
+    /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
+    idx count(double sigma) const {
+        if (k_) return k_->negative_pivots(p_.b, p_.lvb, p_.ibdx, sigma);
+        // A11 - sigma B, row i from its first column, compactly.
+        banded::Skyline sky;
+        sky.first = a11_.first;
+        sky.off.resize(a11_.first.size());
+        sky.ibd = p_.ix;
+        idx size = 0;
+        for (idx i = 0; i < p_.ix; ++i) {
+            sky.off[i] = size - sky.first[i];
+            size += i - sky.first[i] + 1;
+        }
+        std::vector<double> a(static_cast<std::size_t>(size));
+        for (idx i = 0; i < p_.ix; ++i) {
+            const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
+            for (idx m = sky.first[i]; m <= i; ++m)
+                a[sky.off[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
+        }
+        return banded::negative_pivots(sky, a.data());
+    }
+
+private:
+    const Problem& p_;
+    banded::Skyline a11_;
+    std::unique_ptr<CoupledMatrix> k_;
+};
+
+/// count_below at sigma, moved outwards by the margin while it meets an eigenvalue.
+idx count_near(const Pencil& p, double& sigma) {
+    idx c = p.count(sigma);
+    for (int retry = 0; c == -1 && retry < 3; ++retry) {
+        sigma *= 1.0 + certify_margin;
+        c = p.count(sigma);
+    }
+    return c;
+}
+
+/// The interval of one side (magnitudes v(1) < .. < v(m) of its reported values, shift
+/// magnitude s, sign of the side) that holds an eigenvalue not reported: the first v(i)
+/// below which more than i eigenvalues lie, found by bisection; beyond v(m) when none.
+void locate_missing(const Pencil& p, std::vector<double> v, double s, double sign, double* missing) {
+    std::sort(v.begin(), v.end());
+    std::size_t lo = 0, hi = v.size();  // v(lo) holds no excess, v(hi + 1) does (or s)
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        double sigma = sign * v[mid - 1] * (1.0 + certify_margin);
+        const idx c = count_near(p, sigma);
+        if (c < 0 || c > static_cast<idx>(mid))
+            hi = mid - 1;
+        else
+            lo = mid;
+    }
+    const double from = lo == 0 ? 0.0 : v[lo - 1] * (1.0 + certify_margin);
+    const double to = lo == v.size() ? s : v[lo] * (1.0 + certify_margin);
+    missing[0] = sign > 0 ? from : -to;
+    missing[1] = sign > 0 ? to : -from;
+}
+
+/// 1. The Sturm counts on both sides, the two factorisations side by side.
+void count_both_sides(const Pencil& p, double n_work, const double* lambda, int n, Certificate& c) {
+    double r = 0.0, extreme[2] = {0.0, 0.0};
+    std::vector<double> side[2];
+    for (int k = 0; k < n; ++k) {
+        const int s = lambda[k] > 0.0 ? 1 : 0;
+        side[s].push_back(std::fabs(lambda[k]));
+        extreme[s] = std::max(extreme[s], std::fabs(lambda[k]));
+        r = std::max(r, std::fabs(lambda[k]));
+        ++c.reported[s];
+    }
+    idx found[2] = {0, 0};
+    for (int s = 0; s < 2; ++s)
+        c.shift[s] = (s == 1 ? 1.0 : -1.0) *
+                     std::max(extreme[s] * (1.0 + certify_margin), r * (1.0 - certify_margin));
+    banded::two_ways(n_work > 1.0e6, [&](int s) { found[s] = count_near(p, c.shift[s]); });
+    for (int s = 0; s < 2; ++s) {
+        if (found[s] == -2) {
+            c.fault = "B REACHES OUTSIDE THE BAND OF THE COUPLED MATRIX";
+            return;
+        }
+        if (found[s] < 0) {
+            c.fault = "A PIVOT OF THE SHIFTED MATRIX VANISHED AT SIGMA = " + std::to_string(c.shift[s]);
+            return;
+        }
+        c.found[s] = static_cast<int>(found[s]);
+    }
+    for (int s = 1; s >= 0; --s)
+        if (c.found[s] > c.reported[s] && c.missing[0] == c.missing[1])
+            locate_missing(p, side[s], std::fabs(c.shift[s]), s == 1 ? 1.0 : -1.0, c.missing);
+}
+
+/// 2. The residuals |S w - lambda B w| / |S w|, S w = A11 w - A21^T A22^-1 A21 w through the
+/// factor of A22 (factorised here, in place).
+void residuals(Problem& p, const banded::Rows& a11, const double* lambda, const double* w, int n, long long ldw, Certificate& c) {
+    const idx ix = p.ix, iy = p.iy;
+    std::vector<double> x(static_cast<std::size_t>(ix) * n), sx(x.size()), bx(x.size());
+    for (int k = 0; k < n; ++k) std::copy_n(w + ldw * k, ix, x.data() + ix * k);
+    int one = 1, nn = n, order = p.ix;
+    banded::multiply(a11, x.data(), ix, sx.data(), ix, 0, n);
+    probtm(p.b, order, p.ibdx, p.lvb, x.data(), one, nn, bx.data());
+    if (iy > 0) {
+        int e = 0, ny = p.iy;
+        chodec(p.a22, ny, p.ibdy, p.lva22, e);
+        if (e != 0) {
+            c.fault = "A22 IS NOT POSITIVE DEFINITE (ROW " + std::to_string(e) + ")";
+            return;
+        }
+        // t = A21 x over the nonzero range of every column of A21, then A22^-1 t.
+        std::vector<double> t(static_cast<std::size_t>(iy) * n, 0.0), y(static_cast<std::size_t>(iy));
+        std::vector<idx> r0(ix), r1(ix);
+        for (idx j = 0; j < ix; ++j) {
+            const double* col = p.a21 + j * p.lda21;
+            idx lo = 0, hi = iy;
+            while (lo < hi && col[lo] == 0.0) ++lo;
+            while (hi > lo && col[hi - 1] == 0.0) --hi;
+            r0[j] = lo;
+            r1[j] = hi;
+            for (int k = 0; k < n; ++k)
+                for (idx r = lo; r < hi; ++r) t[iy * k + r] += col[r] * x[ix * k + j];
+        }
+        chosol(p.a22, ny, p.ibdy, p.lva22, t.data(), nn, y.data());
+        for (idx j = 0; j < ix; ++j) {
+            const double* col = p.a21 + j * p.lda21;
+            for (int k = 0; k < n; ++k) sx[ix * k + j] -= linalg::dot(col + r0[j], t.data() + iy * k + r0[j], r1[j] - r0[j]);
+        }
+    }
+    c.residual.assign(static_cast<std::size_t>(n), 0.0);
+    for (int k = 0; k < n; ++k) {
+        double top = 0.0, bottom = 0.0;
+        for (idx j = 0; j < ix; ++j) {
+            const double s = sx[ix * k + j], r = s - lambda[k] * bx[ix * k + j];
+            top += r * r;
+            bottom += s * s;
+        }
+        c.residual[k] = bottom > 0.0 ? std::sqrt(top / bottom) : INFINITY;
+    }
+}
+
+}  // namespace
+
+template <class P>
+Certificate certify(const double* lambda, const double* w, int n, long long ldw) {
+    Certificate c;
+    // 0. The matrices of the run, assembled afresh from its records.
+    const bool condensing = condensation_needed<P>();
+    std::string fault = count_fault<P>();
+    if (fault.empty()) fault = profile_faults<P>("B", condensing);
+    if (fault.empty() && man.ix < 1) fault = "NO W FREEDOMS: NO ANALYSIS TO CERTIFY";
+    if (fault.empty() && ldw < man.ix) fault = "THE EIGENVECTORS HOLD FEWER ROWS THAN THE " + std::to_string(man.ix) + " W FREEDOMS";
+    if (!fault.empty()) {
+        c.fault = fault;
+        return c;
+    }
+    int e = 0;
+    incs2<P>(e);
+    if (e != 0) {
+        c.fault = "THE MATRICES OF THE RUN COULD NOT BE ASSEMBLED AGAIN (INCS2 IER=" + std::to_string(e) + ")";
+        return c;
+    }
+    auto& m = matrix<P>();
+    auto& lv = comlv<P>();
+    auto& g = f07ina<P>();
+    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, P::p_ny, m.a22, lv.lva22, g.ibdy,
+              man.ix, condensing ? man.iy : 0, {}};
+    if (p.iy > 0) {
+        p.order = coupled_order<P>();
+        if (p.order.empty()) {
+            c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
+            return c;
+        }
+    }
+
+    const Pencil pencil(p);
+    const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
+    count_both_sides(pencil, work, lambda, n, c);
+    if (c.fault.empty()) residuals(p, pencil.a11(), lambda, w, n, ldw, c);
+    return c;
+}
+
+#define ZEFT_INST_CERTIFY(P) template Certificate certify<P>(const double*, const double*, int, long long);
+ZEFT_FOR_EACH_PRESET(ZEFT_INST_CERTIFY)
+#undef ZEFT_INST_CERTIFY
+
+}  // namespace zeft
