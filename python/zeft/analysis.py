@@ -27,7 +27,7 @@ import numpy as np
 from ._state import state_lock
 from .certify import certify, settle
 from .panel import Layout, Panel
-from .checks import StrengthChecks, strength_checks
+from .checks import StrengthChecks, request, strength_checks
 from .records import adjust, needs_adjustment
 
 __all__ = ["analyse", "BucklingResult", "AnalysisError"]
@@ -313,7 +313,13 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     t1 = time.perf_counter()
     say(f"analysis: assembly, condensation and iteration ... (setup {t1 - t0:.2f} s)")
     with _library_session(folder, echo=not quiet) as out:
-        _zeft._run_panel(preset)
+        checks = panel.crippling is not None and _input_unit(request(panel, records), folder, name)
+        try:
+            _zeft._run_panel(preset)
+        finally:
+            if checks:
+                _zeft._close_unit(8)
+                (folder / checks).unlink(missing_ok=True)
     t2 = time.perf_counter()
     output = out["text"]
     failed = ("EXECUTION STOPPED" in output or "ERROR WHEN COMPUTING/PRINTING MODE SHAPES" in output
@@ -348,11 +354,24 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")
     if panel.crippling is not None:
-        result.strength = strength_checks(panel, preset, float(result.load_factors[0]), lay, _run_check)
+        result.strength = strength_checks(panel, records, float(result.load_factors[0]), lay, listing)
         result.crippling = result.strength.walls
-        result.timings["checks"] = time.perf_counter() - t3
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def _input_unit(lines: list, folder: Path, name: str) -> str:
+    """Connects the run's input unit (8) to a file of the given records in the run's folder;
+    returns the file's name."""
+    import _zeft
+
+    file = f"{name.strip()}.nml"
+    if not _zeft._open_unit(8, file, True):
+        raise AnalysisError(f"the input file {folder / file} for the strength checks cannot be written")
+    for line in lines:
+        _zeft._write_unit(8, "(A)", [line])
+    _zeft._flush_units()
+    return file
 
 
 def _explain(panel: Panel, output: str) -> str:
@@ -413,28 +432,6 @@ def _nodal_values(group, vectors: np.ndarray, lay) -> np.ndarray:
     padded = np.vstack([np.zeros((1, modes)), vectors])   # row 0 stands for a held freedom
     nodes = padded[kind_of]                                # (my, mx, 4, modes)
     return np.moveaxis(nodes, -1, 0) * scale
-
-
-def _run_check(routine, *args) -> list:
-    """Calls a check routine of the core with its listing records sent to standard output, and
-    returns those records (stripped, nonblank). A refusal raises AnalysisError."""
-    import _zeft
-
-    ier = np.zeros(1, np.int32)
-    saved = int(_zeft.datran.nwrite)
-    _zeft.datran.nwrite = 6
-    try:
-        with _library_session(None, echo=False) as out:
-            if args:
-                routine(*args[:-1], ier, args[-1])
-            else:
-                routine(ier)
-    finally:
-        _zeft.datran.nwrite = saved
-    lines = [l.strip() for l in out["text"].splitlines() if l.strip()]
-    if ier[0]:
-        raise AnalysisError("strength check refused: " + " / ".join(lines), output=out["text"])
-    return lines
 
 
 # ---------------------------------------------------------------------------- isolation

@@ -1,7 +1,10 @@
-"""Strength checks of the stringers after a buckling run: crippling of the stringer walls and
+"""Strength checks of the stringers in a buckling run: crippling of the stringer walls and
 global buckling of the stiffened panel, with reserve factors.
 
-Both allowables come from the core's closed-form checks, run on the state the analysis left:
+Both allowables come from the core's closed-form checks, which the run performs itself: the
+package sets the stringer type and the skin data of the global check, asks for both checks and
+hands the run the stringer walls as the namelist group it reads from its input unit; the
+results are read from the run's listing.
 
 - crippling: ``cripplingt`` (open stringer: the web as a long strip supported on the foot and
   free along its top, k = 12 D66/(pi^2 sqrt(D11 D22)), 0.425 for an isotropic web at nu = 0.3)
@@ -21,11 +24,12 @@ Reserve factor RF = knock_down x allowable / (safety_factor x applied).
 from __future__ import annotations
 
 import math
+import re
 from dataclasses import dataclass
 
 import numpy as np
 
-__all__ = ["StrengthChecks", "strength_checks"]
+__all__ = ["StrengthChecks", "request", "strength_checks"]
 
 
 @dataclass
@@ -56,26 +60,44 @@ class StrengthChecks:
         return "\n".join(lines)
 
 
-def strength_checks(panel, preset: int, load_factor: float, lay, run_checks) -> StrengthChecks:
-    """The checks of the panel after its run. ``run_checks(routine, *args)`` calls a routine of
-    the core and returns the records it listed (the text lines)."""
+def request(panel, records) -> list:
+    """Asks the run for the checks of the panel's stringers: the crippling check (and, for open
+    stringers, the global check), the stringer type and the skin data of the global check.
+    Returns the records of the namelist group with the stringer walls, which the run reads
+    from its input unit."""
     import _zeft
 
-    records = getattr(_zeft, f"_internal{preset}")
     walls = panel.crippling
-    s = _zeft.stringercom
-    s.footth, s.webth, s.footwidth, s.webheight = (walls.foot_thickness, walls.web_thickness,
-                                                   walls.foot_width, walls.web_height)
-    s.ddst = walls.bending().astype(np.float32)
-    s.chordwidth, s.chordth, s.alpha = walls.chord_width, walls.chord_thickness, panel.web_angle
-    records.f07dis.stype = panel.stringer_type
-    applied, total = _applied(panel, records, load_factor, lay)
-
     open_stringer = panel.stringer_type == 1
-    routine = _zeft.zeftutils.cripplingt if open_stringer else _zeft.zeftutils.cripplingo
-    forces = _values(run_checks(routine))
-    wall_forces = {("chord" if "CHORD" in label else "web"): v for label, v in forces}
-    if open_stringer:
+    _zeft.antype.cripan = 1
+    _zeft.antype.glban = 1 if open_stringer else 0
+    records.f07dis.stype = panel.stringer_type
+    records.glbuckcom.skinth = panel.skin.matrices()["thickness"]
+    records.glbuckcom.stpitch = panel.stringer_pitch
+    items = {"footth": walls.foot_thickness, "webth": walls.web_thickness, "footwidth": walls.foot_width,
+             "webheight": walls.web_height, "ddst": walls.bending()}
+    if not open_stringer:
+        items.update(chordwidth=walls.chord_width, chordth=walls.chord_thickness, alpha=panel.web_angle)
+    text = lambda v: ", ".join(repr(float(x)) for x in np.atleast_1d(v))
+    group = "tstringer" if open_stringer else "ostringer"
+    return [f" &{group}"] + [f"  {k} = {text(v)}," for k, v in items.items()] + [" /"]
+
+
+#: A check's result in the listing: its label record, then the value record (E20.5).
+_LISTED = re.compile(r"(CRIPPLING FORCE(?: OF (WEB|CHORD))?|GLOBAL BUCKLING LOAD):[ \t]*\n\s*(\S+)")
+
+
+def strength_checks(panel, records, load_factor: float, lay, listing: str) -> StrengthChecks:
+    """The reserve factors of the stringers from the checks that the run listed."""
+    walls = panel.crippling
+    wall_forces, global_load = {}, math.nan
+    for label, part, value in _LISTED.findall(listing):
+        if label.startswith("GLOBAL"):
+            global_load = float(value)
+        else:
+            wall_forces[part.lower() or "web"] = float(value)
+    applied, total = _applied(panel, records, load_factor, lay)
+    if panel.stringer_type == 1:
         # The strain at which the web cripples, on the whole stringer.
         allow = float(records.test.epsweb) * float(panel.stringer.EA)
     else:
@@ -84,17 +106,6 @@ def strength_checks(panel, preset: int, load_factor: float, lay, run_checks) -> 
         area = 2.0 * walls.foot_width * walls.foot_thickness + 2.0 * a_web + a_chord
         allow = min(wall_forces["web"] * area / a_web, wall_forces["chord"] * area / a_chord)
     crippling = np.full(len(applied), allow)
-
-    global_load = math.nan
-    if open_stringer:
-        records.glbuckcom.skinth = panel.skin.matrices()["thickness"]
-        records.glbuckcom.stpitch = panel.stringer_pitch
-        bb = np.zeros((6, 1), np.float32, order="F")
-        bb[:, 0] = records.skstf.matabd[0:6, 0]
-        nx1 = load_factor * float(records.cpvar.pvar[0, 0]) + float(records.cpfest.pfest[0, 0])
-        lines = run_checks(getattr(_zeft, f"prtnds{preset}").glbuck, bb, bb, bb, np.float32(nx1))
-        values = _values(lines)
-        global_load = values[-1][1] if values else math.nan
     share = applied / total if total else np.full(len(applied), math.nan)
     global_allow = global_load * share
     kd, sf = float(panel.knock_down), float(panel.safety_factor)
@@ -124,14 +135,3 @@ def _applied(panel, records, lam: float, lay):
     # Strip j carries the force of its lower y-line over its width.
     total = float(np.sum(n[:-1, 0] * lay.b)) + float(applied.sum())
     return applied, total
-
-
-def _values(lines) -> list:
-    """(label, value) pairs of the records a check listed: a label line, then its value."""
-    out, label = [], ""
-    for line in lines:
-        try:
-            out.append((label, float(line)))
-        except ValueError:
-            label = line
-    return out
