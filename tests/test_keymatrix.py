@@ -72,35 +72,6 @@ def set_leit(iy, ix, value):
     _zeft.f07ina.leit[iy - 1, ix - 1] = value
 
 
-def test_w_only_2x2_numbering_and_listing(listing):
-    panel(2, 2)
-    assert setkey() == (16, 0)
-    assert (_zeft.f07ina.ibdx, _zeft.f07ina.ibdy) == (16, 0)
-    out = listing()
-    assert out[:8] == [
-        "1", "", " KEY MATRIX",
-        "       NO. OF FREEDOMS" + " " * 33 + "FOR THE DISPLACEMENT W :   16",
-        " " * 23 + "FOR THE DISPLACEMENTS U,V AND THE ROTATIONS BETA,GAMMA :    0",
-        "",
-        " NODE POINT" + " " * 13 + "W" + " " * 22 + "U" + " " * 22 + "V" + " " * 20 + "BETA" + " " * 19 + "GAMMA",
-        " NODEX NODEY     W   WX   WY   WXY      U   UX   UY   UXY      V   VX   VY   VXY"
-        "      B   BX   BY   BXY      G   GX   GY   GXY",
-    ]
-    # y-lines outside: (ix, iy) = (1,1), (2,1), (1,2), (2,2)
-    assert out[8:12] == ["   1     1        1    2    3    4", "   2     1        5    6    7    8",
-                         "   1     2        9   10   11   12", "   2     2       13   14   15   16"]
-    assert out[12:] == ["0  BANDWIDTHS IBDX= 16    IBDY=  0", "1"]
-
-
-def test_w_beta_gamma_listing_leaves_u_v_blank(listing):
-    panel(2, 2, ku=(1, 4, 5))
-    assert setkey() == (16, 32)
-    out = listing()
-    assert out[8] == ("   1     1        1    2    3    4 " + " " * 49 +
-                      "   1    2    3    4    " + "   5    6    7    8")
-    assert out[-2:] == ["0  BANDWIDTHS IBDX= 16    IBDY= 32", "1"]
-
-
 @pytest.mark.parametrize("ku", [(1,), (1, 2), (1, 2, 3), (1, 4, 5), (1, 2, 3, 4, 5)])
 def test_counts_and_activity_without_suppressions(listing, ku):
     mx, my = 3, 4
