@@ -20,7 +20,7 @@ if __name__ == "__main__":
     panel = zeft.Panel(name="HATPNL", title="CFRP skin, three hat stringers", stringer_pitch=200.0,
                        frame_pitch=500.0, stringers=3, skin=skin, load=zeft.Load(nx=1.0),
                        elements_between_frames=10, elements_between_stringers=4, eigenvalues=2,
-                       **hat.panel_fields())
+                       crippling=hat.crippling_walls(), **hat.panel_fields())
     share = zeft.share_load(panel, Fx=100e3)             # 100 kN on the whole panel
     print(f"100 kN: skin nx {share.load.nx:.2f} N/mm, each stringer {share.stringer_force:.0f} N "
           f"({share.stringer_share:.0%} of the load)")
@@ -28,6 +28,7 @@ if __name__ == "__main__":
     print(result.table())
     print(f"buckles at {100 * result.load_factors[0]:.1f} kN")
     result.to_csv(result.folder / "table.csv")
+    result.strength_to_csv(result.folder / "strength.csv")
     result.to_json(result.folder / "result.json")
     panel.to_toml(result.folder / "panel.toml")
     print("written:", ", ".join(p.name for p in sorted(result.folder.iterdir())))

@@ -54,6 +54,9 @@ def test_workers_import_nothing_from_the_current_folder(tmp_path, monkeypatch):
     (tmp_path / "numpy.py").write_text("open('imported', 'w').close()\nraise SystemExit(7)\n")
     result = zeft.analyse(small(), tmp_path / "run", quiet=True, isolate=True)
     assert result.load_factors[0] > 0 and not (tmp_path / "imported").exists()
+    swept = zeft.sweep([small(), small()], folder=tmp_path / "sweep", progress=False)
+    assert all(r.load_factors[0] == result.load_factors[0] for r in swept)
+    assert not (tmp_path / "imported").exists()
 
 
 def test_temporary_folders_go_unless_kept(tmp_path, monkeypatch):

@@ -108,6 +108,8 @@ def test_closed_hat_torsion_is_the_thin_walled_tube():
     b, h = 40.0, TS / 2 + 30.0 - TS / 2
     assert sec.stiffener.GJ == pytest.approx(2 * g * TS * b * b * h * h / (b + h), rel=1e-12)
     assert sec.panel_fields()["hat_height"] == 30.0
+    walls = sec.crippling_walls()           # webs between the feet and the chord
+    assert (walls.web_height, walls.chord_width, walls.chord_thickness) == pytest.approx((30.0 - 2 * TS, 40.0, TS))
 
 
 def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
@@ -125,7 +127,26 @@ def test_a_single_ply_wall_of_isotropic_constants_is_the_isotropic_wall():
     (lambda: sections.hat(20.0, 30.0, 180.0, AL, AL, AL, 16.0, SKIN), "web_angle"),
     (lambda: sections.blade(30.0, "steel", SKIN), "web"),
     (lambda: sections.blade(30.0, AL, SKIN, side=0), "side"),
+    (lambda: sections.angle(25.0, AL, AL, 20.0, SKIN).crippling_walls(), "crippling"),
 ])
 def test_impossible_sections_name_the_dimension(call, field):
     with pytest.raises(ValueError, match=field):
         call()
+
+
+def test_outside_stringers_carry_more_in_general_instability():
+    """The eccentricity effect of stiffened shells: in a general instability mode (the stringers
+    move with the skin) blade stringers outside a curved panel (side -1, away from the centre of
+    curvature) carry more axial load than the same stringers inside."""
+    lams = {}
+    for side in (1, -1):
+        blade = sections.blade(20.0, zeft.Isotropic(1.6, E, NU), zeft.Isotropic(1.0, E, NU), side=side)
+        panel = zeft.Panel(name="ECC", stringer_pitch=60.0, frame_pitch=900.0, stringers=6,
+                           skin=zeft.Isotropic(1.0, E, NU), load=zeft.Load(nx=10.0), radii=(None, 1000.0, None),
+                           elements_between_frames=24, elements_between_stringers=2, eigenvalues=1,
+                           **blade.panel_fields())
+        r = zeft.analyse(panel, quiet=True)
+        w = np.abs(r.w_nodes[0, :, :, 0])
+        assert w[[line - 1 for line in panel.layout().stringer_lines]].max() > 0.9 * w.max()
+        lams[side] = r.load_factors[0]
+    assert lams[-1] > 1.2 * lams[1]

@@ -3,6 +3,7 @@ their own slots, a folder per analysis, the progress line, and other executors (
 Dask's local cluster when it is installed)."""
 import math
 import re
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -43,6 +44,7 @@ def test_local_pool_keeps_order_and_failures_in_their_slots(tmp_path, capsys):
     for panel, result in zip(good, done):
         here = zeft.analyse(panel, tmp_path / "here", quiet=True)
         np.testing.assert_array_equal(result.load_factors, here.load_factors)
+        np.testing.assert_array_equal(result.eigenvectors, here.eigenvectors)
         m = max(1, round(panel.frame_pitch / 100.0))      # half-waves of the lowest mode
         ratio = panel.frame_pitch / 100.0
         k = min((n / ratio + ratio / n) ** 2 for n in (m - 1 or 1, m, m + 1))
@@ -62,6 +64,29 @@ def test_any_executor_can_run_the_study(tmp_path):
     for panel, result in zip(good, results):
         assert result.panel == panel
         np.testing.assert_array_equal(result.load_factors, zeft.analyse(panel, tmp_path / "here", quiet=True).load_factors)
+
+
+def test_a_worker_that_dies_fails_its_panel_and_is_replaced(tmp_path):
+    from zeft._pool import WorkerPool
+
+    slow = zeft.example_panel(elements_between_frames=14, elements_between_stringers=8, eigenvalues=10,
+                              iteration_vectors=16)
+    pool = WorkerPool()
+    try:
+        with ThreadPoolExecutor(max_workers=1) as thread:
+            running = thread.submit(pool.run, slow, tmp_path / "slow")
+            while not (pool.busy and next(iter(pool.busy)).ready):
+                time.sleep(0.02)
+            next(iter(pool.busy)).proc.kill()
+            with pytest.raises(zeft.AnalysisError, match="killed by signal 9"):
+                running.result()
+        result = pool.run(plate(100.0), tmp_path / "next")
+        np.testing.assert_array_equal(result.load_factors,
+                                      zeft.analyse(plate(100.0), tmp_path / "here", quiet=True).load_factors)
+        assert pool.started == 2
+    finally:
+        pool.close()
+    assert not pool.home.exists()
 
 
 def test_dask_local_cluster(tmp_path):

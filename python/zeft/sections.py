@@ -28,7 +28,7 @@ stiffness with the foot included, for a stiffener without foot strips (a frame).
 from __future__ import annotations
 
 import math
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from typing import Optional, Union
 
 import numpy as np
@@ -107,6 +107,22 @@ class Section:
     chord_width: float = 0.0
     hat_height: float = 0.0
     web_angle: float = 0.0
+    #: The walls for the crippling check: web and foot (and chord) material, free web height.
+    parts: dict = field(default_factory=dict, repr=False, compare=False)
+
+    def crippling_walls(self):
+        """The ``zeft.StringerWalls`` of this section for the crippling check (blade, T and J
+        sections and hats; the check treats the web of an open section as free along its top)."""
+        from .panel import StringerWalls
+
+        if self.kind not in ("blade", "jay", "hat"):
+            raise ValueError(f"crippling: checked for open (blade, T, J) and hat sections, not for {self.kind}")
+        p = self.parts
+        foot_t = p["foot"].thickness if p.get("foot") is not None else 0.0
+        return StringerWalls(foot_thickness=float(foot_t), web_thickness=float(p["web"].thickness),
+                             foot_width=self.foot_width, web_height=float(p["web_height"]), walls=p["web"],
+                             chord_width=self.chord_width,
+                             chord_thickness=float(p["chord"].thickness) if p.get("chord") is not None else 0.0)
 
     def panel_fields(self) -> dict:
         """The fields of a ``zeft.Panel`` that describe this stringer: ``Panel(..., **fields)``."""
@@ -128,7 +144,8 @@ def blade(height: float, web: Wall, skin, *, foot: Optional[Wall] = None, foot_w
     w = _moduli("web", web)
     feet = ctx.foot(foot, foot_width, least=w.t)
     webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
-    return ctx.section("blade", "open", webs, feet, foot_width if foot is not None else w.t)
+    return ctx.section("blade", "open", webs, feet, foot_width if foot is not None else w.t,
+                       parts=dict(web=web, foot=foot, web_height=webs[0].z1 - webs[0].z0))
 
 
 def angle(height: float, web: Wall, foot: Wall, foot_width: float, skin, *, side: int = 1) -> Section:
@@ -187,7 +204,8 @@ def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: W
     compliance = lower / ctx.skin_gt + 2.0 * (depth / math.cos(phi)) / (w.G * w.t) + upper / (c.G * c.t)
     closed = 4.0 * cell ** 2 / compliance
     return ctx.section("hat", "hat", walls, feet, foot_width, closed_gj=closed,
-                       extra=dict(chord_width=cw, hat_height=float(height), web_angle=angle_deg))
+                       extra=dict(chord_width=cw, hat_height=float(height), web_angle=angle_deg),
+                       parts=dict(web=web, foot=foot, chord=chord, web_height=chord_bottom - web_bottom))
 
 
 def _flanged(kind, layout, height, web, foot, foot_width, flange, flange_width, skin, side) -> Section:
@@ -201,7 +219,8 @@ def _flanged(kind, layout, height, web, foot, foot_width, flange, flange_width, 
     if top - f.t <= bottom:
         raise ValueError(f"height: {height:g} leaves no web between the foot and the flange")
     walls = [ctx.band(bottom, top - f.t, w.t, w), ctx.band(top - f.t, top, flange_width, f, flange=True)]
-    return ctx.section(kind, layout, walls, feet, foot_width)
+    return ctx.section(kind, layout, walls, feet, foot_width,
+                       parts=dict(web=web, foot=foot, web_height=walls[0].z1 - walls[0].z0))
 
 
 # ---------------------------------------------------------------------------- assembly
@@ -242,13 +261,14 @@ class _Context:
         self.foot_wall = material
         return [self.band(self.base, self.base + f.t, float(width), f, flange=True) for _ in range(count)]
 
-    def section(self, kind, layout, walls, feet, foot_width, *, closed_gj=None, extra=None) -> Section:
+    def section(self, kind, layout, walls, feet, foot_width, *, closed_gj=None, extra=None, parts=None) -> Section:
         own = self._stiffener(walls, closed_gj)
         whole = self._stiffener(walls + feet, closed_gj)
         area = sum(b.width * (b.z1 - b.z0) for b in walls)
         centroid = sum(b.width * (b.z1 ** 2 - b.z0 ** 2) / 2.0 for b in walls) / area
         return Section(kind=kind, stiffener=own, whole=whole, foot=self._foot_skin(), stringer_kind=layout,
-                       foot_width=float(foot_width), area=area, centroid=centroid, side=self.side, **(extra or {}))
+                       foot_width=float(foot_width), area=area, centroid=centroid, side=self.side,
+                       parts=parts or {}, **(extra or {}))
 
     def _stiffener(self, walls, closed_gj) -> Stiffener:
         ea, s, ei = sum(b.stiffness() for b in walls)

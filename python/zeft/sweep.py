@@ -1,11 +1,12 @@
 """Parameter studies: ``sweep(panels)`` analyses many panels in parallel.
 
-The library holds one analysis state per process and writes into the working folder, so each
-analysis runs in a fresh Python process of its own, in a folder of its own. The executor only
-schedules these processes: by default a local pool with one slot per core; any
-``concurrent.futures.Executor`` can be passed instead, for example the executor of a Dask
-cluster (``distributed.Client(...).get_executor()``) or of Ray, to spread a study over
-several machines. A thread-based executor is safe too, since no two analyses share a process.
+The library holds one analysis state per process, which every analysis first returns to its
+contents at load. By default a pool of persistent worker processes, one per core, analyses the
+panels, each worker one after the other, each analysis in a folder of its own
+(``zeft._pool``). A ``ThreadPoolExecutor`` passed in drives the same workers, one per thread.
+Any other ``concurrent.futures.Executor`` runs the analyses in its own worker processes, for
+example the executor of a Dask cluster (``distributed.Client(...).get_executor()``) or of Ray,
+to spread a study over several machines; analyses that share such a process take turns.
 """
 
 from __future__ import annotations
@@ -15,20 +16,21 @@ import sys
 import tempfile
 import threading
 import time
-from concurrent.futures import Executor, ThreadPoolExecutor, as_completed
+from concurrent.futures import Executor, ThreadPoolExecutor, as_completed, wait
 from pathlib import Path
 from typing import Iterable, Optional
 
-from .analysis import AnalysisError, run_isolated
+from ._pool import WorkerPool
+from .analysis import AnalysisError, analyse
 from .panel import Panel
 
 __all__ = ["sweep"]
 
 
-def _task(panel: Panel, folder: str, cancel: Optional[threading.Event] = None):
-    """What an executor runs for one panel: the analysis in a process of its own (stopped
-    when ``cancel`` is set; an executor of other processes passes none)."""
-    return run_isolated(panel, folder, cancel)
+def _task(panel: Panel, folder: str):
+    """What an executor of other processes runs for one panel: the quiet analysis in that
+    process."""
+    return analyse(panel, folder, quiet=True)
 
 
 def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=None,
@@ -47,9 +49,11 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
     results: list = [None] * len(panels)
     report = _Progress(len(panels), progress)
     own = executor is None
-    cancel = threading.Event() if own else None
     if own:
-        executor = ThreadPoolExecutor(max_workers=os.cpu_count() or 1, thread_name_prefix="zeft-sweep")
+        executor = ThreadPoolExecutor(max_workers=min(os.cpu_count() or 1, max(len(panels), 1)),
+                                      thread_name_prefix="zeft-sweep")
+    pool = WorkerPool() if isinstance(executor, ThreadPoolExecutor) else None
+    cancel = threading.Event() if pool is not None else None
     futures = {}
     try:
         for i, panel in enumerate(panels):
@@ -62,8 +66,10 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
                 report.done(failed=True, analysed=False)
                 continue
             where = base / f"{i:04d}-{panel.name}"
-            args = (panel, str(where)) + ((cancel,) if own else ())
-            futures[executor.submit(_task, *args)] = i
+            if pool is not None:
+                futures[executor.submit(pool.run, panel, where, cancel)] = i
+            else:
+                futures[executor.submit(_task, panel, str(where))] = i
         for future in as_completed(futures):
             i = futures[future]
             try:
@@ -73,22 +79,25 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
                 results[i] = e
                 report.done(failed=True)
     except KeyboardInterrupt:
-        _cancel(futures, results, cancel, executor if own else None)
+        _cancel(futures, results, cancel, pool)
     finally:
+        if pool is not None:
+            pool.close()
         if own:
             executor.shutdown(wait=True, cancel_futures=True)
         report.close()
     return results
 
 
-def _cancel(futures: dict, results: list, cancel, executor) -> None:
-    """After Ctrl-C: panels not started are cancelled, running ones stopped (``cancel``, own
-    executor) and waited for; each unfinished slot gets an AnalysisError saying so."""
+def _cancel(futures: dict, results: list, cancel, pool) -> None:
+    """After Ctrl-C: panels not started are cancelled, running ones stopped (``cancel``, the
+    worker pool) and waited for; each unfinished slot gets an AnalysisError saying so."""
     for future in futures:
         future.cancel()
     if cancel is not None:
         cancel.set()
-        executor.shutdown(wait=True, cancel_futures=True)
+        pool.close()
+        wait(futures)
     for future, i in futures.items():
         if results[i] is not None:
             continue
