@@ -347,6 +347,35 @@ def test_matrices_equal_the_integrated_bilinear_forms(folder, config):
     assert_profile(loaded, lvt, want.a11() - want.b(pn.hidden.pfest, 1.0))
 
 
+@pytest.mark.parametrize("config", [PANELS["curved, W U V, stiffened, two data sets"],
+                                    PANELS["oblique, curved, W U V"]], ids=["two data sets", "oblique"])
+def test_torsion_under_load_adds_its_line_integral_to_b(folder, config):
+    """Ip/A per stiffener adds fakt (Ip/A) / fa^2 * integral of P (w,sn)^2; stiffeners without
+    it (and unused table entries) leave B bit for bit as it was."""
+    pn = Panel(**config)
+    want = Oracle(pn)
+    pmem = nodal_forces(5)
+    plain = assemble(pn, pmem, fakt=-0.7)["b"]
+    tor = _zeft._internal31.stftor
+    tor.ipax[len(pn.stringers):] = 3.0e3
+    tor.ipay[len(pn.frames):] = 3.0e3
+    assert np.array_equal(assemble(pn, pmem, fakt=-0.7)["b"][0], plain[0])
+
+    polar = {"X": [450.0, 820.0][: len(pn.stringers)], "Y": [610.0, 95.0][: len(pn.frames)]}
+    tor.ipax[: len(pn.stringers)] = polar["X"]
+    tor.ipay[: len(pn.frames)] = polar["Y"]
+    n = pn.ix
+    want.K = np.zeros((n, n))
+    for direction, lines, ea in (("X", pn.stringers, pn.steif[0]), ("Y", pn.frames, 0.8 * pn.steif[0])):
+        for line, r in zip(lines, polar[direction]):
+            nodal = [want.axial(direction, line, j, ea, pmem) for j in range(1, (pn.mx if direction == "X" else pn.my) + 1)]
+            want.line_form(direction, line, 1, (1, 1), 1, (1, 1),
+                           lambda seg, z: r / pn.fa ** 2 * (nodal[seg - 1] * (1 - z) + nodal[seg] * z))
+    torsion = -0.7 * want.sym(want.K)
+    assert np.abs(torsion).max() > 1e-3 * np.abs(want.b(pmem, -0.7)).max()
+    assert_profile(*assemble(pn, pmem, fakt=-0.7)["b"], want.b(pmem, -0.7) + torsion)
+
+
 # ----------------------------------------------------------------------------- closed forms
 
 def diagonal(stored, lv, i):

@@ -1,6 +1,7 @@
 """Stiffener sections: stiffness about the skin's middle surface against a numerical
 integration of the drawn cross-section, the closed-cell torsion of a box-shaped hat against the
 thin-walled tube, and the foot kept out of the stiffener."""
+import dataclasses
 import math
 
 import numpy as np
@@ -20,9 +21,9 @@ def rect(y0, y1, z0, z1):
     return [(y0, z0), (y1, z0), (y1, z1), (y0, z1)]
 
 
-def integrate(polygons, h=0.01):
-    """EA, first moment and second moment about z = 0 of the union of polygons (y, z), by the
-    midpoint rule on a raster of cells h wide."""
+def integrate(polygons, h=0.01, line=0.0):
+    """EA, first moment, second moment about z = 0 and polar moment about (line, 0) of the union
+    of polygons (y, z), E times each, by the midpoint rule on a raster of cells h wide."""
     pts = np.concatenate(polygons)
     ys = np.arange(pts[:, 0].min() + h / 2, pts[:, 0].max(), h)
     zs = np.arange(pts[:, 1].min() + h / 2, pts[:, 1].max(), h)
@@ -31,8 +32,8 @@ def integrate(polygons, h=0.01):
     inside = np.zeros(len(cells), bool)
     for p in polygons:
         inside |= Path(p).contains_points(cells)
-    z = cells[inside, 1]
-    return E * h * h * np.array([z.size, z.sum(), (z * z).sum()])
+    y, z = cells[inside, 0] - line, cells[inside, 1]
+    return E * h * h * np.array([z.size, z.sum(), (z * z).sum(), (y * y + z * z).sum()])
 
 
 # Drawn by hand: heights from the skin's middle surface, the skin surface at z = 0.8.
@@ -46,6 +47,8 @@ DRAWN = {
     "hat": (lambda: sections.hat(20.0, 30.0, 60.0, AL, AL, AL, 16.0, SKIN),
             None),
 }
+
+ATTACHED = {"blade": 1.0, "tee": 0.0, "angle": 1.0, "zee": 1.0}     # y of the web's middle plane
 
 
 def hat_polygons():
@@ -66,13 +69,40 @@ def hat_polygons():
 def test_stiffness_about_the_skin_middle_surface_is_the_integral_over_the_section(kind):
     build, polygons = DRAWN[kind]
     sec = build()
-    ea, s, ei = integrate(polygons or hat_polygons())
+    ea, s, ei, _ = integrate(polygons or hat_polygons())
     st = sec.whole
     assert st.EA == pytest.approx(ea, rel=2e-3)
     assert -st.ES == pytest.approx(s, rel=2e-3)          # standing on the side of positive W
     assert st.EI == pytest.approx(ei, rel=2e-3)
     for st in (sec.whole, sec.stiffener):
         assert st.EA * st.EI >= st.ES ** 2
+    if polygons:    # polar moment about the attachment line: the web's middle plane on the skin's
+        ep = integrate(polygons, line=ATTACHED[kind])[3]
+        assert sec.whole.EIp == pytest.approx(ep, rel=2e-3)
+    else:           # a closed cell twists with the skin, not about its line
+        assert sec.whole.EIp == sec.stiffener.EIp == 0.0
+
+
+def test_torsion_under_load_acts_as_a_gj_lowered_by_the_buckling_force():
+    """At its load factor lambda the term P (Ip/A) W,sn^2 equals a GJ lowered by lambda P1 Ip/A
+    (P1 the stringer force per unit load factor): the same panel without the term but with that
+    GJ buckles at the same lambda. Without EIp the panel is the plain one."""
+    sec = sections.blade(30.0, AL, SKIN)
+    nx = 100.0
+
+    def lowest(stringer):
+        panel = zeft.Panel(name="TWIST", stringer_pitch=120.0, frame_pitch=400.0, stringers=2, skin=SKIN,
+                           load=zeft.Load(nx=nx), elements_between_frames=8, elements_between_stringers=6,
+                           eigenvalues=1, **{**sec.panel_fields(), "stringer": stringer})
+        return float(zeft.analyse(panel, quiet=True).load_factors[0])
+
+    st = sec.stiffener
+    with_term = lowest(st)
+    plain = lowest(dataclasses.replace(st, EIp=0.0))
+    assert with_term < 0.99 * plain
+    p1 = st.EA * nx / (E * TS)                      # the stringer's share of the strain nx / (E t)
+    lowered = dataclasses.replace(st, EIp=0.0, GJ=st.GJ - with_term * p1 * st.EIp / st.EA)
+    assert lowest(lowered) == pytest.approx(with_term, rel=2e-4)
 
 
 def test_side_flips_es_and_the_foot_coupling_together():

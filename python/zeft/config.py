@@ -72,10 +72,10 @@ def panel_from_dict(data: dict) -> Panel:
         if key in data:
             table = data[key]
             if not isinstance(table, dict):
-                raise ValueError(f"{key}: expected a table of EA, ES, EI, GJ, got {table!r}")
-            extra = set(table) - {"EA", "ES", "EI", "GJ"}
+                raise ValueError(f"{key}: expected a table of EA, ES, EI, GJ (and EIp), got {table!r}")
+            extra = set(table) - {"EA", "ES", "EI", "GJ", "EIp"}
             if extra:
-                raise ValueError(f"{key}: unknown key(s) {', '.join(sorted(extra))}; use EA, ES, EI, GJ")
+                raise ValueError(f"{key}: unknown key(s) {', '.join(sorted(extra))}; use EA, ES, EI, GJ, EIp")
             data[key] = Stiffener(**table)
     for key in ("load", "fixed_load"):
         if key in data:

@@ -6,6 +6,8 @@ After the panel is laid out (the front end's set-up, with a varying load entered
 
 - ``skstf.matsw``: the further stiffness terms of both data sets (skin, skin with foot) when the
   rotations BETA and GAMMA take part;
+- ``stftor.ipax`` / ``stftor.ipay``: Ip / A of the stringers and frames whose ``EIp`` is given,
+  for their loss of torsional stiffness under their axial force;
 - ``cpvar.pvar`` / ``cpfest.pfest``: per node the load of the strip above the node's y-line.
   The set-up has left there each node's share of a unit load (1 on a skin strip, the foot's
   stiffness ratio on a foot strip), which is multiplied by the field.
@@ -26,7 +28,8 @@ __all__ = ["adjust", "needs_adjustment", "strip_means"]
 
 def needs_adjustment(panel) -> bool:
     """True when the run needs records that the front end does not set."""
-    return panel.transverse_shear or not panel.load.uniform or not panel.fixed_load.uniform
+    return (panel.transverse_shear or not panel.load.uniform or not panel.fixed_load.uniform
+            or panel.stringer.EIp > 0.0 or panel.frame.EIp > 0.0)
 
 
 def strip_means(field: np.ndarray) -> np.ndarray:
@@ -44,6 +47,8 @@ def adjust(panel, records, lay) -> None:
         foot = panel.foot if panel.foot is not None else panel.skin
         records.skstf.matsw[:, 0] = shear_data(panel.skin)
         records.skstf.matsw[:, 1] = shear_data(foot)
+    records.stftor.ipax[:] = panel.stringer.polar_ratio()      # entries past the last one are not read
+    records.stftor.ipay[:] = panel.frame.polar_ratio()
     for load, rec in ((panel.load, records.cpvar.pvar), (panel.fixed_load, records.cpfest.pfest)):
         if load.uniform:
             continue

@@ -73,6 +73,12 @@ class _Band:
     length: float
     moduli: _Moduli
     flange: bool
+    offset: float = 0.0     # sideways distance of the slices' centre from the web's middle plane
+
+    def polar(self) -> float:
+        """Integral of E (y^2 + z^2) dA about the attachment line (y = 0, z = 0)."""
+        e, w, z0, z1 = self.moduli.E, self.width, self.z0, self.z1
+        return e * (w * (z1 ** 3 - z0 ** 3) / 3.0 + (z1 - z0) * (w ** 3 / 12.0 + w * self.offset ** 2))
 
     def stiffness(self) -> np.ndarray:
         """(EA, S, EI) about the skin's middle surface."""
@@ -153,7 +159,7 @@ def angle(height: float, web: Wall, foot: Wall, foot_width: float, skin, *, side
     to its top) at one end of the foot."""
     ctx = _Context(skin, side)
     w = _moduli("web", web)
-    feet = ctx.foot(foot, foot_width, least=w.t)
+    feet = ctx.foot(foot, foot_width, least=w.t, aside=True)
     webs = [ctx.band(ctx.base + feet[0].moduli.t, ctx.top(height, "height"), w.t, w)]
     return ctx.section("angle", "angle", webs, feet, foot_width)
 
@@ -211,14 +217,15 @@ def hat(height: float, chord_width: float, web_angle: float, web: Wall, chord: W
 def _flanged(kind, layout, height, web, foot, foot_width, flange, flange_width, skin, side) -> Section:
     ctx = _Context(skin, side)
     w, f = _moduli("web", web), _moduli("flange", flange)
-    feet = ctx.foot(foot, foot_width, least=w.t)
+    feet = ctx.foot(foot, foot_width, least=w.t, aside=kind == "zee")
     top = ctx.top(height, "height")
     if _positive("flange_width", flange_width) < w.t:
         raise ValueError(f"flange_width: {flange_width:g} is narrower than the web ({w.t:g})")
     bottom = ctx.base + feet[0].moduli.t
     if top - f.t <= bottom:
         raise ValueError(f"height: {height:g} leaves no web between the foot and the flange")
-    walls = [ctx.band(bottom, top - f.t, w.t, w), ctx.band(top - f.t, top, flange_width, f, flange=True)]
+    flange_band = ctx.band(top - f.t, top, flange_width, f, flange=True, offset=(flange_width - w.t) / 2.0)
+    walls = [ctx.band(bottom, top - f.t, w.t, w), flange_band]
     return ctx.section(kind, layout, walls, feet, foot_width,
                        parts=dict(web=web, foot=foot, web_height=walls[0].z1 - walls[0].z0))
 
@@ -244,12 +251,13 @@ class _Context:
     def top(self, height, name) -> float:
         return self.base + _positive(name, height)
 
-    def band(self, z0, z1, width, moduli, *, length=None, flange=False) -> _Band:
+    def band(self, z0, z1, width, moduli, *, length=None, flange=False, offset=0.0) -> _Band:
         return _Band(z0, z1, width, length if length is not None else (width if flange else z1 - z0),
-                     moduli, flange)
+                     moduli, flange, offset)
 
-    def foot(self, material, width, *, least, count=1) -> list:
-        """The foot flanges (one, or two for a hat) on the skin surface."""
+    def foot(self, material, width, *, least, count=1, aside=False) -> list:
+        """The foot flanges (one, or two for a hat) on the skin surface; ``aside``: the foot
+        reaches to one side of the web instead of being centred under it."""
         if material is None:
             if width:
                 raise ValueError("foot_width: given without a foot material")
@@ -259,7 +267,9 @@ class _Context:
         if _positive("foot_width", width) < least:
             raise ValueError(f"foot_width: {width:g} is narrower than the web ({least:g})")
         self.foot_wall = material
-        return [self.band(self.base, self.base + f.t, float(width), f, flange=True) for _ in range(count)]
+        offset = (float(width) - least) / 2.0 if aside else 0.0
+        return [self.band(self.base, self.base + f.t, float(width), f, flange=True, offset=offset)
+                for _ in range(count)]
 
     def section(self, kind, layout, walls, feet, foot_width, *, closed_gj=None, extra=None, parts=None) -> Section:
         own = self._stiffener(walls, closed_gj)
@@ -274,9 +284,10 @@ class _Context:
         ea, s, ei = sum(b.stiffness() for b in walls)
         if closed_gj is None:
             gj = sum(4.0 * b.length * b.moduli.D66 for b in walls)
+            eip = sum(b.polar() for b in walls)
         else:                                   # the open walls outside the cell add little; left out
-            gj = closed_gj
-        return Stiffener(EA=float(ea), ES=float(-self.side * s), EI=float(ei), GJ=float(gj))
+            gj, eip = closed_gj, 0.0            # a closed cell twists with the skin, not about its line
+        return Stiffener(EA=float(ea), ES=float(-self.side * s), EI=float(ei), GJ=float(gj), EIp=float(eip))
 
     def _foot_skin(self):
         """The skin with the foot bonded on the stiffener's side, about the skin's middle

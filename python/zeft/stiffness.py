@@ -375,15 +375,21 @@ def validate_skin(name: str, skin) -> None:
 @dataclass(frozen=True)
 class Stiffener:
     """The four stiffness values of a stringer or frame: axial EA, coupling ES (EA times the
-    eccentricity of the centroid from the skin's middle surface), bending EI and torsion GJ."""
+    eccentricity of the centroid from the skin's middle surface), bending EI and torsion GJ.
+
+    EIp, when given, is the modulus-weighted polar moment of the section about its attachment
+    line (integral of E (y^2 + z^2) dA, y across, z above the skin's middle surface): an open
+    section then also loses torsional stiffness under its own axial force P, the energy
+    P (EIp / EA) W,sn^2 / 2 entering the geometric stiffness. 0 leaves the term out."""
 
     EA: float = 0.0
     ES: float = 0.0
     EI: float = 0.0
     GJ: float = 0.0
+    EIp: float = 0.0
 
     def validate(self, name: str = "stiffener") -> None:
-        for key in ("EA", "EI", "GJ"):
+        for key in ("EA", "EI", "GJ", "EIp"):
             x = _finite(f"{name}.{key}", getattr(self, key))
             if x < 0.0:
                 raise ValueError(f"{name}.{key}: must not be negative, got {x:g}")
@@ -395,6 +401,12 @@ class Stiffener:
             raise ValueError(f"{name}.EI: EA*EI = {float(self.EA) * float(self.EI):g} is below ES**2 = {es * es:g}; "
                              f"EI must be taken about the skin's middle surface, not about the stiffener's own "
                              f"centroid: EI = EI_centroid + EA*e**2 with the eccentricity e = ES/EA ({e})")
+        if self.EIp > 0.0 and self.EA <= 0.0:
+            raise ValueError(f"{name}.EIp: needs the axial stiffness EA > 0 (EIp / EA is the section's Ip / A)")
+
+    def polar_ratio(self) -> float:
+        """Ip / A = EIp / EA for the torsion under load; 0 without it."""
+        return self.EIp / self.EA if self.EIp > 0.0 else 0.0
 
     def values(self) -> np.ndarray:
         return np.array([self.EA, self.ES, self.EI, self.GJ], dtype=np.float32)

@@ -76,7 +76,9 @@ template <class P>
 void cmpbmt(double* bmt, int* lv, float* pmem, float& fakt, int& ier);
 
 /// Adds fakt times the stiffeners' geometric stiffness, integral of P w,s^2 with the axial
-/// force P = EA * (strain along the stiffener from the nodal membrane forces). ier = 0;
+/// force P = EA * (strain along the stiffener from the nodal membrane forces), and for a
+/// stiffener with Ip/A in record stftor the loss of torsional stiffness under that force,
+/// integral of P (Ip/A) / fa^2 w,sn^2. ier = 0;
 /// 1 xory neither "X" nor "Y"; 2 stiffener-line map failed; 3 inconsistent records.
 template <class P>
 void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, int& ier);

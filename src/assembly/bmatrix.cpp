@@ -81,6 +81,24 @@ const float* compliance(int yline) {
     return f07aij.aij;
 }
 
+/// Adds fakt (Ip/A) / fa^2 * integral of P(s) (w,sn)^2 over one segment of stiffener k: a
+/// compressed open section loses torsional stiffness as its points off the attachment line
+/// follow the twist, the counterpart of GJ / fa^2 w,sn^2 in A11. P varies linearly from p0 to
+/// p1; w,sn comes from the cross-derivative row of the line map. False when that row leaves
+/// the matrix.
+bool twist_under_load(const Stiffeners& st, int k, const LineMap& kv, float p0, float p1, float len, float fakt,
+                      const SymmetricSink& sink) {
+    if (!line_fits(kv, 2, 1, kv, 2, 1, sink)) return false;
+    const double sab = static_cast<double>(f07pd.sa) * f07pd.sb, fa = f07pd.fa;
+    const double bx[4] = {st.across, sab * len, st.across, sab * len};
+    const double f = static_cast<double>(fakt) * st.polar[k - 1] / (fa * fa * len);
+    scatter_line(kv, 2, kv, 2, sink, [&](int iq, int is) {
+        const double p = static_cast<double>(s1(2, iq, 2, is)) * p0 + static_cast<double>(s2(2, iq, 2, is)) * p1;
+        return f * p * bx[iq - 1] * bx[is - 1];
+    });
+    return true;
+}
+
 }  // namespace
 
 template <class P>
@@ -155,6 +173,8 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
                 const float v = (s1(2, iq, 2, is) * p0 + s2(2, iq, 2, is) * p1) * bx[iq - 1] * bx[is - 1] * fl;
                 return static_cast<double>(v);
             });
+            if (st.polar[k - 1] != 0.0f && !twist_under_load(st, k, kv, p0, p1, len, fakt, sink))
+                return fault(map_outside("STIFFENER LINE, SEGMENT", line, jj, 1));
         }
     }
 }

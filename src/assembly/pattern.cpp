@@ -104,11 +104,11 @@ bool stiffeners(const char* xory, Stiffeners& st) {
     auto& g = f07ina<P>();
     auto& d = f07dis<P>();
     if (xory[0] == 'X') {
-        st = {'X', d.nox, d.istx, d.steifx, d.domx, g.mx - 1, g.a, f07pd.sa, f07pd.sb, 2, f01eps.f(1, 2), "X"};
+        st = {'X', d.nox, d.istx, d.steifx, d.domx, stftor<P>().ipax, g.mx - 1, g.a, f07pd.sa, f07pd.sb, 2, f01eps.f(1, 2), "X"};
         return true;
     }
     if (xory[0] == 'Y') {
-        st = {'Y', d.noy, d.isty, d.steify, d.domy, g.my - 1, g.b, f07pd.sb, f07pd.sa, 3, f01eps.f(2, 2), "Y"};
+        st = {'Y', d.noy, d.isty, d.steify, d.domy, stftor<P>().ipay, g.my - 1, g.b, f07pd.sb, f07pd.sa, 3, f01eps.f(2, 2), "Y"};
         return true;
     }
     return false;

@@ -303,6 +303,7 @@ struct Stiffeners {
     const int* line;       ///< istx or isty
     const float* stiff;    ///< steifx or steify (4, p_stf): axial, coupling, bending, torsion
     const float* mass;     ///< domx or domy
+    const float* polar;    ///< ipax or ipay (record stftor): Ip/A for torsion under load
     int segments;          ///< mx - 1 or my - 1
     const float* length;   ///< a or b: segment lengths along the line
     float along, across;   ///< slope scales along (sa or sb) and across (sb or sa) the line

@@ -244,6 +244,7 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"f07dis", {m("steifx", dis.steifx, v{4, S}), m("istx", dis.istx, v{S}), m("nox", &dis.nox),
                                 m("domx", dis.domx, v{S}), m("steify", dis.steify, v{4, S}), m("isty", dis.isty, v{S}),
                                 m("noy", &dis.noy), m("domy", dis.domy, v{S}), m("stype", &dis.stype)}});
+    decls.push_back({"stftor", {m("ipax", stftor<P>().ipax, v{S}), m("ipay", stftor<P>().ipay, v{S})}});
     decls.push_back({"stiffcom", {m("elmstf", stiffcom<P>().elmstf, v{R1})}});
     decls.push_back({"cpfest", {m("pfest", cpfest<P>().pfest, v{N, 3})}});
     decls.push_back({"cpvar", {m("pvar", cpvar<P>().pvar, v{N, 3})}});

@@ -46,6 +46,7 @@ PresetRecord<Matrix> matrix_store;
 PresetRecord<F07mat> f07mat_store;
 PresetRecord<F01qua> f01qua_store;
 PresetRecord<Panrun> panrun_store;
+PresetRecord<Stftor> stftor_store;
 
 namespace {
 
@@ -155,7 +156,7 @@ std::span<const std::span<unsigned char>> all_records() {
         bytes_of(f07in2),       bytes_of(plotfls),       bytes_of(f07inc),         bytes_of(f07ina_store),
         bytes_of(f07dis_store), bytes_of(stiffcom_store), bytes_of(cpfest_store),  bytes_of(cpvar_store),
         bytes_of(vectrs_store), bytes_of(comlv_store),   bytes_of(matrix_store),   bytes_of(f07mat_store),
-        bytes_of(f01qua_store), bytes_of(panrun_store),
+        bytes_of(f01qua_store), bytes_of(panrun_store),  bytes_of(stftor_store),
     };
     return records;
 }

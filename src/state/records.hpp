@@ -208,6 +208,16 @@ struct F07dis {
     float& sy(int k, int i) { return steify[(k - 1) + 4 * (i - 1)]; }
 };
 
+/// Torsion of the stiffeners under their own axial force: Ip/A per stringer and per frame,
+/// the polar moment of the section about its attachment line over its area. The geometric
+/// stiffness gains P (Ip/A) theta,s^2 along a stiffener whose entry is nonzero, theta the
+/// slope of the skin across the line; zero entries leave B as it was.
+template <class P>
+struct Stftor {
+    float ipax[P::p_stf];  ///< Ip/A of each stringer, length squared
+    float ipay[P::p_stf];  ///< Ip/A of each frame
+};
+
 /// Stiffness data set (or strip kind) per element strip.
 template <class P>
 struct Stiffcom {
@@ -344,6 +354,7 @@ extern PresetRecord<Matrix> matrix_store;
 extern PresetRecord<F07mat> f07mat_store;
 extern PresetRecord<F01qua> f01qua_store;
 extern PresetRecord<Panrun> panrun_store;
+extern PresetRecord<Stftor> stftor_store;
 
 template <class P> F07ina<P>& f07ina() { return f07ina_store.get<P>(); }
 template <class P> F07dis<P>& f07dis() { return f07dis_store.get<P>(); }
@@ -356,6 +367,7 @@ template <class P> Matrix<P>& matrix() { return matrix_store.get<P>(); }
 template <class P> F07mat<P>& f07mat() { return f07mat_store.get<P>(); }
 template <class P> F01qua<P>& f01qua() { return f01qua_store.get<P>(); }
 template <class P> Panrun<P>& panrun() { return panrun_store.get<P>(); }
+template <class P> Stftor<P>& stftor() { return stftor_store.get<P>(); }
 
 /// Returns every record to its contents at library load: all storage cleared, then the
 /// constant tables (integral tables, strain terms) and the starting values filled in.
