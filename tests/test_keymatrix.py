@@ -270,27 +270,3 @@ def test_index_maps_refuse_an_inconsistent_grid(listing, spoil, iu_text, kv_text
     kv, ier = kuorkv("X", 2, 1, 1)
     assert ier == 4 and not kv.any()
     assert listing() == message(iu_text, "IUORIV") + message(kv_text, "KUORKV")
-
-
-def test_preset_19_numbering_in_its_own_layout(listing):
-    """Preset 19 lays f07ina out more compactly: a(18), b(18), leit(19, 19) follow mx, my."""
-    mx, my = 3, 2
-    panel(1, 1)  # clears the boundary codes and suppressions
-    img = np.zeros(1031, np.int32)  # the record's words as preset 19 places them
-    img[0:5] = (1, 0, 0, 0, 0)
-    img[5:7] = (mx, my)
-    for ix in range(1, mx + 1):
-        for iy in range(1, my + 1):
-            img[43 + (iy - 1) + 19 * (ix - 1)] = (ix - 1) * my + iy
-    img[406] = 1  # knfun
-    ina = _zeft.f07ina
-    ina.ku, ina.mx, ina.my = img[0:5], img[5], img[6]
-    ina.a.view(np.int32)[...] = img[7:37]
-    ina.b.view(np.int32)[...] = img[37:67]
-    ina.leit[...] = img[67:1028].reshape((31, 31), order="F")
-    _zeft.prtnds19.setkey(0, 0)
-    assert np.asarray(_zeft._internal19.f07mat.lm)[0].max() == 24
-    lm = key_entries(out := listing())
-    # two y-lines against three x-lines: the y-lines run inside
-    assert [lm[(1, 1)][1], lm[(1, 2)][1], lm[(2, 1)][1]] == [[1, 2, 3, 4], [5, 6, 7, 8], [9, 10, 11, 12]]
-    assert out[-2] == "0  BANDWIDTHS IBDX= 16    IBDY=  0"
