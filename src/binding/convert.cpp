@@ -107,7 +107,7 @@ bool is_number(const std::string& s) {
 
 /// State of one argument during a call.
 struct Value {
-    const ArgSpec* decl = nullptr;
+    const ArgDecl* decl = nullptr;
     int host_position = 0;  ///< ordinal among required arguments, or among keywords
     PyObject* obj = nullptr;  ///< borrowed: what the caller passed (nullptr when omitted)
     bool known = false;       ///< scalar value determined
@@ -133,7 +133,7 @@ struct Value {
 
 class Call {
 public:
-    Call(const std::string& group, const RoutineSpec& decl) : decl_(decl) {
+    Call(const std::string& group, const RoutineDecl& decl) : decl_(decl) {
         qualified_ = "_zeft." + group + "." + decl.name;
         values_.resize(decl.args.size());
         int req = 0, kw = 0;
@@ -175,7 +175,7 @@ public:
     }
 
 private:
-    const RoutineSpec& decl_;
+    const RoutineDecl& decl_;
     std::string qualified_;
     std::vector<Value> values_;
 
@@ -604,7 +604,7 @@ std::string ordinal(int n) {
     return std::to_string(n) + suffix[n % 10];
 }
 
-PyObject* call_routine(const std::string& group, const RoutineSpec& decl, PyObject* args, PyObject* kwargs) {
+PyObject* call_routine(const std::string& group, const RoutineDecl& decl, PyObject* args, PyObject* kwargs) {
     Call call(group, decl);
     return call.run(args, kwargs);
 }

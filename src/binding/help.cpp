@@ -29,12 +29,12 @@ int rank_of(const std::string& dims) {
     return r;
 }
 
-std::string array_kind(const ArgSpec& a) {
+std::string array_kind(const ArgDecl& a) {
     return "rank-" + std::to_string(rank_of(a.dims)) + " array('" + std::string(1, a.type == 't' ? 'i' : a.type) +
            "') with bounds " + bounds(a.dims);
 }
 
-std::string parameter_line(const ArgSpec& a) {
+std::string parameter_line(const ArgDecl& a) {
     std::string s = a.name + " : ";
     if (a.role == Role::inout) return s + "in/output " + array_kind(a);
     if (a.role == Role::returned) return s + (a.dims.empty() ? type_word(a.type) : array_kind(a));
@@ -47,9 +47,9 @@ std::string parameter_line(const ArgSpec& a) {
 
 }  // namespace
 
-std::string signature_line(const RoutineSpec& decl) {
+std::string signature_line(const RoutineDecl& decl) {
     std::string req, opt, ret;
-    for (const ArgSpec& a : decl.args) {
+    for (const ArgDecl& a : decl.args) {
         std::string& dst = a.role == Role::optional ? opt : a.role == Role::returned ? ret : req;
         dst += (dst.empty() ? "" : ",") + a.name;
     }
@@ -59,10 +59,10 @@ std::string signature_line(const RoutineSpec& decl) {
     return line + ")";
 }
 
-std::string routine_help(const RoutineSpec& decl) {
+std::string routine_help(const RoutineDecl& decl) {
     std::string h = signature_line(decl) + "\n\nWrapper for ``" + decl.name + "``.\n";
     std::string params, optional, returns;
-    for (const ArgSpec& a : decl.args) {
+    for (const ArgDecl& a : decl.args) {
         if (a.role == Role::optional)
             optional += parameter_line(a) + "\n    Default: " + a.deflt + "\n";
         else if (a.role == Role::returned)

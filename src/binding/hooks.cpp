@@ -486,8 +486,8 @@ PyObject* table_mismatch_hook(PyObject*, PyObject* args) {
         names.emplace_back(n);
     }
     Py_DECREF(fast);
-    for (const GroupSpec& g : module_groups())
-        for (const RoutineSpec& r : g.routines)
+    for (const GroupDecl& g : module_groups())
+        for (const RoutineDecl& r : g.routines)
             if (g.name == group && r.name == routine)
                 return PyUnicode_FromString(table_mismatch(g.name, r, names).c_str());
     PyErr_Format(error_class(), "no routine %s.%s", group, routine);

@@ -22,7 +22,7 @@ namespace {
 
 struct RoutineObject {
     PyObject_HEAD
-    const RoutineSpec* decl;
+    const RoutineDecl* decl;
     const std::string* group;
     PyObject* doc;
 };
@@ -65,7 +65,7 @@ PyTypeObject* RoutineType = nullptr;
 struct GroupObject {
     PyObject_HEAD
     PyObject* dict;
-    const GroupSpec* decl;
+    const GroupDecl* decl;
 };
 
 void group_dealloc(PyObject* self) {
@@ -98,7 +98,7 @@ PyObject* scalar_view(int typenum, void* data, PyObject* base, bool writeable) {
     return a;
 }
 
-PyObject* make_group(const GroupSpec& g) {
+PyObject* make_group(const GroupDecl& g) {
     auto* obj = PyObject_New(GroupObject, GroupType);
     if (!obj) return nullptr;
     obj->decl = &g;
@@ -117,7 +117,7 @@ PyObject* make_group(const GroupSpec& g) {
         }
         Py_DECREF(v);
     }
-    for (const RoutineSpec& r : g.routines) {
+    for (const RoutineDecl& r : g.routines) {
         auto* ro = PyObject_New(RoutineObject, RoutineType);
         if (!ro) {
             Py_DECREF(obj);
@@ -413,7 +413,7 @@ std::string module_doc() {
         d += "\n";
     }
     d += "Routine groups:\n";
-    for (const GroupSpec& g : module_groups()) {
+    for (const GroupDecl& g : module_groups()) {
         if (!g.published) continue;
         d += "  " + g.name + " --- ";
         bool first = true;
@@ -421,7 +421,7 @@ std::string module_doc() {
             d += (first ? "" : ",") + p.first;
             first = false;
         }
-        for (const RoutineSpec& r : g.routines) {
+        for (const RoutineDecl& r : g.routines) {
             d += (first ? "" : ",") + r.name + "()";
             first = false;
         }
@@ -466,8 +466,8 @@ bool init_types() {
 
 /// Every routine of the table must match its implementation and the core's declarations.
 bool check_table() {
-    for (const GroupSpec& g : module_groups())
-        for (const RoutineSpec& r : g.routines) {
+    for (const GroupDecl& g : module_groups())
+        for (const RoutineDecl& r : g.routines) {
             const std::string reason = table_mismatch(g.name, r);
             if (!reason.empty()) {
                 PyErr_Format(PyExc_ImportError, "_zeft: %s", reason.c_str());
@@ -516,7 +516,7 @@ PyMODINIT_FUNC PyInit__zeft() {
     Py_INCREF(module_error);
     if (PyModule_AddObject(mod, "error", module_error) < 0) return fail();
     if (PyModule_AddObject(mod, "__version__", PyBytes_FromString("$Revision: $")) < 0) return fail();
-    for (const GroupSpec& g : module_groups()) {
+    for (const GroupDecl& g : module_groups()) {
         PyObject* obj = make_group(g);
         if (!obj || PyModule_AddObject(mod, g.name.c_str(), obj) < 0) return fail();
     }

@@ -23,13 +23,13 @@ extern PyObject* module_error;
 /// Calls a routine of the table: matches, converts and checks the arguments, runs the
 /// implementation and builds the returned values. Returns a new reference or nullptr with an
 /// exception set.
-PyObject* call_routine(const std::string& group, const RoutineSpec& decl, PyObject* args, PyObject* kwargs);
+PyObject* call_routine(const std::string& group, const RoutineDecl& decl, PyObject* args, PyObject* kwargs);
 
 /// The help text of a routine: signature line, parameters, optional keywords, returns.
-std::string routine_help(const RoutineSpec& decl);
+std::string routine_help(const RoutineDecl& decl);
 
 /// The host signature line, e.g. "b,ier = trnpsi(psi,a,[m])".
-std::string signature_line(const RoutineSpec& decl);
+std::string signature_line(const RoutineDecl& decl);
 
 /// English ordinal by the module's fixed rule: the suffix follows the last digit only.
 std::string ordinal(int n);

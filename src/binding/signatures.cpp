@@ -35,19 +35,19 @@ namespace {
 
 // ------------------------------------------------------------------ argument constructors
 
-ArgSpec in(char type, std::string name) { return {std::move(name), Role::in, type, "", 0, "", ""}; }
-ArgSpec truth(std::string name) { return {std::move(name), Role::in, 't', "", 0, "", ""}; }
-ArgSpec text(std::string name, int len) { return {std::move(name), Role::in, 'c', "", len, "", ""}; }
-ArgSpec arr(char type, std::string name, std::string dims) {
+ArgDecl in(char type, std::string name) { return {std::move(name), Role::in, type, "", 0, "", ""}; }
+ArgDecl truth(std::string name) { return {std::move(name), Role::in, 't', "", 0, "", ""}; }
+ArgDecl text(std::string name, int len) { return {std::move(name), Role::in, 'c', "", len, "", ""}; }
+ArgDecl arr(char type, std::string name, std::string dims) {
     return {std::move(name), Role::in, type, std::move(dims), 0, "", ""};
 }
-ArgSpec inout(char type, std::string name, std::string dims) {
+ArgDecl inout(char type, std::string name, std::string dims) {
     return {std::move(name), Role::inout, type, std::move(dims), 0, "", ""};
 }
-ArgSpec opt(std::string name, std::string deflt, std::string relation) {
+ArgDecl opt(std::string name, std::string deflt, std::string relation) {
     return {std::move(name), Role::optional, 'i', "", 0, std::move(deflt), std::move(relation)};
 }
-ArgSpec ret(char type, std::string name, std::string dims = "") {
+ArgDecl ret(char type, std::string name, std::string dims = "") {
     return {std::move(name), Role::returned, type, std::move(dims), 0, "", ""};
 }
 
@@ -55,8 +55,8 @@ std::string dim(long long v) { return std::to_string(v); }
 
 // ------------------------------------------------------------------ zeftutils (table 1)
 
-GroupSpec zeftutils() {
-    GroupSpec g{"zeftutils", {}, {}};
+GroupDecl zeftutils() {
+    GroupDecl g{"zeftutils", {}, {}};
     auto& r = g.routines;
     r.push_back({"abdetc", implementation<&abdetc>(),
                  {in('i', "nla"), arr('f', "thkply", "(*)"), arr('f', "angply", "(*)"),
@@ -113,10 +113,10 @@ GroupSpec zeftutils() {
 // ------------------------------------------------------------------ analysis module (table 2)
 
 template <class P>
-GroupSpec analysis_module() {
+GroupDecl analysis_module() {
     const std::string R1 = dim(P::p_rtnds - 1), S = dim(P::p_stf), N = dim(P::p_nodes),
                       E = dim(P::p_elmts), NX = dim(P::p_nx), NY = dim(P::p_ny);
-    GroupSpec g{"prtnds" + dim(P::number),
+    GroupDecl g{"prtnds" + dim(P::number),
                 {{"p_la11", P::p_la11}, {"p_la22", P::p_la22}, {"p_lb11", P::p_lb11},
                  {"p_rtnds", P::p_rtnds}, {"p_ngit", P::p_ngit}, {"p_ngrq", P::p_ngrq},
                  {"p_nsup", P::p_nsup}, {"p_abdstf", P::p_abdstf}, {"p_nodes", P::p_nodes},
@@ -233,7 +233,7 @@ GroupSpec analysis_module() {
 }
 
 template <class P>
-GroupSpec parameter_group() {
+GroupDecl parameter_group() {
     return {"zeft" + dim(P::number),
             {{"p_rtnds", P::p_rtnds}, {"p_ngit", P::p_ngit}, {"p_ngrq", P::p_ngrq},
              {"p_nsup", P::p_nsup}, {"p_abdstf", P::p_abdstf}, {"p_nodes", P::p_nodes},
@@ -244,8 +244,8 @@ GroupSpec parameter_group() {
 
 }  // namespace
 
-const std::vector<GroupSpec>& module_groups() {
-    static const std::vector<GroupSpec> groups = {
+const std::vector<GroupDecl>& module_groups() {
+    static const std::vector<GroupDecl> groups = {
         parameter_group<P31>(),   parameter_group<P19>(),   parameter_group<P21>(),
         parameter_group<P25>(),   zeftutils(),              analysis_module<P31>(),
         analysis_module<P19>(),   analysis_module<P21>(),   analysis_module<P25>(),

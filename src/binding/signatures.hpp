@@ -20,7 +20,7 @@ enum class Role {
 };
 
 /// One argument, listed in the order of the routine's C++ parameters.
-struct ArgSpec {
+struct ArgDecl {
     std::string name;
     Role role = Role::in;
     char type = 'i';        ///< 'i' int32, 'f' float32, 'd' float64, 't' truth, 'c' text
@@ -39,19 +39,19 @@ using Precheck = std::string (*)(const CallView& call);
 
 /// One routine of a group: its implementation in the core and its arguments, which must carry
 /// the names and kinds of the implementation's parameters in the same order (checked at import).
-struct RoutineSpec {
+struct RoutineDecl {
     std::string name;
     Implementation impl;
-    std::vector<ArgSpec> args;
+    std::vector<ArgDecl> args;
     Precheck precheck = nullptr;
 };
 
 /// One attribute of the module that is a group: a routine group (with parameters in the
 /// analysis modules) or a parameter group.
-struct GroupSpec {
+struct GroupDecl {
     std::string name;
     std::vector<std::pair<std::string, long long>> params;  ///< integer parameters, in order
-    std::vector<RoutineSpec> routines;
+    std::vector<RoutineDecl> routines;
     /// A private group (name beginning with "_") is a module attribute like the others but
     /// stays out of the module help text; the package uses its routines, hosts do not.
     bool published = true;
@@ -59,19 +59,19 @@ struct GroupSpec {
 
 /// The published groups in the order the module help text lists them: zeft31, zeft19,
 /// zeft21, zeft25, zeftutils, prtnds31, prtnds19, prtnds21, prtnds25; then the private ones.
-const std::vector<GroupSpec>& module_groups();
+const std::vector<GroupDecl>& module_groups();
 
 /// "" when the arguments of routine decl of group agree with its implementation (parameter
 /// kinds) and with every declaration of it in the core (parameter names, in order); else the
 /// reason. The second form checks a list of argument names in place of the table's.
-std::string table_mismatch(const std::string& group, const RoutineSpec& decl);
-std::string table_mismatch(const std::string& group, const RoutineSpec& decl,
+std::string table_mismatch(const std::string& group, const RoutineDecl& decl);
+std::string table_mismatch(const std::string& group, const RoutineDecl& decl,
                            const std::vector<std::string>& names);
 
 /// What a precheck sees of a converted call: the extents and data of each argument by name.
 struct CallView {
     struct Arg {
-        const ArgSpec* decl;
+        const ArgDecl* decl;
         void* data;                  ///< scalar storage, text buffer or array data
         std::vector<long long> dims; ///< array extents (empty for scalars)
         long long size() const {

@@ -35,9 +35,9 @@ namespace zeft::binding {
 
 namespace {
 
-const GroupSpec* analysis_group(int preset) {
+const GroupDecl* analysis_group(int preset) {
     const std::string name = "prtnds" + std::to_string(preset);
-    for (const GroupSpec& g : module_groups())
+    for (const GroupDecl& g : module_groups())
         if (g.name == name) return &g;
     return nullptr;
 }
@@ -76,17 +76,17 @@ PyObject* layout_of() {
 /// callzeft's table entry, its arguments and checks, with stage S of callzeft as implementation.
 template <class P, PanelStage S>
 PyObject* set_up(PyObject* args, PyObject* kwargs) {
-    const GroupSpec* g = analysis_group(P::number);
-    static const RoutineSpec spec = [g] {
-        RoutineSpec s;
-        for (const RoutineSpec& r : g->routines)
+    const GroupDecl* g = analysis_group(P::number);
+    static const RoutineDecl entry = [g] {
+        RoutineDecl s;
+        for (const RoutineDecl& r : g->routines)
             if (r.name == "callzeft") s = r;
         s.impl = implementation<&callzeft<P, S>>();
         return s;
     }();
     PyObject* rest = PyTuple_GetSlice(args, 1, PyTuple_GET_SIZE(args));
     if (!rest) return nullptr;
-    PyObject* done = call_routine(g->name, spec, rest, kwargs);
+    PyObject* done = call_routine(g->name, entry, rest, kwargs);
     Py_DECREF(rest);
     if (!done) return nullptr;
     Py_DECREF(done);
@@ -103,10 +103,10 @@ void run_prepared() {
 
 template <class P>
 PyObject* run(PyObject* args) {
-    static const RoutineSpec spec{"_run_panel", implementation<&run_prepared<P>>(), {}, nullptr};
+    static const RoutineDecl entry{"_run_panel", implementation<&run_prepared<P>>(), {}, nullptr};
     PyObject* none = PyTuple_New(0);
     if (!none) return nullptr;
-    PyObject* done = call_routine(analysis_group(P::number)->name, spec, none, nullptr);
+    PyObject* done = call_routine(analysis_group(P::number)->name, entry, none, nullptr);
     Py_DECREF(none);
     return done;
 }

@@ -40,9 +40,9 @@ std::vector<std::string> split(const char* list) {
 }
 
 /// Parameter kinds an implementation must have for the table's arguments.
-std::string expected_kinds(const RoutineSpec& decl) {
+std::string expected_kinds(const RoutineDecl& decl) {
     std::string k;
-    for (const ArgSpec& a : decl.args) {
+    for (const ArgDecl& a : decl.args) {
         if (!a.dims.empty()) k += a.type == 'f' ? 'F' : a.type == 'd' ? 'D' : 'I';
         else if (a.type == 'c') k += 'c';
         else if (a.type == 'f' || a.type == 'd') k += a.type;
@@ -53,7 +53,7 @@ std::string expected_kinds(const RoutineSpec& decl) {
 
 }  // namespace
 
-std::string table_mismatch(const std::string& group, const RoutineSpec& decl,
+std::string table_mismatch(const std::string& group, const RoutineDecl& decl,
                            const std::vector<std::string>& names) {
     const std::string routine = group + "." + decl.name;
     if (!decl.impl.invoke) return routine + " has no implementation";
@@ -78,9 +78,9 @@ std::string table_mismatch(const std::string& group, const RoutineSpec& decl,
     return "";
 }
 
-std::string table_mismatch(const std::string& group, const RoutineSpec& decl) {
+std::string table_mismatch(const std::string& group, const RoutineDecl& decl) {
     std::vector<std::string> names;
-    for (const ArgSpec& a : decl.args) names.push_back(a.name);
+    for (const ArgDecl& a : decl.args) names.push_back(a.name);
     return table_mismatch(group, decl, names);
 }
 
