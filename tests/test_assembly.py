@@ -42,12 +42,6 @@ def membrane_compliance(m):
     return np.linalg.inv(s)
 
 
-def pad(v, n, dtype=np.float64):
-    out = np.zeros(n, dtype)
-    out[:len(v)] = v
-    return out
-
-
 # ----------------------------------------------------------------------------- the panel
 
 class Panel(RunPanel):
@@ -377,64 +371,6 @@ def test_torsion_under_load_adds_its_line_integral_to_b(folder, config):
 
 
 # ----------------------------------------------------------------------------- closed forms
-
-def diagonal(stored, lv, i):
-    return stored[lv[i - 1] + i - 1]
-
-
-def line_value_freedom(pn, line, f):
-    """Equation number of the value of function f at x-line 1 of the stringer on y-line `line`."""
-    kv = np.zeros((2, 4), np.int32, order="F")
-    assert call(M.kuorkv, "X", line, 1, f, kv) == 0
-    return int(kv[0, 0])
-
-
-@pytest.mark.parametrize("routine, steif, expected", [
-    ("a11xst", (0.0, 0.0, 2.4e9, 0.0), lambda pn, h, p: 12 * 2.4e9 / h ** 3),   # EI S(3,1,3,1)/h^3
-    ("a22ast", (7.0e6, 0.0, 0.0, 0.0), lambda pn, h, p: 1.2 * 7.0e6 / h),      # EA S(2,1,2,1)/h
-    ("bmatst", (7.0e6, 0.0, 0.0, 0.0), lambda pn, h, p: 1.2 * p / h),          # P S(2,1,2,1)/h
-])
-def test_stiffener_diagonal_at_the_first_x_line(folder, routine, steif, expected):
-    pn = Panel(stringers=(2,), steif=steif)
-    h = float(pn.a[0])
-    if routine == "a22ast":
-        lv = pointers(pn.iy, pn.ibdy)
-        store = np.zeros(lv[-1] + pn.iy)
-        assert call(M.a22ast, "X", store) == 0
-        i = line_value_freedom(pn, 2, 2)
-    else:
-        lv = pointers(pn.ix, pn.ix)
-        store = np.zeros(lv[-1] + pn.ix)
-        pmem = np.zeros((NODES, 3), np.float32, order="F")
-        pmem[:, 0] = -40.0
-        if routine == "a11xst":
-            assert call(M.a11xst, store) == 0
-        else:
-            assert call(M.bmatst, "X", store, lv, pmem, 1.0) == 0
-        i = line_value_freedom(pn, 2, 1)
-    force = steif[0] * pn.compliance[0][0, 0] * -40.0
-    assert diagonal(store, lv, i) == pytest.approx(expected(pn, h, force), rel=1e-6)
-
-
-@pytest.mark.parametrize("stringer", [False, True], ids=["plain skin", "stringer on y-line 2"])
-def test_geometric_stiffness_is_odd_in_fakt_and_ignores_the_last_y_line(folder, stringer):
-    pn = Panel(stringers=(2,) if stringer else ())
-    lv = pointers(pn.ix, pn.ibdx)
-
-    def b(pmem, fakt):
-        bmt = np.zeros(lv[-1] + pn.ix)
-        assert call(M.cmpbmt, bmt, lv, pmem, fakt) == 0
-        return bmt
-
-    pmem = nodal_forces(3)
-    plus = b(pmem, 1.0)
-    assert np.abs(plus).max() > 0
-    assert np.array_equal(b(pmem, -1.0), -plus)
-    last = [pn.node(pn.my, ix) - 1 for ix in range(1, pn.mx + 1)]
-    pmem[last] = nodal_forces(4)[last]
-    assert np.array_equal(b(pmem, 1.0), plus)
-    assert not b(np.zeros((NODES, 3), np.float32, order="F"), 1.0).any()
-
 
 def test_stringer_force_follows_the_data_set_whose_loads_its_nodes_carry(folder):
     """A stringer on the foot strips of a stiffer foot: the foot nodes carry the skin loads

@@ -278,7 +278,6 @@ def test_assembly_failures_name_the_matrix(folder, capfd, ku, spoil, ier, name):
 
 @pytest.mark.parametrize("spoil, reason", [
     (lambda: setattr(_zeft.man, "ix", 4 * 31 * 31 + 1), "FREEDOM COUNTS IX=3845"),
-    (lambda: setattr(_zeft.man, "neigit", 56), "NEIGIT=56 ABOVE 55"),
     (lambda: setattr(_zeft.f07ina, "leit", np.zeros((31, 31), np.int32)), "NODE NUMBER 0 AT IY=1 IX=1"),
 ])
 def test_inconsistent_records_are_refused(folder, capfd, spoil, reason):

@@ -72,9 +72,8 @@ def mindlin_navier(d11, d22, d12, d66, s55, s44, a, b, m_max=6):
     return best
 
 
-@pytest.mark.parametrize("ratio, functions", [(5, ("w", "beta", "gamma")), (10, ("w", "beta", "gamma")),
-                                              (10, ("w", "u", "v", "beta", "gamma")),
-                                              (20, ("w", "beta", "gamma")), (100, ("w", "beta", "gamma"))])
+@pytest.mark.parametrize("ratio, functions", [(5, ("w", "beta", "gamma")), (10, ("w", "u", "v", "beta", "gamma")),
+                                              (100, ("w", "beta", "gamma"))])
 def test_shear_deformation_of_isotropic_plates(work_folder, ratio, functions):
     """SS plate, b/t = 5 ... 100: N = N_classical / (1 + D k^2 / (5/6 G t)) within 0.5 %."""
     t = 100.0 / ratio
@@ -83,13 +82,6 @@ def test_shear_deformation_of_isotropic_plates(work_folder, ratio, functions):
     d = flex(t)
     expected = mindlin_navier(d, d, NU * d, (1 - NU) / 2 * d, 5 / 6 * g * t, 5 / 6 * g * t, 100.0, 100.0)
     assert lam == pytest.approx(expected, rel=5e-3)
-
-
-def test_thin_limit_of_shear_deformation_is_the_plate(work_folder):
-    thin = dict(t=0.1, n=6)
-    lam_w = zeft.analyse(plate(**thin), work_folder, quiet=True).load_factors[0]
-    lam_s = zeft.analyse(plate(functions=("w", "beta", "gamma"), **thin), work_folder, quiet=True).load_factors[0]
-    assert lam_s == pytest.approx(lam_w, rel=1e-4)
 
 
 def test_shear_deformation_of_a_cross_ply_plate(work_folder):
@@ -115,14 +107,6 @@ def test_frequencies_of_a_simply_supported_plate(work_folder):
                    for m in range(1, 5) for n in range(1, 5))[:4]
     np.testing.assert_allclose(r.frequencies, exact, rtol=1e-3)
     assert r.w_nodes.shape == (4, 11, 11, 4) and "HZ" in r.listing
-
-
-def test_frequency_of_a_clamped_square_plate(work_folder):
-    """Clamped square plate: omega a^2 sqrt(rho t / D) = 35.985 (Leissa), within 0.2 %."""
-    edges = {e: "clamped" for e in ("x0", "xl", "y0", "yl")}
-    r = zeft.frequencies(plate(n=10, edges=edges, eigenvalues=1, iteration_vectors=6), work_folder, quiet=True)
-    omega = 2 * math.pi * r.frequencies[0]
-    assert omega * 100.0 ** 2 * math.sqrt(RHO / flex(1.0)) == pytest.approx(35.985, rel=2e-3)
 
 
 def test_frequencies_of_a_stiffened_panel(work_folder):
@@ -229,14 +213,11 @@ def test_new_fields_survive_the_panel_file(work_folder):
               foot=zeft.ABD((np.eye(3) * 1e5).tolist(), (np.eye(3) * 1e4).tolist(), np.zeros((3, 3)).tolist(),
                             shear=[1e4, 0.0, 2e4], mass=3e-9),
               load=zeft.Load(nx=1.0, nx_at_yl=-1.0), skin_mass=2e-9, stringer_mass=1e-7, knock_down=0.8)
-    back = zeft.load_panel(_written(work_folder / "p.toml", p.to_toml()))
+    (work_folder / "p.toml").write_text(p.to_toml())
+    back = zeft.load_panel(work_folder / "p.toml")
     assert back == p
     lay = p.layout()
     field = p.replace(load=zeft.LoadField(nx=np.ones((lay.my, lay.mx))))
     again = zeft.Panel.from_dict(field.to_dict())
     np.testing.assert_array_equal(again.load.nx, field.load.nx)
 
-
-def _written(path, text):
-    path.write_text(text)
-    return path

@@ -40,37 +40,7 @@ def test_function_codes_and_radii(work_folder, kup, ku, knfun, radii_from_argume
     assert radii == ((100.0, 200.0, 300.0) if radii_from_arguments else (7.0, 8.0, 9.0))
 
 
-def test_records_are_reset_and_filled(work_folder):
-    h = prepare_records(31)
-    h.domx[:] = 3.0
-    h.densit[0] = 5.0
-    _zeft.f07ina.leit = np.full((31, 31), 77, np.int32)
-    _zeft.f07ind.idesup = np.full((4, 250), 1, np.int32)
-    _zeft.f07ind.numsup = 250
-    steifx = np.zeros((4, 29))
-    steifx[:, 0] = (1.0, 2.0, 3.0, 4.0)
-    _zeft.prtnds31.zeftmain(**zeftmain_args(31, titp="T" * 90, itabp=3, neigitp=6, neigrqp=5, memprip=0,
-                                        istxp=np.r_[2, np.zeros(28)], steifxp=steifx))
-    assert bytes(_zeft.title.tit) == b"T" * 80
-    assert (_zeft.man.itab, _zeft.man.neigit, _zeft.man.neigrq, _zeft.man.mempri) == (3, 6, 5, 0)
-    assert (_zeft.datran.nread, _zeft.datran.nwrite) == (8, 9)
-    assert not h.domx.any() and h.densit[0] == np.float32(1.0e-6)
-    assert not _zeft.f07ind.idesup.any() and _zeft.f07ind.numsup == 0
-    assert (_zeft.f07ina.leit[:3, :4] == np.arange(1, 13).reshape((3, 4), order="F")).all()
-    assert _zeft.f07ina.leit[3:, :].sum() == 0 and _zeft.f07ina.leit[:, 4:].sum() == 0
-    assert list(h.steifx[:, 0]) == [1.0, 2.0, 3.0, 4.0] and h.nox[0] == 1
-
-
 # ----------------------------------------------------------------------------- files of a run
-
-def test_file_names_keep_the_blanks_of_the_project_name(work_folder, capfd):
-    prepare_records(31)
-    _zeft.prtnds31.zeftmain(**zeftmain_args(31, proj="AB", indpltp=1))
-    assert (work_folder / "AB      .out").exists()
-    assert (work_folder / "AB      MODES.txt").exists()
-    assert "AB.out" not in {p.name for p in work_folder.iterdir()}
-    assert STARTED in capfd.readouterr().out.splitlines()
-
 
 @pytest.mark.parametrize("name", ["../UP", "/tmp/x", "a/b", "a\x00b"])
 @pytest.mark.parametrize("routine", ["callzeft", "zeftmain"])
@@ -106,17 +76,6 @@ def test_a_mode_shape_file_that_cannot_be_written_is_an_error_of_the_mode_shapes
     line = " " * 16 + "ERROR WHEN COMPUTING/PRINTING MODE SHAPES"
     assert line in out and FINISHED not in out
     assert read("PLOT    .out")[-1] == line        # flushed although the listing stays open
-
-
-def test_neither_buckling_nor_vibration_lists_the_input_and_finishes(work_folder, capfd):
-    prepare_records(31)
-    _zeft.prtnds31.zeftmain(**zeftmain_args(31))
-    out = capfd.readouterr().out.splitlines()
-    listing = read("PANEL   .out")
-    assert out[0] == listing[0] == " STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR"
-    assert out[-1] == FINISHED and out.index(STARTED) < len(out) - 1
-    assert " CODE NUMBERS OF THE FUNCTIONAL DOFS INVOLVED:  1  2  3" in listing
-    assert " KEY MATRIX" in listing and STOP not in listing
 
 
 def test_vibration_request_reads_the_masses_and_declines(work_folder, capfd):
@@ -173,14 +132,6 @@ def test_failing_run_control_ends_with_the_stop_block(work_folder, capfd, change
         assert block[1] not in out   # the membrane-stiffness message goes to the listing only
 
 
-def test_membrane_compliance_of_the_first_element(work_folder):
-    h = prepare_records(31)
-    _zeft.prtnds31.zeftmain(**zeftmain_args(31, istxp=np.r_[2, np.zeros(28)]))
-    a = isotropic(2.0)
-    s = np.array([[a[0], a[1], a[3]], [a[1], a[2], a[4]], [a[3], a[4], a[5]]], np.float64)
-    np.testing.assert_allclose(h.aij, np.linalg.inv(s), rtol=1e-6)
-
-
 def test_a_listing_left_open_is_continued_by_the_next_run_of_the_same_name(work_folder):
     prepare_records(31)
     _zeft.f07ina.mx = 1
@@ -191,17 +142,6 @@ def test_a_listing_left_open_is_continued_by_the_next_run_of_the_same_name(work_
     both = read("PANEL   .out")
     assert both[: len(first)] == first and first[-2] == STOP
     assert both[len(first):][:2] == [" STOP. ANALYSIS TYPE MUST BE BUCK OR VIBR", "1"]
-
-
-def test_initlz_leaves_counts_and_codes(work_folder):
-    h = prepare_records(31)
-    h.nox[0], h.stype[0] = 3, 2
-    h.istx[:3] = (2, 3, 4)
-    _zeft.f07ina.ku = np.array([1, 4, 5, 0, 0], np.int32)
-    _zeft.f07ina.a = np.full(30, 5.0, np.float32)
-    _zeft.prtnds31.initlz()
-    assert (h.nox[0], h.stype[0], list(_zeft.f07ina.ku)) == (3, 2, [1, 4, 5, 0, 0])
-    assert not h.istx.any() and not _zeft.f07ina.a.any() and h.densit[0] == np.float32(1.0e-6)
 
 
 # ----------------------------------------------------------------------------- reference listing

@@ -56,15 +56,6 @@ def test_coupled_path_equals_dense_condensation(n, mx, my, ku, radii, stringers,
     assert stats_fast == stats_ref
 
 
-def test_coupled_path_repeats_bit_for_bit(folder):
-    pn = Panel(n=31, mx=9, my=8, ku=(1, 2, 3), radii=(1e29, 500.0, 1e29), stringers=[4], frames=[5],
-               steif=(2.0e6, 3.0e6, 4.0e8, 1.0e6), buck=0, neigit=10, neigrq=6)
-    first = solve(pn, 31, dense_path=False)
-    second = solve(pn, 31, dense_path=False)
-    assert first[0].tobytes() == second[0].tobytes()
-    assert first[1].tobytes() == second[1].tobytes()
-
-
 def test_indefinite_condensed_matrix_reports_as_the_dense_path(folder, capfd):
     """A fixed compression beyond buckling: the coupled system is not positive definite, and the
     analysis reports the row of the condensed matrix at which its factorisation fails."""

@@ -24,11 +24,6 @@ def listing():
     return read
 
 
-def panel(mx, my, ku=(1,), edges=None, sup=()):
-    """Grid of mx x my lines with the active functions ku, edge codes and suppressed freedoms."""
-    set_grid(mx, my, ku, edges=edges, sup=sup)
-
-
 def setkey():
     """Numbers the freedoms; the counts (ix, iy) are the largest W and in-plane equation
     numbers of the key matrix (the routine's own count arguments are input copies)."""
@@ -72,10 +67,10 @@ def set_leit(iy, ix, value):
     _zeft.f07ina.leit[iy - 1, ix - 1] = value
 
 
-@pytest.mark.parametrize("ku", [(1,), (1, 2), (1, 2, 3), (1, 4, 5), (1, 2, 3, 4, 5)])
+@pytest.mark.parametrize("ku", [(1,), (1, 2, 3), (1, 4, 5), (1, 2, 3, 4, 5)])
 def test_counts_and_activity_without_suppressions(listing, ku):
     mx, my = 3, 4
-    panel(mx, my, ku)
+    set_grid(mx, my, ku)
     assert setkey() == (4 * mx * my, 4 * mx * my * (len(ku) - 1))
     for node in key_entries(listing()).values():
         for f, vals in node.items():
@@ -83,10 +78,9 @@ def test_counts_and_activity_without_suppressions(listing, ku):
 
 
 @pytest.mark.parametrize("mx, my, ibdx, ibdy, second", [
-    (2, 2, 16, 64, (2, 1)), (3, 10, 20, 80, (2, 1)), (10, 3, 20, 80, (1, 2)), (5, 7, 28, 112, (2, 1)),
-    (1, 4, 1, 1, (1, 2)), (6, 1, 1, 1, (2, 1))])
+    (3, 10, 20, 80, (2, 1)), (10, 3, 20, 80, (1, 2)), (1, 4, 1, 1, (1, 2)), (6, 1, 1, 1, (2, 1))])
 def test_bandwidth_follows_the_direction_of_fewer_lines(listing, mx, my, ibdx, ibdy, second):
-    panel(mx, my, ku=(1, 2, 3, 4, 5))
+    set_grid(mx, my, ku=(1, 2, 3, 4, 5))
     setkey()
     assert (_zeft.f07ina.ibdx, _zeft.f07ina.ibdy) == (ibdx, ibdy)
     # the node numbered second, (ix, iy), lies along the direction of fewer lines
@@ -112,7 +106,7 @@ CASES += [(e, [0, 0, -2, c, 0, 0, 0], CODE[e[3]][c]) for e in ("bndy0", "bndyl",
 @pytest.mark.parametrize("edge, codes, held", CASES, ids=[f"{e}-{c[0]}-{c[3]}" for e, c, _ in CASES])
 def test_edge_suppressions(listing, edge, codes, held):
     mx, my = 3, 4
-    panel(mx, my, ku=(1, 2, 3, 4, 5), edges={edge: codes})
+    set_grid(mx, my, ku=(1, 2, 3, 4, 5), edges={edge: codes})
     nw, nuv = setkey()
     on_edge = {"bndy0": lambda ix, iy: iy == 1, "bndyl": lambda ix, iy: iy == my,
                "bndx0": lambda ix, iy: ix == 1, "bndxl": lambda ix, iy: ix == mx}[edge]
@@ -126,7 +120,7 @@ def test_edge_suppressions(listing, edge, codes, held):
 
 def test_doubly_suppressed_freedom_counted_once(listing):
     mx, my = 3, 3
-    panel(mx, my, edges={"bndy0": [0, 1, 0, 0, 0, 0, 0]}, sup=[(1, 1, 1, 1), (1, 3, 2, 2)])
+    set_grid(mx, my, edges={"bndy0": [0, 1, 0, 0, 0, 0, 0]}, sup=[(1, 1, 1, 1), (1, 3, 2, 2)])
     nw, _ = setkey()
     assert nw == 4 * mx * my - 2 * mx - 1
     numbers = sorted(v for node in key_entries(listing()).values() for v in node[1] if v > 0)
@@ -134,7 +128,7 @@ def test_doubly_suppressed_freedom_counted_once(listing):
 
 
 def test_element_map_layout(listing):
-    panel(3, 4, ku=(1, 2, 3, 4, 5))
+    set_grid(3, 4, ku=(1, 2, 3, 4, 5))
     setkey()
     lm = key_entries(listing())
     i, j = 2, 1  # y-lines 2..3, x-lines 1..2
@@ -153,7 +147,7 @@ def test_element_map_layout(listing):
     ("Y", 3, 2, (3, 2), (3, 3), 3, 2),   # frame on x-line 3, y-lines 2..3
 ])
 def test_stiffener_map_layout(listing, xory, ii, jj, first, second, along, across):
-    panel(3, 4, ku=(1, 2, 3, 4, 5))
+    set_grid(3, 4, ku=(1, 2, 3, 4, 5))
     setkey()
     lm = key_entries(listing())
     for f in range(1, 6):
@@ -164,9 +158,9 @@ def test_stiffener_map_layout(listing, xory, ii, jj, first, second, along, acros
                                [a[across - 1], a[3], b[across - 1], b[3]]]
 
 
-@pytest.mark.parametrize("i, j", [(4, 1), (1, 3), (0, 1), (1, 0), (-5, -5), (2 ** 31 - 1, 1)])
+@pytest.mark.parametrize("i, j", [(4, 1), (1, 3), (0, 1), (2 ** 31 - 1, 1)])
 def test_iuoriv_subdivision_out_of_range(listing, i, j):
-    panel(3, 4)
+    set_grid(3, 4)
     setkey()
     listing()
     iu, ier = iuoriv(i, j, 1)
@@ -176,11 +170,10 @@ def test_iuoriv_subdivision_out_of_range(listing, i, j):
 
 
 @pytest.mark.parametrize("ku, ifun, ier", [
-    ((1,), 2, 2), ((1,), 1, 0), ((1, 2), 2, 2), ((1, 2, 3), 3, 0), ((1, 2, 3), 4, 2),
-    ((1, 4, 5), 5, 0), ((1, 4, 5), 2, 0), ((1, 2, 3, 4), 2, 2), ((1, 2, 3, 4, 5), 5, 0),
+    ((1,), 2, 2), ((1, 2), 2, 2), ((1, 2, 3), 4, 2), ((1, 4, 5), 2, 0), ((1, 2, 3, 4), 2, 2),
     ((1, 2, 3, 4, 5), 6, 2), ((1, 2, 3, 4, 5), 0, 2)])
 def test_iuoriv_admissible_functions(listing, ku, ifun, ier):
-    panel(2, 2, ku)
+    set_grid(2, 2, ku)
     setkey()
     listing()
     iu, code = iuoriv(1, 1, ifun)
@@ -194,16 +187,12 @@ WRONG = " SECOND AND THIRD ARGUMENT SPECIFY WRONG NODE"
 
 @pytest.mark.parametrize("args, ier, text", [
     (("x", 1, 1, 1), 1, " FIRST ARGUMENT NEITHER 'X' NOR 'Y' "),
-    (("Z", 1, 1, 1), 1, " FIRST ARGUMENT NEITHER 'X' NOR 'Y' "),
     (("X", 5, 1, 1), 2, WRONG + "   5   1STIFFENER DIRECTION IS X"),
-    (("X", 1, 3, 1), 2, WRONG + "   1   3STIFFENER DIRECTION IS X"),
-    (("Y", 4, 1, 1), 2, WRONG + "   4   1STIFFENER DIRECTION IS Y"),
     (("Y", 1, 4, 1), 2, WRONG + "   1   4STIFFENER DIRECTION IS Y"),
     (("Y", 1, 1, 6), 3, " FOURTH ARGUMENT 6 IS NO FUNCTION CODE 1 .. 5"),
-    (("X", 1, 1, 0), 3, " FOURTH ARGUMENT 0 IS NO FUNCTION CODE 1 .. 5"),
 ])
 def test_kuorkv_errors(listing, args, ier, text):
-    panel(3, 4)
+    set_grid(3, 4)
     setkey()
     listing()
     kv, code = kuorkv(*args)
@@ -213,12 +202,10 @@ def test_kuorkv_errors(listing, args, ier, text):
 
 @pytest.mark.parametrize("spoil, reason", [
     (lambda: setattr(_zeft.f07ina, "mx", 40), " NUMBER OF SUBDIVISION LINES MX=40 MY=3 OUTSIDE 1 .. 31"),
-    (lambda: setattr(_zeft.f07ina, "my", 0), " NUMBER OF SUBDIVISION LINES MX=3 MY=0 OUTSIDE 1 .. 31"),
-    (lambda: set_leit(2, 1, 5000), " NODE NUMBER LEIT(2,1) = 5000 OUTSIDE 1 .. 961"),
     (lambda: set_leit(3, 3, -7), " NODE NUMBER LEIT(3,3) = -7 OUTSIDE 1 .. 961"),
 ])
 def test_setkey_numbers_nothing_on_a_grid_outside_the_preset(listing, spoil, reason):
-    panel(3, 3)
+    set_grid(3, 3)
     setkey()
     before, _ = iuoriv(1, 1, 1)
     listing()
@@ -226,7 +213,7 @@ def test_setkey_numbers_nothing_on_a_grid_outside_the_preset(listing, spoil, rea
     M.setkey(0, 0)
     assert (_zeft.f07ina.ibdx, _zeft.f07ina.ibdy) == (0, 0)
     assert listing() == message(reason + ", NO FREEDOMS NUMBERED")
-    panel(3, 3)
+    set_grid(3, 3)
     assert (iuoriv(1, 1, 1)[0] == before).all()  # the key matrix was left alone
 
 
@@ -235,18 +222,16 @@ OUT = " OUTSIDE THE GRID OR THE CODES, IGNORED"
 
 @pytest.mark.parametrize("ku, knfun, sup, numsup, edges, counts, blocks, first", [
     ((1, 2, 3, 4, 5), 7, (), 0, None, (36, 144), 1, " NUMBER OF FUNCTIONS KNFUN=7 OUTSIDE 0 .. 5, TAKEN AS 5"),
-    ((1,), -1, (), 0, None, (0, 0), 1, " NUMBER OF FUNCTIONS KNFUN=-1 OUTSIDE 0 .. 5, TAKEN AS 0"),
     ((1, 9), 2, (), 0, None, (36, 0), 1, " FUNCTION CODE KU(2) = 9 OUTSIDE 1 .. 5, IGNORED"),
     ((1, 1, 1, 1, 1), 5, (), 0, None, (36, 0), 4, " FUNCTION CODE KU(2) = 1 REPEATED, IGNORED"),
     ((1,), 1, [(7, 1, 1, 1), (1, 5, 1, 1), (1, 1, 4, 1), (1, 1, 1, 0), (1, 1, 1, 1)], 5, None, (35, 0), 4,
      " SUPPRESSED FREEDOM NO. 1 (FUNCTION 7, DERIVATIVE 1, NODY 1, NODX 1)" + OUT),
     ((1,), 1, [(1, 2, 2, 2)] * 250, 300, None, (35, 0), 1,
      " NUMBER OF SUPPRESSED FREEDOMS NUMSUP=300 OUTSIDE 0 .. 250, TAKEN AS 250"),
-    ((1,), 1, [(1, 2, 2, 2)], -3, None, (36, 0), 1, " NUMBER OF SUPPRESSED FREEDOMS NUMSUP=-3 OUTSIDE 0 .. 250, TAKEN AS 0"),
     ((1,), 1, (), 0, {"bndx0": [0, 9, 6, 0, 0, 0, 0]}, (30, 0), 1, " BOUNDARY CODE 9 OF EDGE X=0 OUTSIDE 1 .. 6, IGNORED"),
 ])
 def test_setkey_skips_invalid_record_entries(listing, ku, knfun, sup, numsup, edges, counts, blocks, first):
-    panel(3, 3, ku, edges, sup)
+    set_grid(3, 3, ku, edges=edges, sup=sup)
     _zeft.f07ina.knfun, _zeft.f07ind.numsup = knfun, numsup
     assert setkey() == counts
     out = listing()
@@ -261,7 +246,7 @@ def test_setkey_skips_invalid_record_entries(listing, ku, knfun, sup, numsup, ed
      " INCONSISTENT GRID: NODE NUMBER 5000 OUTSIDE 1 .. 961"),
 ])
 def test_index_maps_refuse_an_inconsistent_grid(listing, spoil, iu_text, kv_text):
-    panel(3, 3)
+    set_grid(3, 3)
     setkey()
     listing()
     spoil()

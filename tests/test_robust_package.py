@@ -88,10 +88,8 @@ def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
     assert all(isinstance(r, AnalysisError) and "interrupted" in str(r) for r in results)
 
 
-@pytest.mark.parametrize("changes, advice", [
-    ({"fixed_load": zeft.Load(nx=1e5)}, "the fixed load exceeds the panel's buckling load; reduce it or move it"),
-    ({"edges": {"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}}, "rigid body in W.*hold W on"),
-])
-def test_panels_that_cannot_be_analysed_get_advice(tmp_path, changes, advice):
-    with pytest.raises(AnalysisError, match=advice):
-        zeft.analyse(small(**changes), tmp_path, quiet=True)
+def test_panels_that_cannot_be_analysed_get_advice(tmp_path):
+    with pytest.raises(AnalysisError, match="the fixed load exceeds the panel's buckling load; reduce it or move it"):
+        zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), tmp_path, quiet=True)
+    with pytest.raises(AnalysisError, match="rigid body in W.*hold W on"):
+        zeft.analyse(small(edges={"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}), tmp_path, quiet=True)

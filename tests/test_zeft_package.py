@@ -4,7 +4,6 @@ nodal mode values and mode shapes against closed forms and the mode-shape file, 
 run must not inherit, failed runs, crippling forces, the laminate coupling sign, the sign of
 the loads, and plotting."""
 import math
-import re
 import tempfile
 from pathlib import Path
 
@@ -27,16 +26,16 @@ def skin_data(t, e=E, nu=NU):
     return [a, nu * a, a, 0, 0, g * a] + [0] * 6 + [d, nu * d, d, 0, 0, g * d]
 
 
-def direct_example(preset, ku=(1, 2, 3), neigit=10, neigrq=4):
+def direct_example(preset):
     """The built-in panel through callzeft, every argument written out."""
     matabd = np.asfortranarray(np.array([skin_data(1.6), skin_data(3.2)], np.float32).T)
     args = callzeft_args(
         preset, filenamep="STIFFPNL", titp="direct", matabdf=matabd, steifxf=[7.0e6, 0.0, 1.2e9, 2.0e6],
         steifyf=[1.4e7, 0.0, 6.0e9, 8.0e6], framepitch=500.0, stringerpitch=150.0, sfootwdth=30.0,
-        loadvxp=100.0, neigit=neigit, neigrq=neigrq, ku=ku, istx=[6, 12], isty=[7],
+        loadvxp=100.0, neigit=10, neigrq=4, ku=(1, 2, 3), istx=[6, 12], isty=[7],
         elmstf=[1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1])
     getattr(_zeft, f"prtnds{preset}").callzeft(**args)
-    return args["elamp"][:neigrq], args["membraneforcesp"][: 5 * neigrq].reshape(neigrq, 5)
+    return args["elamp"][:4], args["membraneforcesp"][:20].reshape(4, 5)
 
 
 def printed_table(text):
@@ -73,38 +72,6 @@ def test_example_command_matches_the_direct_call(folder, capsys):
     assert sorted(zeft.read_mode_file(folder / "STIFFPNLMODES.txt").modes) == [1, 2, 3, 4]
 
 
-EXAMPLE_TOML = """
-name = "STIFFPNL"
-title = "the example, three load factors"
-stringer_pitch = 150.0
-frame_pitch = 500.0
-stringers = 2
-frames = 1
-foot_width = 30.0
-elements_between_frames = 6
-elements_between_stringers = 4
-eigenvalues = 3
-iteration_vectors = 8
-skin = {thickness = 1.6, E = 70000.0, nu = 0.33}
-foot = {thickness = 3.2, E = 70000.0, nu = 0.33}
-stringer = {EA = 7.0e6, EI = 1.2e9, GJ = 2.0e6}
-frame = {EA = 1.4e7, EI = 6.0e9, GJ = 8.0e6}
-load = {nx = 100.0}
-"""
-
-
-def test_run_command_on_a_toml_file_matches_the_direct_call(folder, capsys):
-    (folder / "panel.toml").write_text(EXAMPLE_TOML)
-    assert main(["run", "panel.toml", "--folder", "out", "--no-plot"]) == 0
-    out = capsys.readouterr().out
-    table = printed_table(out)
-    elam, forces = direct_example(19, neigit=8, neigrq=3)
-    np.testing.assert_allclose(table[:, 1], elam, rtol=2e-6)
-    np.testing.assert_allclose(table[:, 5], forces[:, 3], rtol=2e-6)
-    assert "Analysis started" in out                    # the run's own lines stay visible
-    assert sorted(p.name for p in (folder / "out").iterdir()) == ["STIFFPNL.out", "STIFFPNLMODES.txt"]
-
-
 def test_the_commented_example_file_describes_a_valid_panel():
     panel = zeft.load_panel(Path(__file__).parent.parent / "examples" / "panel.toml")
     panel.validate()
@@ -119,9 +86,7 @@ BAD = [
     (dict(skin=zeft.PlyStack([0.2, 0.2], [0], 1.4e5, 9e3, 0.3, 5e3)), "skin.angles"),
     (dict(skin=zeft.ABD(A=np.eye(3), D=-np.eye(3))), "skin.D"),
     (dict(elements_between_stringers=0), "elements_between_stringers"),
-    (dict(elements_per_foot=0), "elements_per_foot"),
     (dict(edges={"x0": "hinged", "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
-    (dict(edges={"x0": (0, 1, 9), "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
     (dict(edges={"x0": "clamped", "xl": "clamped", "y0": "clamped", "yl": "clamped"}), "edges: U is held"),
     (dict(load=zeft.Load()), "load"),
     (dict(load=zeft.Load(nx=math.nan)), "load.nx"),
@@ -129,7 +94,6 @@ BAD = [
     (dict(functions=("w", "beta")), "functions"),
     (dict(functions=("w",)), "functions: stringers and frames"),
     (dict(stringers=0, frames=0, functions=("w",), radii=(None, 800.0, None)), "functions: a curved panel"),
-    (dict(eigenvalues=0), "eigenvalues"),
     (dict(iteration_vectors=4), "iteration_vectors"),
     (dict(stringer=zeft.Stiffener(EA=-1.0)), "stringer.EA"),
     (dict(frames=4, elements_between_frames=7), "elements_between_frames"),
@@ -138,12 +102,9 @@ BAD = [
     (dict(stringer_kind="zed"), "stringer_kind"),
     (dict(preset=19, elements_between_frames=10), "preset"),
     (dict(hat_height="3"), "hat_height: expected a number"),        # typed even where unused
-    (dict(eigenvalues=10 ** 9), "eigenvalues: at most 50"),          # bounded before anything is sized
-    (dict(skin=zeft.Isotropic(1.0, 1e300, 0.3)), "skin.E: .* single-precision range"),
     (dict(fixed_load={"nx": 1e-300}), "fixed_load.nx: .* too small for single precision"),
     (dict(skin=zeft.ABD(np.eye(3), np.eye(3), 2 * np.eye(3))), "skin: the 6x6 stiffness .* not positive definite"),
     (dict(obliqueness=(40.0, -40.0)), "obliqueness: .* within \\+-78.46 degrees"),
-    (dict(title="bell\x07"), "title: .*no control characters"),
     (dict(stringer_kind="angle", crippling=zeft.StringerWalls(1, 1, 20, 20, zeft.Isotropic(1, E, NU))), "crippling"),
 ]
 
@@ -157,13 +118,6 @@ def test_bad_descriptions_are_refused_before_anything_is_written(tmp_path, monke
     with pytest.raises(ValueError, match=f"^{field}"):
         zeft.analyse(zeft.example_panel(**changes))
     assert not (tmp_path / "run").exists() and not list((tmp_path / "tmp").iterdir())
-
-
-@pytest.mark.parametrize("lines, preset", [(18, 19), (19, 21), (20, 21), (22, 25), (30, 31)])
-def test_the_smallest_preset_that_holds_the_grid(lines, preset):
-    panel = plate(elements_between_frames=lines, elements_between_stringers=4)
-    panel.validate()
-    assert panel.choose_preset() == preset
 
 
 # ----------------------------------------------------------------------------- layout
@@ -296,24 +250,7 @@ def test_positive_load_is_compression(folder):
 
 # ----------------------------------------------------------------------------- plotting
 
-def test_plot_of_a_mode_is_a_png(folder):
+def test_plot_contour_refuses_values_that_do_not_fit_the_grid(folder):
     pytest.importorskip("matplotlib")
-    r = zeft.analyse(zeft.example_panel(eigenvalues=1, iteration_vectors=4), folder, quiet=True)
-    png = folder / "mode1.png"
-    fig = zeft.plot_mode(r, 1, png)
-    assert fig.axes and not (folder / "STIFFPNL_mode1.png").exists()
-    head = png.read_bytes()[:24]
-    assert head[:8] == b"\x89PNG\r\n\x1a\n"
-    width, height = int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
-    assert width == 900 and 300 <= height <= 900
     with pytest.raises(ValueError, match="plot_contour"):
-        zeft.plot_contour(r.x, r.y, np.zeros((3, 3)), folder / "bad.png")
-
-
-def test_reference_lists_every_routine_with_its_help_text(capsys):
-    assert main(["reference"]) == 0
-    text = capsys.readouterr().out
-    headings = re.findall(r"^#### `(zeftutils|prtnds31)\.(\w+)`$", text, re.M)
-    assert len(headings) == 17 + 35
-    assert ("prtnds31", "callzeft") in headings and ("zeftutils", "abdetc") in headings
-    assert "b,ier = trnpsi(psi,a,[m])" in text and "#### `zeft.analyse(" in text
+        zeft.plot_contour(np.arange(4.0), np.arange(5.0), np.zeros((3, 3)), folder / "bad.png")
