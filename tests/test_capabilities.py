@@ -149,6 +149,32 @@ def test_strength_checks_of_open_stringers(work_folder):
     assert "RF crip." in r.table() and f"{s.rf_global[0]:.4g}" in r.table()
 
 
+def test_global_allowable_of_deep_webs_and_hats(work_folder):
+    """A 25 mm web makes a slender column (1000 mm long) below the skin bay's own buckling
+    stress: the panel's global load is the Euler load pi^2 E I / L^2 of stringer and whole
+    skin bay, times the bays across the panel (the Johnson parabola alone gave no load). A hat
+    gets its global allowable too."""
+    t, h, pitch = 1.6, 25.0, 150.0
+    walls = zeft.StringerWalls(foot_thickness=t, web_thickness=t, foot_width=30.0, web_height=h,
+                               walls=zeft.Isotropic(t, E, 0.33))
+    p = zeft.example_panel(eigenvalues=1, iteration_vectors=4, crippling=walls)
+    s = zeft.analyse(p, work_folder, quiet=True).strength
+    parts = [(pitch * t, t / 2, pitch * t ** 3 / 12), (30.0 * t, 1.5 * t, 30.0 * t ** 3 / 12),
+             (h * t, 2 * t + h / 2, t * h ** 3 / 12)]                 # (area, height, own I)
+    area = sum(a for a, _, _ in parts)
+    cg = sum(a * z for a, z, _ in parts) / area
+    inertia = sum(a * (z - cg) ** 2 + i for a, z, i in parts)
+    lay = p.layout()
+    euler = math.pi ** 2 * E * inertia / lay.a.sum() ** 2 * lay.b.sum() / pitch
+    assert s.global_load == pytest.approx(euler, rel=1e-4)
+    hat = zeft.StringerWalls(foot_thickness=t, web_thickness=t, foot_width=15.0, web_height=30.0,
+                             walls=zeft.Isotropic(t, E, 0.33), chord_width=20.0, chord_thickness=t)
+    s = zeft.analyse(p.replace(crippling=hat, stringer_kind="hat", foot_width=15.0, chord_width=20.0,
+                               hat_height=30.0, web_angle=60.0, stringer_pitch=250.0, elements_below_hat=3),
+                     work_folder, quiet=True).strength
+    assert np.all(np.isfinite(s.rf_global)) and np.all(s.global_buckling > 0)
+
+
 # ---------------------------------------------------------------- load distributions
 
 @pytest.mark.parametrize("ratio, at_yl, k", [(2 / 3, -1.0, 23.9), (1.0, 0.0, 7.8)])
