@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
@@ -420,6 +421,14 @@ idx Skyline::width() const {
 }
 
 int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : 16; }
+
+bool second_thread_allowed() {
+    static const bool allowed = [] {
+        const char* v = std::getenv("ZEFT_THREADS");
+        return v == nullptr || std::strcmp(v, "1") != 0;
+    }();
+    return allowed;
+}
 
 namespace {
 

@@ -96,10 +96,15 @@ void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0
 /// in three vectors of four).
 int lanes(idx cols);
 
-/// Runs part(0) and part(1) on two threads when `parallel`, else part(0) then part(1).
-/// The parts must not share writes.
+/// Runs part(0) and part(1) on two threads when `parallel` (and the process may use a second
+/// thread), else part(0) then part(1). The parts must not share writes.
 template <class F>
 void two_ways(bool parallel, F&& part);
+
+/// False when the environment variable ZEFT_THREADS, read once, is 1: every parallel section
+/// then runs on its caller's thread alone (the worker processes of a sweep, one per core).
+/// The results are the same bits either way.
+bool second_thread_allowed();
 
 /// Starts call(arg) on the process's helper thread (kept between calls, so that the many
 /// short parallel sections of an analysis do not each start a thread) and returns true; false
@@ -117,7 +122,7 @@ namespace zeft::banded {
 
 template <class F>
 void two_ways(bool parallel, F&& part) {
-    if (!parallel) {
+    if (!parallel || !second_thread_allowed()) {
         part(0);
         part(1);
         return;
