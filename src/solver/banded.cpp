@@ -296,7 +296,9 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
 }
 
 // The kernels of each build by the number of lanes w (4, 8, 12 or 16), blocked as measured
-// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid).
+// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid);
+// the AVX2 forward substitution of eight lanes on the coupled band of an everyday panel (2476
+// rows, half-bandwidth 170), where six rows at a time are 5 % faster and equal on the large one.
 
 void forward_baseline(const Rows& L, idx from, double* y, int w) {
     switch (w) {
@@ -329,7 +331,7 @@ void multiply_baseline(const Rows& A, const double* x, double* y, int w) {
 ZEFT_AVX2 void forward_avx2(const Rows& L, idx from, double* y, int w) {
     switch (w) {
         case 4: return forward_rows<v4d, 1, 12, 4>(L, from, y);
-        case 8: return forward_rows<v4d, 2, 4, 8>(L, from, y);
+        case 8: return forward_rows<v4d, 2, 6, 8>(L, from, y);
         case 12: return forward_rows<v4d, 1, 12, 12>(L, from, y);
         default: return forward_rows<v4d, 2, 6, 16>(L, from, y);
     }
