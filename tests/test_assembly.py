@@ -436,52 +436,40 @@ def run(pn, routine):
     return call(getattr(M, name), a11)
 
 
-def break_leit(pn):
-    _zeft.f07ina.leit[0, 0] = 0
-
-
-def too_many_terms(pn):
-    _zeft.f01qua.ikt[0] = 341
-
-
-def third_derivative(pn):
+def third_derivative():
     q = _zeft.f01qua
-    t = next(t for t in range(q.ikt[0]) if q.kquad[t, 2, 0] == 11)
-    q.kquad[t, 0, 0] = 130
+    q.kquad[next(t for t in range(q.ikt[0]) if q.kquad[t, 2, 0] == 11), 0, 0] = 130
 
 
-def fewer_w_freedoms(pn):
-    _zeft.man.ix = 10
-
-
-def narrower_band(pn):
-    _zeft.f07ina.ibdx = 5
-
-
-def stringer_beyond_the_grid(pn):
-    _zeft.f07ina.my = 2
+SPOIL = {"leit": lambda: _zeft.f07ina.leit.__setitem__((0, 0), 0),
+         "terms": lambda: _zeft.f01qua.ikt.__setitem__(0, 341),
+         "third derivative": third_derivative,
+         "fewer W freedoms": lambda: setattr(_zeft.man, "ix", 10),
+         "narrower band": lambda: setattr(_zeft.f07ina, "ibdx", 5),
+         "stringer beyond the grid": lambda: setattr(_zeft.f07ina, "my", 2),
+         "nothing": lambda: None}
 
 
 @pytest.mark.parametrize("change, routine, ier, tail", [
     # an index map that fails ends the matrix with a code; the run continues to its stop block
-    (break_leit, "cmpa11", 2, [" MESSAGE FROM SUBROUTINE CMPA11: ", " ERROR IN SUBROUTINE IUORIV."]),
-    (break_leit, "cmpa21", 2, [" MESSAGE FROM CMPA21:", " ERROR IN SUBROUTINE IUORIV"]),
-    (break_leit, "cmpa22", 1, [" MESSAGE FROM SUBROUTINE A22:", " ERROR IN SUBROUTINE IUORIV"]),
-    (break_leit, "cmpbmt", 1, [" MESSAGE FROM SUBROUTINE CMPBMT:", " ERROR IN SUBROUTINE IUORIV"]),
+    ("leit", "cmpa11", 2, [" MESSAGE FROM SUBROUTINE CMPA11: ", " ERROR IN SUBROUTINE IUORIV."]),
+    ("leit", "cmpa21", 2, [" MESSAGE FROM CMPA21:", " ERROR IN SUBROUTINE IUORIV"]),
+    ("leit", "cmpa22", 1, [" MESSAGE FROM SUBROUTINE A22:", " ERROR IN SUBROUTINE IUORIV"]),
+    ("leit", "cmpbmt", 1, [" MESSAGE FROM SUBROUTINE CMPBMT:", " ERROR IN SUBROUTINE IUORIV"]),
     # records that would take the assembly outside its tables or arrays
-    (too_many_terms, "cmpa22", 5, [" ELEMENT 1 HAS 341 QUADRATIC-FORM TERMS, MORE THAN 340"]),
-    (third_derivative, "cmpa11", 5, [" TERM"]),
-    (fewer_w_freedoms, "cmpa11", 5, [" INDEX MAP OF FUNCTION 1 ON SUBDIVISION 1,1 LEAVES THE MATRIX (ORDER 10"]),
-    (narrower_band, "cmpbmt", 4, [" INDEX MAP OF FUNCTION 1 ON SUBDIVISION 1,1 LEAVES THE MATRIX"]),
-    (stringer_beyond_the_grid, "bmatst X", 3, [" STIFFENER 1 X ON LINE 3 OUTSIDE THE GRID"]),
-    (stringer_beyond_the_grid, "a11xst", 2, [" ERROR RETURN FROM KUORKV, I=   3J=   1"]),
-    (stringer_beyond_the_grid, "a22ast X", 2, [" ERROR RETURN FROM KUORKV, I=   3 J=   1"]),
-    (lambda pn: None, "a21ast Z", 3, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
-    (lambda pn: None, "bmatst Z", 1, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
+    ("terms", "cmpa22", 5, [" ELEMENT 1 HAS 341 QUADRATIC-FORM TERMS, MORE THAN 340"]),
+    ("third derivative", "cmpa11", 5, [" TERM"]),
+    ("fewer W freedoms", "cmpa11", 5, [" INDEX MAP OF FUNCTION 1 ON SUBDIVISION 1,1 LEAVES THE MATRIX (ORDER 10"]),
+    ("narrower band", "cmpbmt", 4, [" INDEX MAP OF FUNCTION 1 ON SUBDIVISION 1,1 LEAVES THE MATRIX"]),
+    ("stringer beyond the grid", "bmatst X", 3, [" STIFFENER 1 X ON LINE 3 OUTSIDE THE GRID"]),
+    ("stringer beyond the grid", "a11xst", 2, [" ERROR RETURN FROM KUORKV, I=   3J=   1"]),
+    ("stringer beyond the grid", "a22ast X", 2, [" ERROR RETURN FROM KUORKV, I=   3 J=   1"]),
+    ("nothing", "a21ast Z", 3, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
+    ("nothing", "bmatst Z", 1, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
 ])
 def test_failures_return_a_code_with_their_message(folder, change, routine, ier, tail):
     pn = Panel(stringers=(3,), radii=CURVED)
-    change(pn)
+    SPOIL[change]()
     assert run(pn, routine) == ier
     got = folder()
     assert [s[: len(t)] for s, t in zip(got[-len(tail):], tail)] == tail
