@@ -13,22 +13,15 @@ import pytest
 _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("the package layer; the front end tests run its routines")
 import zeft  # noqa: E402
-from conftest import callzeft_args  # noqa: E402
+from conftest import callzeft_args, isotropic  # noqa: E402
 from zeft.__main__ import main  # noqa: E402
 
 E, NU = 70000.0, 0.33
 
 
-def skin_data(t, e=E, nu=NU):
-    a = e * t / (1 - nu * nu)
-    d = a * t * t / 12
-    g = 0.5 * (1 - nu)
-    return [a, nu * a, a, 0, 0, g * a] + [0] * 6 + [d, nu * d, d, 0, 0, g * d]
-
-
 def direct_example(preset):
     """The built-in panel through callzeft, every argument written out."""
-    matabd = np.asfortranarray(np.array([skin_data(1.6), skin_data(3.2)], np.float32).T)
+    matabd = np.asfortranarray(np.c_[isotropic(1.6, E, NU), isotropic(3.2, E, NU)])
     args = callzeft_args(
         preset, filenamep="STIFFPNL", titp="direct", matabdf=matabd, steifxf=[7.0e6, 0.0, 1.2e9, 2.0e6],
         steifyf=[1.4e7, 0.0, 6.0e9, 8.0e6], framepitch=500.0, stringerpitch=150.0, sfootwdth=30.0,
