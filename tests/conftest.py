@@ -234,6 +234,15 @@ def prepare_records(n=31, mx=4, my=3, sets=(2.0, 3.0)):
     return h
 
 
+def plate(a=100.0, b=100.0, t=1.0, n=8, **changes):
+    """zeft.Panel of a simply supported isotropic plate a x b (t thick, E = 70000, nu = 0.3, mass
+    2.7e-9 per volume) under nx = 1, W alone, n x n elements, two load factors; fields by name."""
+    import zeft
+    return zeft.Panel(**{**dict(name="PLATE", stringer_pitch=b, frame_pitch=a, load=zeft.Load(nx=1.0),
+                                skin=zeft.Isotropic(t, 70000.0, 0.3, density=2.7e-9), functions=("w",),
+                                elements_between_frames=n, elements_between_stringers=n, eigenvalues=2), **changes})
+
+
 # Edge codes: W held, V held on the x-edges and U on the y-edges ("ss"); the normal slope of W
 # held as well ("cc").
 SS_X, SS_Y = [0, 1, 3, 0, 0, 0, 0], [0, 1, 2, 0, 0, 0, 0]

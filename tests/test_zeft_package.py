@@ -14,6 +14,7 @@ _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("the package layer; the front end tests run its routines")
 import zeft  # noqa: E402
 from conftest import callzeft_args, isotropic  # noqa: E402
+from conftest import plate as shared_plate  # noqa: E402
 from zeft.__main__ import main  # noqa: E402
 
 E, NU = 70000.0, 0.33
@@ -43,12 +44,8 @@ def printed_table(text):
 
 
 def plate(**changes):
-    """Simply supported isotropic plate 200 x 100, t = 1, W alone, uniaxial nx = 1."""
-    fields = dict(stringer_pitch=100.0, frame_pitch=200.0, skin=zeft.Isotropic(1.0, 70000.0, 0.3),
-                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=12,
-                  elements_between_stringers=6, eigenvalues=2, name="PLATE")
-    fields.update(changes)
-    return zeft.Panel(**fields)
+    """The plate of conftest, 200 x 100 on 12 x 6 elements."""
+    return shared_plate(a=200.0, **{"elements_between_frames": 12, "elements_between_stringers": 6, **changes})
 
 
 # ----------------------------------------------------------------------------- command line
