@@ -4,6 +4,7 @@ builders of panels for callzeft and zeftmain, and readers of the listing.
 Every test file runs in the sanitizer job (.ci/sanitize) unless it says why not, with
 ``pytestmark = pytest.mark.no_sanitize("reason")``; a new file is therefore covered by default.
 """
+import os
 import resource
 
 import numpy as np
@@ -53,6 +54,20 @@ def work_folder(tmp_path, monkeypatch):
 @pytest.fixture
 def folder(work_folder):
     return work_folder
+
+
+@pytest.fixture
+def listing():
+    """The analysis listing on fort.9: listing() returns the records written since its last call."""
+    _zeft.datran.nwrite = 9
+
+    def new_records():
+        lines = unit9()
+        if lines:
+            os.remove("fort.9")
+        return lines
+
+    return new_records
 
 
 # ----------------------------------------------------------------------------- small helpers

@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from conftest import RunPanel, call, isotropic, pointers, unit9
+from conftest import RunPanel, call, isotropic, pointers
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -273,13 +273,6 @@ def assert_profile(stored, lv, want):
     np.testing.assert_allclose(got[mask], want[mask], rtol=2e-5, atol=2e-6 * scale)
 
 
-@pytest.fixture
-def folder():
-    """The listing on fort.9; returns its reader."""
-    _zeft.datran.nwrite = 9
-    return unit9
-
-
 def assemble(pn, pmem=None, fakt=1.0):
     """The system's A22, A21, A11 and, for pmem, fakt * B (profile with the B pointers)."""
     out = {}
@@ -322,7 +315,7 @@ PANELS = {
 
 
 @pytest.mark.parametrize("config", PANELS.values(), ids=PANELS.keys())
-def test_matrices_equal_the_integrated_bilinear_forms(folder, config):
+def test_matrices_equal_the_integrated_bilinear_forms(listing, config):
     pn = Panel(**config)
     want = Oracle(pn)
     pmem = nodal_forces(1)
@@ -343,7 +336,7 @@ def test_matrices_equal_the_integrated_bilinear_forms(folder, config):
 
 @pytest.mark.parametrize("config", [PANELS["curved, W U V, stiffened, two data sets"],
                                     PANELS["oblique, curved, W U V"]], ids=["two data sets", "oblique"])
-def test_torsion_under_load_adds_its_line_integral_to_b(folder, config):
+def test_torsion_under_load_adds_its_line_integral_to_b(listing, config):
     """Ip/A per stiffener adds fakt (Ip/A) / fa^2 * integral of P (w,sn)^2; stiffeners without
     it (and unused table entries) leave B bit for bit as it was."""
     pn = Panel(**config)
@@ -372,7 +365,7 @@ def test_torsion_under_load_adds_its_line_integral_to_b(folder, config):
 
 # ----------------------------------------------------------------------------- closed forms
 
-def test_stringer_force_follows_the_data_set_whose_loads_its_nodes_carry(folder):
+def test_stringer_force_follows_the_data_set_whose_loads_its_nodes_carry(listing):
     """A stringer on the foot strips of a stiffer foot: the foot nodes carry the skin loads
     scaled by the foot's stiffness ratio, and the stringer strain equals the skin strain."""
     pn = Panel(my=5, b=(40.0, 12.5, 12.5, 40.0), elmstf=[1, 2, 2, 1], sets=(2.0, 3.5), stringers=(3,))
@@ -391,12 +384,12 @@ def test_stringer_force_follows_the_data_set_whose_loads_its_nodes_carry(folder)
 
 # ----------------------------------------------------------------------------- failures
 
-def test_a21_with_the_wrong_row_count_is_left_untouched(folder):
+def test_a21_with_the_wrong_row_count_is_left_untouched(listing):
     pn = Panel()
     a21 = np.full((NY, pn.ix), 7.0, order="F")
     assert call(M.cmpa21, a21, pn.iy + 1) == 1
     assert (a21 == 7.0).all()
-    assert folder() == [" MESSAGE FROM CMPA21:", " WRONG NUMBER OF ROWS SPECIFIED FOR A21"]
+    assert listing() == [" MESSAGE FROM CMPA21:", " WRONG NUMBER OF ROWS SPECIFIED FOR A21"]
 
 
 UV = [" Using ZEFT with stiffened panels requires functional dofs u,v (2,3).",
@@ -411,10 +404,10 @@ UV = [" Using ZEFT with stiffened panels requires functional dofs u,v (2,3).",
     ({"stringers": (2,)}, "cmpa11", 3, ["", " MESSAGE FROM SUBROUTINE CMPA11: ", " ERROR IN SUBROUTINE A11XST."]),
     ({"frames": (2,)}, "cmpa21", 4, [" MESSAGE FROM CMPA21:", " ERROR IN SUBROUTINE A21AST,Y-DIRECTION"]),
 ])
-def test_stiffened_panel_without_u_and_v(folder, stiffeners, routine, ier, tail):
+def test_stiffened_panel_without_u_and_v(listing, stiffeners, routine, ier, tail):
     pn = Panel(ku=(1, 4, 5), rotations=True, **stiffeners)
     assert run(pn, routine) == ier
-    assert folder()[-len(tail):] == tail
+    assert listing()[-len(tail):] == tail
 
 
 def run(pn, routine):
@@ -467,9 +460,9 @@ SPOIL = {"leit": lambda: _zeft.f07ina.leit.__setitem__((0, 0), 0),
     ("nothing", "a21ast Z", 3, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
     ("nothing", "bmatst Z", 1, [" INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
 ])
-def test_failures_return_a_code_with_their_message(folder, change, routine, ier, tail):
+def test_failures_return_a_code_with_their_message(listing, change, routine, ier, tail):
     pn = Panel(stringers=(3,), radii=CURVED)
     SPOIL[change]()
     assert run(pn, routine) == ier
-    got = folder()
+    got = listing()
     assert [s[: len(t)] for s, t in zip(got[-len(tail):], tail)] == tail

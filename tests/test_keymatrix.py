@@ -1,27 +1,12 @@
 """Key matrix: freedom numbering, suppressions, half-bandwidths, listing block, index maps."""
-import os
 
 import numpy as np
 import pytest
 
 import _zeft
-from conftest import set_grid, unit9
+from conftest import set_grid
 
 M = _zeft.prtnds31
-
-
-@pytest.fixture
-def listing():
-    """The analysis listing on fort.9; read() returns the records written since the last read."""
-    _zeft.datran.nwrite = 9
-
-    def read():
-        lines = unit9()
-        if lines:
-            os.remove("fort.9")
-        return lines
-
-    return read
 
 
 def setkey():
