@@ -244,7 +244,7 @@ void w_eigenvectors(double* x, int ix, int neigrq, bool vibration) {
 #define ZEFT_EIGEN_LISTING_INST(P)                          \
     template void eigenvalues<P>(int, int, double);         \
     template void forces_per_eigenvalue<P>();
-ZEFT_FOR_EACH_PRESET(ZEFT_EIGEN_LISTING_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_EIGEN_LISTING_INST)
 #undef ZEFT_EIGEN_LISTING_INST
 
 }  // namespace listing
