@@ -59,13 +59,6 @@ class Panel(RunPanel):
         A21 = r.a21[:iy, :ix].copy()
         return A11, A21, A22, B
 
-    def w_values(self, k):
-        """Mode k's W at the nodes, (my, mx), 0 where W is held."""
-        lm = self.res.lm[0, 0, :self.mx * self.my]
-        x = self.res.x[:, k - 1]
-        w = np.where(lm > 0, x[np.maximum(lm, 1) - 1], 0.0)
-        return w.reshape((self.my, self.mx), order="F")
-
 
 def stiffness_arrays():
     return [np.zeros((6, 1), np.float32)] * 6 + [np.zeros((3, 1), np.float32)]

@@ -21,7 +21,9 @@ PANELS = {
         chord_width=30.0, hat_height=25.0, web_angle=30.0, skin=PLY,
         foot=zeft.ABD(np.eye(3) * 9e4, np.eye(3) * 3e3, shear=[2e4, 0.0, 2e4], mass=3e-9),
         load=zeft.Load(nx=10.0, nxy=2.0, nx_at_yl=-4.0), radii=(None, 1500.0, None), knock_down=0.9,
-        edges={"x0": (0, 1, 2), "yl": "clamped"}, stringer=zeft.Stiffener(1e7, -2e8, 4e9, 1e9)),
+        edges={"x0": (0, 1, 2), "yl": "clamped"}, stringer=zeft.Stiffener(1e7, -2e8, 4e9, 1e9), skin_mass=2e-9,
+        stringer_mass=1e-7),
+    "load field": lambda: zeft.example_panel(load=zeft.LoadField(nx=np.linspace(1.0, 2.0, 13 * 17).reshape(17, 13))),
 }
 
 

@@ -66,7 +66,7 @@ def test_temporary_folders_go_unless_kept(tmp_path, monkeypatch):
     assert result.read_mode_file().modes and "EIGENVALUES" in result.listing.upper()
     kept = zeft.analyse(small(), quiet=True, keep_files=True)
     assert kept.listing_path.exists() and kept.folder.parent == tmp_path
-    with pytest.raises(AnalysisError):
+    with pytest.raises(AnalysisError, match="the fixed load exceeds the panel's buckling load; reduce it or move it"):
         zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), quiet=True)
     assert list(tmp_path.iterdir()) == [kept.folder]
 
@@ -88,8 +88,6 @@ def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
     assert all(isinstance(r, AnalysisError) and "interrupted" in str(r) for r in results)
 
 
-def test_panels_that_cannot_be_analysed_get_advice(tmp_path):
-    with pytest.raises(AnalysisError, match="the fixed load exceeds the panel's buckling load; reduce it or move it"):
-        zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), tmp_path, quiet=True)
+def test_a_panel_that_cannot_be_analysed_gets_advice(tmp_path):
     with pytest.raises(AnalysisError, match="rigid body in W.*hold W on"):
         zeft.analyse(small(edges={"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}), tmp_path, quiet=True)

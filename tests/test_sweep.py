@@ -1,6 +1,6 @@
 """Parameter studies: results in input order and equal to analyses in this process, failures in
-their own slots, a folder per analysis, the progress line, and other executors (a thread pool,
-Dask's local cluster when it is installed)."""
+their own slots, a folder per analysis, the progress line, another executor, and a worker that
+dies."""
 import math
 import re
 import time
@@ -87,14 +87,3 @@ def test_a_worker_that_dies_fails_its_panel_and_is_replaced(tmp_path):
     finally:
         pool.close()
     assert not pool.home.exists()
-
-
-def test_dask_local_cluster(tmp_path):
-    distributed = pytest.importorskip("distributed")
-    good, panels = study()
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=2, processes=True,
-                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
-        results = zeft.sweep(panels, executor=client.get_executor(), folder=tmp_path, progress=False)
-    assert isinstance(results[2], ValueError) and isinstance(results[4], zeft.AnalysisError)
-    for panel, result in zip(good, (results[i] for i in (0, 1, 3, 5))):
-        np.testing.assert_array_equal(result.load_factors, zeft.analyse(panel, tmp_path / "here", quiet=True).load_factors)

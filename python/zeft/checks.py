@@ -12,9 +12,10 @@ results are read from the run's listing.
   k = 2 (D12 + 2 D66)/sqrt(D11 D22) + 2, 4 when isotropic). The stringer's allowable force is
   the force at which its weakest wall reaches its crippling force, the walls straining alike:
   F = F_wall A_stringer / A_wall.
-- global buckling (open stringers): ``glbuck``, a Johnson column of a stringer with its
-  effective skin width, the panel's load at global buckling F_g. A stringer's global allowable
-  is its share of F_g in proportion to the applied forces.
+- global buckling: ``glbuck``, a column of a stringer (open, or a hat with its two feet, webs
+  and chord) with its effective skin width on the Johnson-Euler curve of its crippling stress
+  (for a hat the lower of its web and chord stresses), the panel's load at global buckling
+  F_g. A stringer's global allowable is its share of F_g in proportion to the applied forces.
 
 Applied force of a stringer at the first load factor: EA times the strain of the skin beside it
 at x = 0, eps_x = aij (Nx, Ny, Nxy) with N = lambda_1 N_variable + N_fixed.
@@ -36,7 +37,7 @@ __all__ = ["StrengthChecks", "request", "strength_checks"]
 class StrengthChecks:
     """Per stringer (in the order of their lines across the panel): the applied force at the
     first load factor, the crippling and global buckling allowables and their reserve factors
-    (NaN where a check does not apply). ``walls`` holds the crippling forces of the walls
+    (infinite for a stringer in tension). ``walls`` holds the crippling forces of the walls
     ({"web": F} or {"web": F, "chord": F}), ``global_load`` the panel load at global buckling
     and ``applied_total`` the panel's load at the first load factor."""
 
@@ -61,16 +62,15 @@ class StrengthChecks:
 
 
 def request(panel, records) -> list:
-    """Asks the run for the checks of the panel's stringers: the crippling check (and, for open
-    stringers, the global check), the stringer type and the skin data of the global check.
+    """Asks the run for the checks of the panel's stringers: the crippling and global checks,
+    the stringer type and the skin data of the global check.
     Returns the records of the namelist group with the stringer walls, which the run reads
     from its input unit."""
     import _zeft
 
     walls = panel.crippling
     open_stringer = panel.stringer_type == 1
-    _zeft.antype.cripan = 1
-    _zeft.antype.glban = 1 if open_stringer else 0
+    _zeft.antype.cripan = _zeft.antype.glban = 1
     records.f07dis.stype = panel.stringer_type
     records.glbuckcom.skinth = panel.skin.matrices()["thickness"]
     records.glbuckcom.stpitch = panel.stringer_pitch
@@ -89,6 +89,8 @@ _LISTED = re.compile(r"(CRIPPLING FORCE(?: OF (WEB|CHORD))?|GLOBAL BUCKLING LOAD
 
 def strength_checks(panel, records, load_factor: float, lay, listing: str) -> StrengthChecks:
     """The reserve factors of the stringers from the checks that the run listed."""
+    from .analysis import AnalysisError
+
     walls = panel.crippling
     wall_forces, global_load = {}, math.nan
     for label, part, value in _LISTED.findall(listing):
@@ -96,6 +98,9 @@ def strength_checks(panel, records, load_factor: float, lay, listing: str) -> St
             global_load = float(value)
         else:
             wall_forces[part.lower() or "web"] = float(value)
+    if math.isnan(global_load) or not wall_forces:
+        raise AnalysisError("the run listed no " + ("global buckling load" if wall_forces else "crippling force")
+                            + "; its listing shows why")
     applied, total = _applied(panel, records, load_factor, lay)
     if panel.stringer_type == 1:
         # The strain at which the web cripples, on the whole stringer.
