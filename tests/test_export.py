@@ -66,7 +66,8 @@ def test_result_leaves_as_json_and_csv_with_every_number(result, tmp_path):
 
     rows = list(csv.DictReader(io.StringIO(result.to_csv(tmp_path / "t.csv"))))
     assert [float(r["load_factor"]) for r in rows] == result.load_factors.tolist()
-    assert [float(r["frame_force"]) for r in rows] == result.frame_force.tolist()
+    assert [[float(r[f"stringer_force_{k}"]) for k in (1, 2)] for r in rows] == result.stringer_force.tolist()
+    assert data["frame_forces_along"] == result.frame_forces_along.tolist()
     rows = list(csv.DictReader(io.StringIO(result.strength_to_csv())))
     assert [float(r["rf_crippling"]) for r in rows] == result.strength.rf_crippling.tolist() == data["strength"][
         "rf_crippling"]

@@ -86,6 +86,34 @@ def test_stiffener_forces_are_those_of_the_geometric_stiffness(work_folder):
     np.testing.assert_allclose([float(v) for v in row[12:].split()], stringer, rtol=2e-6)
 
 
+def test_package_returns_the_force_of_every_stiffener_node_by_node(work_folder):
+    """The example panel (foot twice the skin's thickness) under Nx falling from 100 to 60
+    along x with Ny = 50: each stringer node carries the foot's share (r Nx, Ny) on the foot's
+    compliance, each frame node the loads and compliance of the strip above it (the last
+    y-line the skin's). Forces per stiffener and node against EA times a NumPy strain; the
+    result's force per stiffener is the peak along it, and the strength check's applied force
+    the largest compression."""
+    walls = zeft.StringerWalls(1.6, 1.6, 30.0, 30.0, zeft.Isotropic(1.6, 70000.0, 0.33))
+    p = zeft.example_panel(load=zeft.Load(nx=100.0, ny=50.0, nx_at_xl=60.0), eigenvalues=2, crippling=walls)
+    r = zeft.analyse(p, work_folder, quiet=True)
+    lay = p.layout()
+    a_skin, a_foot = (np.linalg.inv(m.matrices()["A"]) for m in (p.skin, p.foot))
+    r_x = (1 / a_foot[0, 0]) / (1 / a_skin[0, 0])          # axial stiffness ratio, lateral strain free
+    nx = 100.0 - 40.0 * lay.x / lay.x[-1]                   # per x-line
+    foot_of = [k == 2 for k in lay.strips] + [False]        # per y-line: the strip above is a foot
+    for mode, lam in enumerate(r.load_factors):
+        stringers = [[p.stringer.EA * (a_foot @ (lam * np.array([r_x * n, 50.0, 0.0])))[0] for n in nx]
+                     for _ in lay.stringer_lines]
+        frames = [[p.frame.EA * ((a_foot if foot else a_skin) @ (lam * np.array([r_x * n if foot else n, 50.0, 0.0])))[1]
+                   for foot in foot_of] for n in nx[np.array(lay.frame_lines) - 1]]
+        np.testing.assert_allclose(r.stringer_forces_along[mode], stringers, rtol=2e-5)
+        np.testing.assert_allclose(r.frame_forces_along[mode], frames, rtol=2e-5, atol=1e-3)
+        np.testing.assert_allclose(r.stringer_force[mode], np.array(stringers)[:, 0], rtol=2e-5)
+        np.testing.assert_allclose(r.frame_force[mode], np.max(frames, axis=1), rtol=2e-5)
+    assert r.stringer_force.shape == (2, 2) and r.frame_force.shape == (2, 1)
+    np.testing.assert_allclose(r.strength.applied, r.stringer_force[0], rtol=1e-12)
+
+
 def test_dead_paths_stop_the_run_with_their_cause(work_folder, capfd):
     """A crippling check without a stringer type, and rotations without their stiffness, end
     the run with a message naming the cause instead of zeros or a failed factorisation."""

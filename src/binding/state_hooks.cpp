@@ -17,6 +17,10 @@
 //       returns every record to its contents at load.
 //   _save_state() -> snapshot, _restore_state(snapshot)
 //       a copy of every record, and its return into the records (units are not part of it).
+//   _stiffener_forces(preset, load_factor) -> dict
+//       the axial forces of the stiffeners of the last run of the preset at that load factor,
+//       node by node as the geometric stiffness takes them: "stringers" (stringers, x-lines)
+//       and "frames" (frames, y-lines), float64.
 //
 // Between the set-up and the run the caller may change records through _internal<preset>.
 #include "binding/python.hpp"
@@ -30,6 +34,7 @@
 #include "binding/hooks.hpp"
 #include "control/front_end.hpp"
 #include "control/state_reset.hpp"
+#include "results/eigen_listing.hpp"
 #include "state/records.hpp"
 
 namespace zeft::binding {
@@ -124,6 +129,64 @@ PyObject* for_preset(int preset, A... a) {
     }
 }
 
+/// The forces of stiffeners 1 .. count (rows) at nodes 1 .. nodes along each (columns).
+template <class P>
+PyObject* forces_along(bool stringer, int count, int nodes, float lambda) {
+    const auto& d = f07dis<P>();
+    const npy_intp dims[2] = {count, nodes};
+    PyObject* a = PyArray_SimpleNew(2, dims, NPY_DOUBLE);
+    if (!a) return nullptr;
+    auto* v = static_cast<double*>(PyArray_DATA(reinterpret_cast<PyArrayObject*>(a)));
+    for (int k = 1; k <= count; ++k)
+        for (int n = 1; n <= nodes; ++n)
+            *v++ = stringer ? stiffener_node_force<P>(true, k, d.istx[k - 1], n, lambda)
+                            : stiffener_node_force<P>(false, k, n, d.isty[k - 1], lambda);
+    return a;
+}
+
+template <class P>
+PyObject* stiffener_forces(float lambda) {
+    const auto& g = f07ina<P>();
+    const auto& d = f07dis<P>();
+    if (g.mx < 2 || g.my < 2 || g.mx > P::p_rtnds || g.my > P::p_rtnds || d.nox < 0 || d.noy < 0 ||
+        d.nox > P::p_stf || d.noy > P::p_stf) {
+        PyErr_Format(module_error, "_stiffener_forces: preset %d holds no analysed panel", P::number);
+        return nullptr;
+    }
+    auto& grid = f07ina<P>();
+    for (int ix = 1; ix <= g.mx; ++ix)
+        for (int iy = 1; iy <= g.my; ++iy)
+            if (grid.leitm(iy, ix) < 1 || grid.leitm(iy, ix) > g.mx * g.my) {
+                PyErr_Format(module_error, "_stiffener_forces: preset %d holds no numbered grid", P::number);
+                return nullptr;
+            }
+    for (int k = 0; k < d.nox; ++k)
+        if (d.istx[k] < 1 || d.istx[k] > g.my) {
+            PyErr_Format(module_error, "_stiffener_forces: stringer %d lies on y-line %d, outside 1 .. %d", k + 1,
+                         d.istx[k], g.my);
+            return nullptr;
+        }
+    for (int k = 0; k < d.noy; ++k)
+        if (d.isty[k] < 1 || d.isty[k] > g.mx) {
+            PyErr_Format(module_error, "_stiffener_forces: frame %d lies on x-line %d, outside 1 .. %d", k + 1,
+                         d.isty[k], g.mx);
+            return nullptr;
+        }
+    return Py_BuildValue("{s:N,s:N}", "stringers", forces_along<P>(true, d.nox, g.mx, lambda), "frames",
+                         forces_along<P>(false, d.noy, g.my, lambda));
+}
+
+template <class P> struct Forces { static PyObject* call(float lambda) { return stiffener_forces<P>(lambda); } };
+
+PyObject* stiffener_forces_entry(PyObject*, PyObject* args) {
+    const int preset = preset_of(args);
+    if (preset < 0) return nullptr;
+    int n = 0;
+    double lambda = 0.0;
+    if (!PyArg_ParseTuple(args, "id:_stiffener_forces", &n, &lambda)) return nullptr;
+    return for_preset<Forces>(preset, static_cast<float>(lambda));
+}
+
 template <class P> struct SetUp {
     static PyObject* call(PyObject* a, PyObject* k) { return set_up<P, PanelStage::set_up>(a, k); }
 };
@@ -193,6 +256,9 @@ PyMethodDef state_methods[] = {
     {"_reset_state", reset, METH_NOARGS,
      "_reset_state(): close every unit, drop the working folder and the standard-output receiver, and "
      "return every record to its contents at load."},
+    {"_stiffener_forces", stiffener_forces_entry, METH_VARARGS,
+     "_stiffener_forces(preset, load_factor) -> dict: the axial forces of the stiffeners of the last run of "
+     "the preset, node by node: stringers (stringers, x-lines), frames (frames, y-lines)."},
     {"_save_state", save, METH_NOARGS, "_save_state() -> snapshot of every record (units excluded)."},
     {"_restore_state", restore, METH_O, "_restore_state(snapshot): put a snapshot back into the records."},
     {nullptr, nullptr, 0, nullptr}};
