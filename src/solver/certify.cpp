@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "assembly/storage.hpp"
 #include "solver/banded.hpp"
 #include "solver/buckling.hpp"
 #include "solver/condensation.hpp"
@@ -22,18 +23,20 @@ using idx = std::ptrdiff_t;
 
 /// The assembled matrices of record `matrix` as the counts and residuals read them.
 struct Problem {
-    double* a11;  ///< full lower triangle through lvtri, order ix
+    double* a11;  ///< lower triangle through lvtri, order ix, half-bandwidth ibd11
     int* lvtri;
     double* b;    ///< B through lvb, half-bandwidth ibdx
     int* lvb;
     int ibdx;
-    double* a21;  ///< iy x ix, leading dimension lda21
+    double* a21;  ///< iy x ix, leading dimension lda21; with a21lo, rows a21lo(j) .. + lda21 - 1 of column j
     idx lda21;
     double* a22;  ///< through lva22, half-bandwidth ibdy (unfactorised until the residuals)
     int* lva22;
     int ibdy;
     int ix, iy;
     std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
+    int ibd11;
+    const int* a21lo;
 };
 
 /// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
@@ -42,11 +45,11 @@ class Pencil {
 public:
     explicit Pencil(const Problem& p) : p_(p) {
         if (p.iy > 0) {
-            k_ = std::make_unique<CoupledMatrix>(
-                CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
+            k_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22,
+                                                               p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
             return;
         }
-        a11_ = banded::Skyline(p.a11, p.lvtri, p.ix, p.ix);
+        a11_ = banded::Skyline(p.a11, p.lvtri, p.ix, p.ibd11);
         // Rows of A11 - sigma B start where the earlier of the two starts.
         for (idx i = 0; i < p.ix; ++i)
             for (idx m = std::max<idx>(0, i - p.ibdx + 1); m < a11_.first[i]; ++m)
@@ -73,9 +76,9 @@ public:
         // A11 - sigma B in the narrowest band that holds both.
         std::vector<double> a(static_cast<std::size_t>(lv_.back()) + lv_.size(), 0.0);
         for (idx i = 0; i < p_.ix; ++i) {
-            const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
+            const idx a0 = std::max<idx>(0, i - p_.ibd11 + 1), b0 = std::max<idx>(0, i - p_.ibdx + 1);
             for (idx m = a11_.first[i]; m <= i; ++m)
-                a[lv_[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
+                a[lv_[i] + m] = (m >= a0 ? p_.a11[p_.lvtri[i] + m] : 0.0) - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
         }
         long long negatives = 0;
         return ldldec(a.data(), p_.ix, ibd_, lv_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
@@ -190,7 +193,10 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     Certificate c;
     // 0. The matrices of the run, assembled afresh from its records.
     const bool condensing = condensation_needed<P>();
-    std::string fault = count_fault<P>();
+    // The larger size's storage lives as long as this certificate is made.
+    const RunMatrices<P> storage;
+    std::string fault = storage.fault();
+    if (fault.empty()) fault = count_fault<P>();
     if (fault.empty()) fault = profile_faults<P>("B", condensing);
     if (fault.empty() && man.ix < 1) fault = "NO W FREEDOMS: NO ANALYSIS TO CERTIFY";
     if (fault.empty() && ldw < man.ix) fault = "THE EIGENVECTORS HOLD FEWER ROWS THAN THE " + std::to_string(man.ix) + " W FREEDOMS";
@@ -207,10 +213,11 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     auto& g = f07ina<P>();
-    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, P::p_ny, m.a22, lv.lva22, g.ibdy,
-              man.ix, condensing ? man.iy : 0, {}};
+    const CoupledSystem cs = coupled_system<P>();
+    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, cs.lda21, m.a22, lv.lva22, g.ibdy,
+              man.ix, condensing ? man.iy : 0, {}, a11_band<P>(), cs.a21lo};
     if (p.iy > 0) {
-        p.order = coupled_order<P>();
+        p.order = cs.order;
         if (p.order.empty()) {
             c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
             return c;
@@ -225,7 +232,7 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
 }
 
 #define ZEFT_INST_CERTIFY(P) template Certificate certify<P>(const double*, const double*, int, long long);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_CERTIFY)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_CERTIFY)
 #undef ZEFT_INST_CERTIFY
 
 }  // namespace zeft
