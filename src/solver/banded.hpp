@@ -81,11 +81,11 @@ void multiply(const Rows& A, const double* x, double* y, int w);
 /// two threads.
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1);
 
-/// y = A x for the symmetric A whose lower triangle is A (one column; x, y of length n).
-/// Row i adds its stored part to y(i) in increasing column order, then the rows below add
-/// their entries of column i in increasing row order; the rows split over two threads when
-/// there are enough entries.
-void multiply(const Rows& A, const double* x, double* y);
+/// y = A x for the symmetric A whose lower triangle is A, with Ac = Columns(A) (one column;
+/// x, y of length n). Row i adds its stored part to y(i) in increasing column order, then the
+/// rows below add their entries of column i in increasing row order; the rows split over two
+/// threads when there are enough entries.
+void multiply(const Rows& A, const Columns& Ac, const double* x, double* y);
 
 /// Row-major block of w columns: t(i, c) = x(i, c0 + c), zero-padded to w lanes.
 void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t);
