@@ -149,15 +149,3 @@ void two_ways(bool parallel, F&& part) {
 }
 
 }  // namespace zeft::banded
-
-namespace zeft::banded {
-
-/// Factorises the symmetric matrix A whose lower triangle is held by rows as described by sky
-/// (values val; A need not be definite) as A = L D L^T without pivoting, in place: L below
-/// the diagonal (unit diagonal implied), D on it. Fill stays inside each row's skyline.
-/// Returns the number of negative pivots (the negative eigenvalues of A, by Sylvester's law
-/// of inertia), or -1 when a pivot vanishes against its row's diagonal entry (A is then
-/// singular or nearly so, and the count unreliable).
-idx negative_pivots(const Skyline& sky, double* val);
-
-}  // namespace zeft::banded

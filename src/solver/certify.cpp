@@ -53,6 +53,10 @@ public:
                     a11_.first[i] = m;
                     break;
                 }
+        ibd_ = static_cast<int>(a11_.width());
+        lv_.assign(static_cast<std::size_t>(p.ix), 0);
+        int n = p.ix, e = 0;
+        if (n > 1) mklvbd(lv_.data(), n, ibd_, e);
     }
 
     /// The rows of A11 with their first nonzero columns (the full triangle through lvtri).
@@ -62,29 +66,23 @@ public:
     /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
     idx count(double sigma) const {
         if (k_) return k_->negative_pivots(p_.b, p_.lvb, p_.ibdx, sigma);
-        // A11 - sigma B, row i from its first column, compactly.
-        banded::Skyline sky;
-        sky.first = a11_.first;
-        sky.off.resize(a11_.first.size());
-        sky.ibd = p_.ix;
-        idx size = 0;
-        for (idx i = 0; i < p_.ix; ++i) {
-            sky.off[i] = size - sky.first[i];
-            size += i - sky.first[i] + 1;
-        }
-        std::vector<double> a(static_cast<std::size_t>(size));
+        // A11 - sigma B in the narrowest band that holds both.
+        std::vector<double> a(static_cast<std::size_t>(lv_.back()) + lv_.size(), 0.0);
         for (idx i = 0; i < p_.ix; ++i) {
             const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
-            for (idx m = sky.first[i]; m <= i; ++m)
-                a[sky.off[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
+            for (idx m = a11_.first[i]; m <= i; ++m)
+                a[lv_[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
         }
-        return banded::negative_pivots(sky, a.data());
+        long long negatives = 0;
+        return ldldec(a.data(), p_.ix, ibd_, lv_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
     }
 
 private:
     const Problem& p_;
     banded::Skyline a11_;
     std::unique_ptr<CoupledMatrix> k_;
+    int ibd_ = 1;          ///< half-bandwidth of A11 - sigma B
+    std::vector<int> lv_;  ///< its profile pointers (mklvbd)
 };
 
 /// count_below at sigma, moved outwards by the margin while it meets an eigenvalue.

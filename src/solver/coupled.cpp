@@ -167,7 +167,6 @@ int CoupledMatrix::factorise() {
 
 idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const {
     std::vector<double> k(k_);
-    banded::Skyline sky = ksky_;
     for (idx j = 0; j < ix_; ++j)
         for (idx i = std::max<idx>(0, j - ibdb + 1); i <= j; ++i) {
             const double v = b[lvb[j] + i];
@@ -175,10 +174,10 @@ idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, do
             idx p = posw_[j], q = posw_[i];
             if (p < q) std::swap(p, q);
             if (p - q >= ibdk_) return -2;
-            sky.first[p] = std::min(sky.first[p], q);  // the band stores zeros there
             k[lvk_[p] + q] -= sigma * v;
         }
-    return banded::negative_pivots(sky, k.data());
+    long long negatives = 0;
+    return ldldec(k.data(), nk_, ibdk_, lvk_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
 }
 
 namespace {
