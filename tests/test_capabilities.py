@@ -8,17 +8,9 @@ import pytest
 
 pytest.importorskip("_zeft")
 import zeft  # noqa: E402
+from conftest import plate  # noqa: E402
 
 E, NU, RHO = 70000.0, 0.3, 2.7e-9
-
-
-def plate(t=1.0, a=100.0, b=100.0, n=8, **changes):
-    """A simply supported square (or a x b) plate under Nx = 1, W alone."""
-    fields = dict(name="PLATE", stringer_pitch=b, frame_pitch=a, skin=zeft.Isotropic(t, E, NU, density=RHO),
-                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=n,
-                  elements_between_stringers=n, eigenvalues=2)
-    fields.update(changes)
-    return zeft.Panel(**fields)
 
 
 def sine_ritz(a, b, d, terms=12, nx=None, mass=None, stringer=None):

@@ -147,6 +147,8 @@ def test_a_failed_run_returns_no_eigenvalues(folder, capfd):
 
 @pytest.mark.parametrize("changes, reason", [
     (dict(anzelzwframes=0), "anzelzwframes = 0"),
+    (dict(anzelzwstr=0), "anzelzwstr = 0"),
+    (dict(anzelprohalbfoot=0), "anzelprohalbfoot = 0"),
     (dict(stypep=2, alpha=90.0, height=10.0, elmstf=[1, 2, 1, 2, 1], anzelbelowstr=0), "anzelbelowstr = 0"),
     (dict(stypep=2, alpha=180.0, height=10.0, elmstf=[1, 2, 1, 2, 1]), "element strip 1 "),   # tan(0) = 0
     (dict(matabdf=np.zeros((18, 2), np.float32)), "matabdf(3,1) and matabdf(3,2)"),

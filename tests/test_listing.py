@@ -1,5 +1,5 @@
-"""Input echo of the analysis listing (prtout) against recorded listings, the refusal of grids
-outside the preset's limits.
+"""Input echo of the analysis listing (prtout) against recorded listings, the conversion of the
+angles of obliqueness to radians, and the refusal of grids outside the preset's limits.
 
 data/echo_blocks.out holds the echo of every case of ECHOES as prtout wrote it once each block
 (edge table and its star rules, suppressed freedoms, curvature formats, stiffness blocks of
@@ -90,6 +90,14 @@ def test_echo_equals_the_recorded_listing(listing):
         for k, (g, w) in enumerate(zip(got[name], want[name]), start=1):
             assert g == w, f"{name}, line {k}"
         assert len(got[name]) == len(want[name]), name
+
+
+def test_echo_lists_the_angles_in_degrees_and_leaves_them_in_radians(listing):
+    panel()
+    ang = _zeft._internal31.f07ang
+    ang.alfax, ang.alfay = 90.0, 0.0
+    assert " ANGLES OF OBLIQUENESS      X'-X:  90.0000" in listing()
+    assert (ang.alfax, ang.alfay) == (np.float32(1.5707964), 0.0)
 
 
 # ----------------------------------------------------------------------------- refusals

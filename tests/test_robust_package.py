@@ -71,16 +71,10 @@ def test_temporary_folders_go_unless_kept(tmp_path, monkeypatch):
     assert list(tmp_path.iterdir()) == [kept.folder]
 
 
-def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
+def test_ctrl_c_stops_a_sweep(tmp_path):
+    """Every panel of the sweep fails as interrupted (a single run: test_robust_core)."""
     big = zeft.example_panel().replace(elements_between_frames=14, elements_between_stringers=8, eigenvalues=10,
                                        iteration_vectors=16)
-    start = time.perf_counter()
-    with ctrl_c_after(0.3), pytest.raises(KeyboardInterrupt):
-        zeft.analyse(big, tmp_path / "one", quiet=True)
-        time.sleep(5)
-    assert time.perf_counter() - start < 1.5
-    assert zeft.analyse(small(), tmp_path / "next", quiet=True).load_factors[0] > 0
-
     start = time.perf_counter()
     with ctrl_c_after(1.0):
         results = zeft.sweep([big] * 6, folder=tmp_path / "sweep", progress=False)

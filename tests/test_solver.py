@@ -5,7 +5,7 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
-from conftest import pack, pointers, unit9
+from conftest import pack, pointers
 
 u = _zeft.zeftutils
 
@@ -27,13 +27,6 @@ def band_sym(n, ibd, rng, spd=True):
     M = rng.standard_normal((n, n))
     A = (M + M.T) * (np.abs(np.subtract.outer(np.arange(n), np.arange(n))) < ibd)
     return A + (np.abs(A).sum(1).max() + 1.0) * np.eye(n) if spd else A
-
-
-@pytest.fixture
-def listing():
-    """The analysis listing on fort.9; read() returns its records."""
-    _zeft.datran.nwrite = 9
-    return unit9
 
 
 # ---------------------------------------------------------------- pointers and Cholesky

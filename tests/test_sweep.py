@@ -12,14 +12,11 @@ import pytest
 pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("runs analyses in fresh interpreters; front end tests cover them")
 import zeft  # noqa: E402
+from conftest import plate as shared_plate  # noqa: E402
 
 
 def plate(length, **changes):
-    fields = dict(stringer_pitch=100.0, frame_pitch=length, skin=zeft.Isotropic(1.0, 70000.0, 0.3),
-                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=8,
-                  elements_between_stringers=6, eigenvalues=2, name="PLATE")
-    fields.update(changes)
-    return zeft.Panel(**fields)
+    return shared_plate(a=length, **{"elements_between_stringers": 6, **changes})
 
 
 def singular_a22():

@@ -6,35 +6,20 @@ import pytest
 
 import _zeft
 import zeft
+from conftest import callzeft_args, isotropic
 
 E, NU, T = 70000.0, 0.3, 1.0
-
-
-def skin(t=T):
-    a, d, g = E * t / (1 - NU * NU), E * t ** 3 / (12 * (1 - NU * NU)), (1 - NU) / 2
-    return [a, NU * a, a, 0, 0, g * a, 0, 0, 0, 0, 0, 0, d, NU * d, d, 0, 0, g * d]
 
 
 def callzeft(n, lines, **changes):
     """A square plate 180 x 180 with a stringer on every y-line in `lines` and a frame on every
     x-line in `lines`, one element between neighbouring lines; the module of preset n."""
-    mod = getattr(_zeft, f"prtnds{n}")
-    s, r = n - 2, n - 1
-    istx, isty, elmstf = np.zeros(s, np.int32), np.zeros(s, np.int32), np.zeros(r, np.int32)
-    istx[: len(lines)] = isty[: len(lines)] = lines
-    elmstf[: len(lines) + 1] = 1
-    matabd = np.asfortranarray(np.array([skin(), skin()], np.float32).T)
-    args = dict(filenamep="FULL", titp="FULL LISTS", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=matabd,
-                steifxf=[0.0, 0.0, 1.0e6, 0.0], steifyf=[0.0, 0.0, 1.0e6, 0.0], framepitch=10.0,
-                stringerpitch=10.0, stypep=3, chordwdth=0.0, sfootwdth=0.0, alpha=0.0,
-                height=0.0, loadvxp=1.0, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0,
-                alfaxp=0.0, alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0,
-                neigit=6, neigrq=2, mempri=0, indplt=0, ku=[1, 2, 3, 0, 0], istx=istx, isty=isty,
-                elmstf=elmstf, bndy0=[0, 1, 3, 0, 0, 0, 0], bndyl=[0, 1, 0, 0, 0, 0, 0],
-                bndx0=[0, 1, 2, 0, 0, 0, 0], bndxl=[0, 1, 0, 0, 0, 0, 0], anzelzwframes=1,
-                anzelprohalbfoot=1, anzelzwstr=1, anzelbelowstr=1, displ=np.zeros(int(mod.p_nx) * 2))
-    args.update(changes)
-    mod.callzeft(**args)
+    args = callzeft_args(n, **{**dict(
+        filenamep="FULL", titp="FULL LISTS", matabdf=np.asfortranarray(np.c_[isotropic(T), isotropic(T)]),
+        steifxf=[0.0, 0.0, 1.0e6, 0.0], steifyf=[0.0, 0.0, 1.0e6, 0.0], framepitch=10.0, stringerpitch=10.0, stypep=3,
+        sfootwdth=0.0, loadvxp=1.0, neigit=6, neigrq=2, mempri=0, istx=lines, isty=lines, elmstf=[1] * (len(lines) + 1),
+        anzelzwframes=1, anzelzwstr=1), **changes})
+    getattr(_zeft, f"prtnds{n}").callzeft(**args)
     return args
 
 
@@ -53,7 +38,7 @@ def stiffener_panel(**changes):
     a skin of 1 and a foot strip of 3 (the foot three times as stiff), Nx = 1 and Ny = 0.5:
     the node of the stringer carries the foot's loads, the last y-line the skin's."""
     args = dict(elmstf=np.array([1, 1, 2, 2, 1, 1] + [0] * 24, np.int32),
-                matabdf=np.asfortranarray(np.array([skin(), skin(3.0)], np.float32).T),
+                matabdf=np.asfortranarray(np.c_[isotropic(T), isotropic(3.0)]),
                 stypep=1, stringerpitch=60.0, sfootwdth=20.0, anzelzwstr=2, anzelzwframes=3,
                 framepitch=60.0, loadvyp=0.5, mempri=1, steifxf=[2.0e5, 0.0, 1.0e7, 0.0],
                 steifyf=[3.0e5, 0.0, 1.0e7, 0.0], ku=[1, 2, 3, 0, 0])
@@ -65,7 +50,7 @@ def stiffener_panel(**changes):
 
 def membrane_strain(t, n):
     """Strains (eps_x, eps_y, gamma_xy) of an isotropic skin of thickness t under n = (Nx, Ny, Nxy)."""
-    p = skin(t)
+    p = isotropic(t)
     a = np.array([[p[0], p[1], p[3]], [p[1], p[2], p[4]], [p[3], p[4], p[5]]])
     return np.linalg.solve(a, n)
 

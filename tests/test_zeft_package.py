@@ -13,22 +13,16 @@ import pytest
 _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("the package layer; the front end tests run its routines")
 import zeft  # noqa: E402
-from conftest import callzeft_args  # noqa: E402
+from conftest import callzeft_args, isotropic  # noqa: E402
+from conftest import plate as shared_plate  # noqa: E402
 from zeft.__main__ import main  # noqa: E402
 
 E, NU = 70000.0, 0.33
 
 
-def skin_data(t, e=E, nu=NU):
-    a = e * t / (1 - nu * nu)
-    d = a * t * t / 12
-    g = 0.5 * (1 - nu)
-    return [a, nu * a, a, 0, 0, g * a] + [0] * 6 + [d, nu * d, d, 0, 0, g * d]
-
-
 def direct_example(preset):
     """The built-in panel through callzeft, every argument written out."""
-    matabd = np.asfortranarray(np.array([skin_data(1.6), skin_data(3.2)], np.float32).T)
+    matabd = np.asfortranarray(np.c_[isotropic(1.6, E, NU), isotropic(3.2, E, NU)])
     args = callzeft_args(
         preset, filenamep="STIFFPNL", titp="direct", matabdf=matabd, steifxf=[7.0e6, 0.0, 1.2e9, 2.0e6],
         steifyf=[1.4e7, 0.0, 6.0e9, 8.0e6], framepitch=500.0, stringerpitch=150.0, sfootwdth=30.0,
@@ -50,12 +44,8 @@ def printed_table(text):
 
 
 def plate(**changes):
-    """Simply supported isotropic plate 200 x 100, t = 1, W alone, uniaxial nx = 1."""
-    fields = dict(stringer_pitch=100.0, frame_pitch=200.0, skin=zeft.Isotropic(1.0, 70000.0, 0.3),
-                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=12,
-                  elements_between_stringers=6, eigenvalues=2, name="PLATE")
-    fields.update(changes)
-    return zeft.Panel(**fields)
+    """The plate of conftest, 200 x 100 on 12 x 6 elements."""
+    return shared_plate(a=200.0, **{"elements_between_frames": 12, "elements_between_stringers": 6, **changes})
 
 
 # ----------------------------------------------------------------------------- command line
