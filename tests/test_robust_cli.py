@@ -32,7 +32,7 @@ def run_cli(argv, capsys):
     ("functions = 1", "functions: names such as"),
     ("edges = \"clamped\"", "edges: a table of the edges"),
     ("stringer_pitch = 1e39", "stringer_pitch: 1e+39 lies beyond the single-precision range"),
-    ("elements_between_stringers = 1000000000", "elements_between_stringers: at most 30"),
+    ("elements_between_stringers = 1000000000", "elements_between_stringers: at most 60"),
     ("name = \"..\"", "name: "),
     ("title = \"a\\u001bb\"", "title: "),
     ("crippling = { web_height = 1.0 }", "crippling: missing"),

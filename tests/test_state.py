@@ -155,7 +155,7 @@ def test_records_changed_between_set_up_and_run_take_effect(work_folder):
 
 
 @pytest.mark.parametrize("call, message", [
-    (lambda: _zeft._set_up_panel(20), "preset 19, 21, 25 or 31"),
+    (lambda: _zeft._set_up_panel(20), "preset 19, 21, 25, 31 or 61"),
     (lambda: _zeft._run_panel(19, 1), None),
     (lambda: _zeft._set_up_panel(19, **dict(example_arguments()[1], anzelzwstr=0)), "anzelzwstr = 0"),
 ])

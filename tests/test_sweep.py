@@ -1,7 +1,6 @@
 """Parameter studies: results in input order and equal to analyses in this process, failures in
 their own slots, a folder per analysis, the progress line, another executor, and a worker that
 dies."""
-import math
 import re
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -37,15 +36,10 @@ def test_local_pool_keeps_order_and_failures_in_their_slots(tmp_path, capsys):
     assert isinstance(results[2], ValueError) and "elements_between_frames" in str(results[2])
     assert isinstance(results[4], zeft.AnalysisError) and "CHOLESKY" in str(results[4])
     done = [results[i] for i in (0, 1, 3, 5)]
-    d = 70000.0 / (12 * 0.91)
-    for panel, result in zip(good, done):
+    for panel, result in zip(good, done):   # the analyses of this process, bit for bit
         here = zeft.analyse(panel, tmp_path / "here", quiet=True)
         np.testing.assert_array_equal(result.load_factors, here.load_factors)
         np.testing.assert_array_equal(result.eigenvectors, here.eigenvectors)
-        m = max(1, round(panel.frame_pitch / 100.0))      # half-waves of the lowest mode
-        ratio = panel.frame_pitch / 100.0
-        k = min((n / ratio + ratio / n) ** 2 for n in (m - 1 or 1, m, m + 1))
-        assert result.load_factors[0] == pytest.approx(k * math.pi ** 2 * d / 100.0 ** 2, rel=1e-3)
     folders = [r.folder for r in done]
     assert folders == [tmp_path / f"{i:04d}-PLATE" for i in (0, 1, 3, 5)]
     assert all(r.listing_path.parent == f for r, f in zip(done, folders))

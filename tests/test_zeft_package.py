@@ -91,7 +91,7 @@ BAD = [
     (dict(stringers=0, frames=0, functions=("w",), radii=(None, 800.0, None)), "functions: a curved panel"),
     (dict(iteration_vectors=4), "iteration_vectors"),
     (dict(stringer=zeft.Stiffener(EA=-1.0)), "stringer.EA"),
-    (dict(frames=4, elements_between_frames=7), "elements_between_frames"),
+    (dict(frames=4, elements_between_frames=13), "elements_between_frames"),
     (dict(radii=(None, 0.0, None)), "radii.ry"),
     (dict(foot_width=150.0), "foot_width"),
     (dict(stringer_kind="zed"), "stringer_kind"),

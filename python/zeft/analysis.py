@@ -26,7 +26,7 @@ import numpy as np
 
 from ._state import state_lock
 from .certify import ITERATION_TOLERANCE, certify, settle
-from .panel import Layout, Panel
+from .panel import Layout, Panel, analysis_group
 from .checks import StrengthChecks, request, strength_checks
 from .records import adjust, needs_adjustment
 
@@ -318,7 +318,7 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
 
     args = panel.callzeft_arguments(preset)
     lay = _set_up(panel, preset, args)
-    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
+    group, records = analysis_group(preset), getattr(_zeft, f"_internal{preset}")
     name = panel.name.ljust(8)
     listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
     before = _stamp(listing_path), _stamp(mode_path)

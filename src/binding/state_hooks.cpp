@@ -1,7 +1,8 @@
 // Private module entries over the analysis state, used by the zeft package and the tests:
 //
 //   _set_up_panel(preset, <the arguments of callzeft>) -> dict
-//       lays out the panel and fills the state of preset 19, 21, 25 or 31 as callzeft does,
+//       lays out the panel and fills the state of preset 19, 21, 25 or 31, or of the larger
+//       size 61 (up to 61 x 61 lines, matrices held for the run only), as callzeft does,
 //       without running it. The arguments are matched, converted and checked exactly as
 //       callzeft's. Returns the layout: mx, my, a (mx-1 lengths in x), b (my-1 strip widths
 //       in y), strips (the my-1 strip kinds), stringer_lines, frame_lines.
@@ -40,10 +41,11 @@ namespace zeft::binding {
 
 namespace {
 
+/// The analysis group of a size: prtnds<n> of a published preset, _prtnds61 of the larger size.
 const GroupDecl* analysis_group(int preset) {
     const std::string name = "prtnds" + std::to_string(preset);
     for (const GroupDecl& g : module_groups())
-        if (g.name == name) return &g;
+        if (g.name == name || g.name == "_" + name) return &g;
     return nullptr;
 }
 
@@ -51,8 +53,8 @@ const GroupDecl* analysis_group(int preset) {
 int preset_of(PyObject* args) {
     const long n = PyTuple_GET_SIZE(args) ? PyLong_AsLong(PyTuple_GET_ITEM(args, 0)) : -1;
     if (PyErr_Occurred()) return -1;
-    if (n != 19 && n != 21 && n != 25 && n != 31) {
-        PyErr_Format(module_error, "the first argument is the size preset 19, 21, 25 or 31, got %ld", n);
+    if (n != 19 && n != 21 && n != 25 && n != 31 && n != 61) {
+        PyErr_Format(module_error, "the first argument is the size preset 19, 21, 25, 31 or 61, got %ld", n);
         return -1;
     }
     return static_cast<int>(n);
@@ -122,6 +124,7 @@ PyObject* for_preset(int preset, A... a) {
         case 19: return Entry<P19>::call(a...);
         case 21: return Entry<P21>::call(a...);
         case 25: return Entry<P25>::call(a...);
+        case 61: return Entry<P61>::call(a...);
         default: return Entry<P31>::call(a...);
     }
 }

@@ -142,7 +142,7 @@ float stiffener_node_force(bool stringer, int k, int iy, int ix, float lambda) {
 }
 
 #define ZEFT_NODE_FORCE_INST(P) template float stiffener_node_force<P>(bool, int, int, int, float);
-ZEFT_FOR_EACH_PRESET(ZEFT_NODE_FORCE_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_NODE_FORCE_INST)
 #undef ZEFT_NODE_FORCE_INST
 
 void eigvpr(int& unit, double* x, int& m, int& neiga) {
@@ -253,7 +253,7 @@ void w_eigenvectors(double* x, int ix, int neigrq, bool vibration) {
 #define ZEFT_EIGEN_LISTING_INST(P)                          \
     template void eigenvalues<P>(int, int, double);         \
     template void forces_per_eigenvalue<P>();
-ZEFT_FOR_EACH_PRESET(ZEFT_EIGEN_LISTING_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_EIGEN_LISTING_INST)
 #undef ZEFT_EIGEN_LISTING_INST
 
 }  // namespace listing

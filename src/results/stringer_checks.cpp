@@ -253,7 +253,7 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
 }
 
 #define ZEFT_INST_GLBUCK(P) template void glbuck<P>(float*, float*, float*, int&, float&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_GLBUCK)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_GLBUCK)
 #undef ZEFT_INST_GLBUCK
 
 }  // namespace zeft

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "assembly/storage.hpp"
 #include "solver/banded.hpp"
 #include "solver/buckling.hpp"
 #include "solver/condensation.hpp"
@@ -22,28 +23,34 @@ using idx = std::ptrdiff_t;
 
 /// The assembled matrices of record `matrix` as the counts and residuals read them.
 struct Problem {
-    double* a11;  ///< full lower triangle through lvtri, order ix
+    double* a11;  ///< lower triangle through lvtri, order ix, half-bandwidth ibd11
     int* lvtri;
     double* b;    ///< B through lvb, half-bandwidth ibdx
     int* lvb;
     int ibdx;
-    double* a21;  ///< iy x ix, leading dimension lda21
+    double* a21;  ///< iy x ix, leading dimension lda21; with a21lo, rows a21lo(j) .. + lda21 - 1 of column j
     idx lda21;
     double* a22;  ///< through lva22, half-bandwidth ibdy (unfactorised until the residuals)
     int* lva22;
     int ibdy;
     int ix, iy;
     std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
+    int ibd11;
+    const int* a21lo;
+
+    /// First row (0-based) held of column j of A21, and the number of rows held.
+    idx lo(idx j) const { return a21lo ? a21lo[j] - 1 : 0; }
+    idx held(idx j) const { return a21lo ? std::min<idx>(lda21, iy - lo(j)) : iy; }
 };
 
 /// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
 /// or A11 alone when nothing is condensed, set up once for every shift.
 class Pencil {
 public:
-    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ix) {
+    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ibd11) {
         if (p.iy > 0) {
-            k_ = std::make_unique<CoupledMatrix>(
-                CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
+            k_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22,
+                                                               p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
             return;
         }
         // Rows of A11 - sigma B start where the earlier of the two starts.
@@ -167,20 +174,24 @@ void residuals(Problem& p, const banded::Rows& a11, const double* lambda, const 
         // t = A21 x over the nonzero range of every column of A21, then A22^-1 t.
         std::vector<double> t(static_cast<std::size_t>(iy) * n, 0.0), y(static_cast<std::size_t>(iy));
         std::vector<idx> r0(ix), r1(ix);
+        // col(r - base) is row r of column j; rows r0 .. r1-1 hold its nonzero entries.
         for (idx j = 0; j < ix; ++j) {
             const double* col = p.a21 + j * p.lda21;
-            idx lo = 0, hi = iy;
+            const idx base = p.lo(j);
+            idx lo = 0, hi = p.held(j);
             while (lo < hi && col[lo] == 0.0) ++lo;
             while (hi > lo && col[hi - 1] == 0.0) --hi;
             r0[j] = lo;
             r1[j] = hi;
             for (int k = 0; k < n; ++k)
-                for (idx r = lo; r < hi; ++r) t[iy * k + r] += col[r] * x[ix * k + j];
+                for (idx r = lo; r < hi; ++r) t[iy * k + base + r] += col[r] * x[ix * k + j];
         }
         chosol(p.a22, ny, p.ibdy, p.lva22, t.data(), nn, y.data());
         for (idx j = 0; j < ix; ++j) {
             const double* col = p.a21 + j * p.lda21;
-            for (int k = 0; k < n; ++k) sx[ix * k + j] -= linalg::dot(col + r0[j], t.data() + iy * k + r0[j], r1[j] - r0[j]);
+            const idx base = p.lo(j);
+            for (int k = 0; k < n; ++k)
+                sx[ix * k + j] -= linalg::dot(col + r0[j], t.data() + iy * k + base + r0[j], r1[j] - r0[j]);
         }
     }
     c.residual.assign(static_cast<std::size_t>(n), 0.0);
@@ -202,7 +213,10 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     Certificate c;
     // 0. The matrices of the run, assembled afresh from its records.
     const bool condensing = condensation_needed<P>();
-    std::string fault = count_fault<P>();
+    // The larger size's storage lives as long as this certificate is made.
+    const RunMatrices<P> storage;
+    std::string fault = storage.fault();
+    if (fault.empty()) fault = count_fault<P>();
     if (fault.empty()) fault = profile_faults<P>("B", condensing);
     if (fault.empty() && man.ix < 1) fault = "NO W FREEDOMS: NO ANALYSIS TO CERTIFY";
     if (fault.empty() && ldw < man.ix) fault = "THE EIGENVECTORS HOLD FEWER ROWS THAN THE " + std::to_string(man.ix) + " W FREEDOMS";
@@ -219,10 +233,11 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     auto& g = f07ina<P>();
-    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, P::p_ny, m.a22, lv.lva22, g.ibdy,
-              man.ix, condensing ? man.iy : 0, {}};
+    const CoupledSystem cs = coupled_system<P>();
+    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, cs.lda21, m.a22, lv.lva22, g.ibdy,
+              man.ix, condensing ? man.iy : 0, {}, a11_band<P>(), cs.a21lo};
     if (p.iy > 0) {
-        p.order = coupled_order<P>();
+        p.order = cs.order;
         if (p.order.empty()) {
             c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
             return c;
@@ -237,7 +252,7 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
 }
 
 #define ZEFT_INST_CERTIFY(P) template Certificate certify<P>(const double*, const double*, int, long long);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_CERTIFY)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_CERTIFY)
 #undef ZEFT_INST_CERTIFY
 
 }  // namespace zeft

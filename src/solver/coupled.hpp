@@ -22,7 +22,7 @@ namespace zeft {
 
 /// The matrices of one buckling problem, one-based as in record `matrix`.
 struct CoupledSystem {
-    const double* a11;   ///< A11 full lower triangle through lvtri (order ix)
+    const double* a11;   ///< A11 lower triangle through lvtri (order ix, half-bandwidth ibd11)
     const int* lvtri;
     int ix;
     const double* a21;   ///< A21 (iy x ix), column major, leading dimension lda21
@@ -32,6 +32,10 @@ struct CoupledSystem {
     int iy, ibdy;
     /// Freedoms in the order of K: w_order(k) = j > 0 for W freedom j, -r for in-plane freedom r.
     std::vector<int> order;
+    int ibd11 = 0;               ///< half-bandwidth of the A11 store; 0: ix (the full triangle)
+    /// With a21lo, column j of A21 holds rows a21lo(j) .. a21lo(j) + lda21 - 1 only (the
+    /// others are zero); without, all iy rows.
+    const int* a21lo = nullptr;
 };
 
 /// S = A11 - A21^T A22^-1 A21 through the coupled band system.
@@ -69,9 +73,15 @@ private:
     /// the returned first row that any column reaches are left as they are.
     idx a21_block(const double* x, idx ldx, idx c0, int cols, int w, double* t) const;
 
+    /// Entry (r, j) of A21, 0-based, r within the rows held for column j.
+    double a21(idx r, idx j) const { return a21_[j * lda21_ + r - a21lo(j)]; }
+    /// First row (0-based) held for column j of A21.
+    idx a21lo(idx j) const { return lo21_ ? lo21_[j] - 1 : 0; }
+
     int ix_, iy_;
     const double* a21_;
     idx lda21_;
+    const int* lo21_;
     const double* a22_;
     banded::Skyline l22_;
     ProfileMatrix a11_;
@@ -94,5 +104,10 @@ private:
 /// 1 .. ix and 1 .. iy exactly once.
 template <class P>
 std::vector<int> coupled_order();
+
+/// The buckling problem of record `matrix` of size P for the current grid (orders of record
+/// man, bands of f07ina, order of K from coupled_order).
+template <class P>
+CoupledSystem coupled_system();
 
 }  // namespace zeft
