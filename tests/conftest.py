@@ -4,6 +4,7 @@ builders of panels for callzeft and zeftmain, and readers of the listing.
 Every test file runs in the sanitizer job (.ci/sanitize) unless it says why not, with
 ``pytestmark = pytest.mark.no_sanitize("reason")``; a new file is therefore covered by default.
 """
+import os
 import resource
 
 import numpy as np
@@ -30,23 +31,18 @@ def pytest_collection_modifyitems(config, items):
 
 # ----------------------------------------------------------------------------- state and folder
 
-def reset_state():
-    """Returns the analysis state to what a fresh import holds: every record at its contents
-    at load, every unit closed."""
-    _zeft._reset_state()
-
-
 @pytest.fixture(autouse=True)
 def work_folder(tmp_path, monkeypatch):
-    """Every test starts in a folder of its own with the state of a fresh import. Files written
-    meanwhile are limited to 64 MB, so that a writer caught in a loop cannot fill the disk."""
+    """Every test starts in a folder of its own with the state of a fresh import (every record at
+    its contents at load, every unit closed). Files written meanwhile are limited to 64 MB, so
+    that a writer caught in a loop cannot fill the disk."""
     monkeypatch.chdir(tmp_path)
     limits = resource.getrlimit(resource.RLIMIT_FSIZE)
     cap = 64 << 20 if limits[1] == resource.RLIM_INFINITY else min(64 << 20, limits[1])
     resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
-    reset_state()
+    _zeft._reset_state()
     yield tmp_path
-    reset_state()
+    _zeft._reset_state()
     resource.setrlimit(resource.RLIMIT_FSIZE, limits)
 
 
@@ -55,16 +51,25 @@ def folder(work_folder):
     return work_folder
 
 
+@pytest.fixture
+def listing():
+    """The analysis listing on fort.9: listing() returns the records written since its last call."""
+    _zeft.datran.nwrite = 9
+
+    def new_records():
+        lines = unit9()
+        if lines:
+            os.remove("fort.9")
+        return lines
+
+    return new_records
+
+
 # ----------------------------------------------------------------------------- small helpers
-
-def code():
-    """A writable one-element error code."""
-    return np.zeros(1, np.int32)
-
 
 def call(routine, *args):
     """Calls a routine whose last argument is its error code; returns the code."""
-    ier = code()
+    ier = np.zeros(1, np.int32)
     routine(*args, ier)
     return int(ier[0])
 
@@ -232,6 +237,15 @@ def prepare_records(n=31, mx=4, my=3, sets=(2.0, 3.0)):
     h = Hidden(n)
     h.matabd[:, 0], h.matabd[:, 1] = isotropic(sets[0]), isotropic(sets[1])
     return h
+
+
+def plate(a=100.0, b=100.0, t=1.0, n=8, **changes):
+    """zeft.Panel of a simply supported isotropic plate a x b (t thick, E = 70000, nu = 0.3, mass
+    2.7e-9 per volume) under nx = 1, W alone, n x n elements, two load factors; fields by name."""
+    import zeft
+    return zeft.Panel(**{**dict(name="PLATE", stringer_pitch=b, frame_pitch=a, load=zeft.Load(nx=1.0),
+                                skin=zeft.Isotropic(t, 70000.0, 0.3, density=2.7e-9), functions=("w",),
+                                elements_between_frames=n, elements_between_stringers=n, eigenvalues=2), **changes})
 
 
 # Edge codes: W held, V held on the x-edges and U on the y-edges ("ss"); the normal slope of W

@@ -21,7 +21,9 @@ PANELS = {
         chord_width=30.0, hat_height=25.0, web_angle=30.0, skin=PLY,
         foot=zeft.ABD(np.eye(3) * 9e4, np.eye(3) * 3e3, shear=[2e4, 0.0, 2e4], mass=3e-9),
         load=zeft.Load(nx=10.0, nxy=2.0, nx_at_yl=-4.0), radii=(None, 1500.0, None), knock_down=0.9,
-        edges={"x0": (0, 1, 2), "yl": "clamped"}, stringer=zeft.Stiffener(1e7, -2e8, 4e9, 1e9)),
+        edges={"x0": (0, 1, 2), "yl": "clamped"}, stringer=zeft.Stiffener(1e7, -2e8, 4e9, 1e9), skin_mass=2e-9,
+        stringer_mass=1e-7),
+    "load field": lambda: zeft.example_panel(load=zeft.LoadField(nx=np.linspace(1.0, 2.0, 13 * 17).reshape(17, 13))),
 }
 
 
@@ -64,7 +66,8 @@ def test_result_leaves_as_json_and_csv_with_every_number(result, tmp_path):
 
     rows = list(csv.DictReader(io.StringIO(result.to_csv(tmp_path / "t.csv"))))
     assert [float(r["load_factor"]) for r in rows] == result.load_factors.tolist()
-    assert [float(r["frame_force"]) for r in rows] == result.frame_force.tolist()
+    assert [[float(r[f"stringer_force_{k}"]) for k in (1, 2)] for r in rows] == result.stringer_force.tolist()
+    assert data["frame_forces_along"] == result.frame_forces_along.tolist()
     rows = list(csv.DictReader(io.StringIO(result.strength_to_csv())))
     assert [float(r["rf_crippling"]) for r in rows] == result.strength.rf_crippling.tolist() == data["strength"][
         "rf_crippling"]

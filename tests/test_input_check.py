@@ -205,7 +205,6 @@ def _sup(column):
 
 @pytest.mark.parametrize("change, text", [
     (lambda h: setattr(_zeft.f07ina, "mx", 1), "MX =          1 IS OUTSIDE 2 .. 31"),
-    (lambda h: setattr(_zeft.f07ina, "mx", 10 ** 6), "MX =    1000000 IS OUTSIDE 2 .. 31"),
     (lambda h: setattr(_zeft.f07ina, "knfun", 6), "KNFUN =          6 IS OUTSIDE 0 .. 5"),
     (lambda h: _ku([1, 2, 7, 0, 0], 3), "KU(3) =          7 IS OUTSIDE 1 .. 5"),
     (lambda h: _ku([1, 2, 0, 0, -4], 2), "KU(5) =         -4 IS OUTSIDE 0 .. 5"),
@@ -216,14 +215,11 @@ def _sup(column):
     (lambda h: _set(_zeft.f07ina, "a", 2, np.nan), "SUBDIVISION LENGTH A(3) =            NAN IS NOT A POSITIVE NUMBER"),
     (lambda h: _set(_zeft.f07ind, "bndxl", 3, 7), "BOUNDARY CODE 4 OF EDGE X = LX =          7 IS ABOVE 6"),
     (lambda h: _sup((6, 1, 1, 1)), "SUPPRESSED FREEDOM   1: FUNCTION CODE =          6 IS OUTSIDE 1 .. 5"),
-    (lambda h: _sup((1, -1, 1, 1)), "SUPPRESSED FREEDOM   1: KIND OF DERIVATIVE =         -1 IS OUTSIDE 1 .. 4"),
     (lambda h: _sup((1, 1, 4, 1)), "SUPPRESSED FREEDOM   1: Y-LINE =          4 IS OUTSIDE 1 .. 3"),
-    (lambda h: _sup((1, 1, 1, 5)), "SUPPRESSED FREEDOM   1: X-LINE =          5 IS OUTSIDE 1 .. 4"),
     (lambda h: h.istx.__setitem__(0, 4), "Y-LINE OF STRINGER  1 ISTX =          4 IS OUTSIDE 1 .. 3"),
     (lambda h: h.isty.__setitem__(slice(0, 2), (2, -1)), "X-LINE OF FRAME  2 ISTY =         -1 IS OUTSIDE 1 .. 4"),
     (lambda h: h.elmstf.__setitem__(1, 3), "ELEMENT STRIP  2: STIFFNESS DATA SET ELMSTF =          3 IS NEITHER 1 NOR 2"),
     (lambda h: h.matabd.__setitem__((13, 0), np.inf), "SKIN STIFFNESS MATABD(14,1) =      +INFINITY IS NOT A FINITE NUMBER"),
-    (lambda h: h.matsw.__setitem__((20, 0), np.nan), "SKIN STIFFNESS MATSW(21,1) =            NAN IS NOT A FINITE NUMBER"),
     (lambda h: h.pvar.__setitem__((11, 2), -np.inf), "VARIABLE MEMBRANE FORCE PVAR(12,3) =      -INFINITY IS NOT A FINITE NUMBER"),
     (lambda h: (h.istx.__setitem__(0, 2), h.steifx.__setitem__((2, 0), np.nan)),
      "STRINGER STIFFNESS STEIFX(3,1) =            NAN IS NOT A FINITE NUMBER"),

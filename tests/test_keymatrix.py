@@ -1,27 +1,12 @@
 """Key matrix: freedom numbering, suppressions, half-bandwidths, listing block, index maps."""
-import os
 
 import numpy as np
 import pytest
 
 import _zeft
-from conftest import set_grid, unit9
+from conftest import set_grid
 
 M = _zeft.prtnds31
-
-
-@pytest.fixture
-def listing():
-    """The analysis listing on fort.9; read() returns the records written since the last read."""
-    _zeft.datran.nwrite = 9
-
-    def read():
-        lines = unit9()
-        if lines:
-            os.remove("fort.9")
-        return lines
-
-    return read
 
 
 def setkey():
@@ -127,35 +112,26 @@ def test_doubly_suppressed_freedom_counted_once(listing):
     assert numbers == list(range(1, nw + 1))
 
 
-def test_element_map_layout(listing):
+def test_index_maps_follow_the_key_matrix(listing):
+    """iuoriv: the 4 x 4 freedoms of subdivision (y-lines 2..3, x-lines 1..2); kuorkv: those of a
+    stringer on y-line 2 (x-lines 1..2) and of a frame on x-line 3 (y-lines 2..3)."""
     set_grid(3, 4, ku=(1, 2, 3, 4, 5))
     setkey()
     lm = key_entries(listing())
-    i, j = 2, 1  # y-lines 2..3, x-lines 1..2
+    i, j = 2, 1
     # (r, c) -> (y offset, x offset, kind)
     table = [[(0, 0, 1), (0, 0, 2), (0, 1, 1), (0, 1, 2)], [(0, 0, 3), (0, 0, 4), (0, 1, 3), (0, 1, 4)],
              [(1, 0, 1), (1, 0, 2), (1, 1, 1), (1, 1, 2)], [(1, 0, 3), (1, 0, 4), (1, 1, 3), (1, 1, 4)]]
     for f in range(1, 6):
         iu, ier = iuoriv(i, j, f)
         assert ier == 0
-        expect = [[lm[(j + dx, i + dy)][f][kd - 1] for dy, dx, kd in row] for row in table]
-        assert iu.tolist() == expect
-
-
-@pytest.mark.parametrize("xory, ii, jj, first, second, along, across", [
-    ("X", 2, 1, (1, 2), (2, 2), 2, 3),   # stringer on y-line 2, x-lines 1..2
-    ("Y", 3, 2, (3, 2), (3, 3), 3, 2),   # frame on x-line 3, y-lines 2..3
-])
-def test_stiffener_map_layout(listing, xory, ii, jj, first, second, along, across):
-    set_grid(3, 4, ku=(1, 2, 3, 4, 5))
-    setkey()
-    lm = key_entries(listing())
-    for f in range(1, 6):
-        kv, ier = kuorkv(xory, ii, jj, f)
-        assert ier == 0
-        a, b = lm[first][f], lm[second][f]
-        assert kv.tolist() == [[a[0], a[along - 1], b[0], b[along - 1]],
-                               [a[across - 1], a[3], b[across - 1], b[3]]]
+        assert iu.tolist() == [[lm[(j + dx, i + dy)][f][kd - 1] for dy, dx, kd in row] for row in table]
+        for xory, ii, jj, first, second, along, across in [("X", 2, 1, (1, 2), (2, 2), 2, 3),
+                                                           ("Y", 3, 2, (3, 2), (3, 3), 3, 2)]:
+            kv, ier = kuorkv(xory, ii, jj, f)
+            a, b = lm[first][f], lm[second][f]
+            assert ier == 0 and kv.tolist() == [[a[0], a[along - 1], b[0], b[along - 1]],
+                                                [a[across - 1], a[3], b[across - 1], b[3]]]
 
 
 @pytest.mark.parametrize("i, j", [(4, 1), (1, 3), (0, 1), (2 ** 31 - 1, 1)])

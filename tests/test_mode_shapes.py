@@ -214,14 +214,6 @@ def test_modes_skips_modes_not_computed_and_writes_a_vanishing_mode_as_zeros(fol
                        " SELECTED MODE   0 IS NOT AMONG THE  3 COMPUTED MODES, NOT PLOTTED"]
 
 
-def test_refused_plot_data_ends_the_run_with_the_mode_shape_error(folder, capfd):
-    plate_run(6, 300.0, 180.0, {}, npx=6, npy=18, isymx=3)   # a code the run does not set
-    out = capfd.readouterr().out.splitlines()
-    assert out[-1] == " " * 16 + "ERROR WHEN COMPUTING/PRINTING MODE SHAPES"
-    assert " Buckling/Vibration analysis finished" not in out
-    assert Path("PLATE   MODES.txt").read_text() == ""
-
-
 def test_symmetry_line_at_zero_survives_rounding_of_the_plot_coordinates(folder):
     """With 18 strips of a 278.4-long half plate and 80 plot intervals, the running plot
     coordinate of the symmetry line x = 0 lands a few ulps below zero; the point still lies on

@@ -1,9 +1,5 @@
 """The TOML and command-line door: bad input gets one line naming the file, the field and the
 reason (exit status 2), a failed analysis one line (status 1), never a traceback."""
-import os
-import subprocess
-import sys
-
 import pytest
 
 zeft = pytest.importorskip("zeft")
@@ -36,7 +32,7 @@ def run_cli(argv, capsys):
     ("functions = 1", "functions: names such as"),
     ("edges = \"clamped\"", "edges: a table of the edges"),
     ("stringer_pitch = 1e39", "stringer_pitch: 1e+39 lies beyond the single-precision range"),
-    ("elements_between_stringers = 1000000000", "elements_between_stringers: at most 30"),
+    ("elements_between_stringers = 1000000000", "elements_between_stringers: at most 60"),
     ("name = \"..\"", "name: "),
     ("title = \"a\\u001bb\"", "title: "),
     ("crippling = { web_height = 1.0 }", "crippling: missing"),
@@ -73,14 +69,3 @@ def test_a_failed_analysis_is_one_line_with_status_1(tmp_path, capsys):
     path.write_text(PANEL + "fixed_load = { nx = 1e5 }\n")
     code, err = run_cli(["run", str(path), "--folder", str(tmp_path), "--no-plot", "--quiet"], capsys)
     assert code == 1 and len(err) == 1 and "fixed load exceeds" in err[0]
-
-
-def test_a_run_with_standard_output_closed(tmp_path):
-    """With descriptor 1 closed no file of the run takes it: the run succeeds and its listing
-    holds no line meant for standard output."""
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
-    run = subprocess.run(["sh", "-c", f"exec '{sys.executable}' -m zeft example --no-plot --folder work >&-"],
-                         cwd=tmp_path, env=env, stderr=subprocess.PIPE, text=True)
-    assert run.returncode == 0, run.stderr
-    listing = (tmp_path / "work" / "STIFFPNL.out").read_text()
-    assert "Analysis started" not in listing and "analysis finished" not in listing

@@ -66,30 +66,17 @@ def test_temporary_folders_go_unless_kept(tmp_path, monkeypatch):
     assert result.read_mode_file().modes and "EIGENVALUES" in result.listing.upper()
     kept = zeft.analyse(small(), quiet=True, keep_files=True)
     assert kept.listing_path.exists() and kept.folder.parent == tmp_path
-    with pytest.raises(AnalysisError):
+    with pytest.raises(AnalysisError, match="the fixed load exceeds the panel's buckling load; reduce it or move it"):
         zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), quiet=True)
     assert list(tmp_path.iterdir()) == [kept.folder]
 
 
-def test_ctrl_c_stops_a_run_and_a_sweep(tmp_path):
+def test_ctrl_c_stops_a_sweep(tmp_path):
+    """Every panel of the sweep fails as interrupted (a single run: test_robust_core)."""
     big = zeft.example_panel().replace(elements_between_frames=14, elements_between_stringers=8, eigenvalues=10,
                                        iteration_vectors=16)
-    start = time.perf_counter()
-    with ctrl_c_after(0.3), pytest.raises(KeyboardInterrupt):
-        zeft.analyse(big, tmp_path / "one", quiet=True)
-        time.sleep(5)
-    assert time.perf_counter() - start < 1.5
-    assert zeft.analyse(small(), tmp_path / "next", quiet=True).load_factors[0] > 0
-
     start = time.perf_counter()
     with ctrl_c_after(1.0):
         results = zeft.sweep([big] * 6, folder=tmp_path / "sweep", progress=False)
     assert time.perf_counter() - start < 4.0
     assert all(isinstance(r, AnalysisError) and "interrupted" in str(r) for r in results)
-
-
-def test_panels_that_cannot_be_analysed_get_advice(tmp_path):
-    with pytest.raises(AnalysisError, match="the fixed load exceeds the panel's buckling load; reduce it or move it"):
-        zeft.analyse(small(fixed_load=zeft.Load(nx=1e5)), tmp_path, quiet=True)
-    with pytest.raises(AnalysisError, match="rigid body in W.*hold W on"):
-        zeft.analyse(small(edges={"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}), tmp_path, quiet=True)

@@ -5,7 +5,7 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
-from conftest import pack, pointers, unit9
+from conftest import pack, pointers
 
 u = _zeft.zeftutils
 
@@ -27,13 +27,6 @@ def band_sym(n, ibd, rng, spd=True):
     M = rng.standard_normal((n, n))
     A = (M + M.T) * (np.abs(np.subtract.outer(np.arange(n), np.arange(n))) < ibd)
     return A + (np.abs(A).sum(1).max() + 1.0) * np.eye(n) if spd else A
-
-
-@pytest.fixture
-def listing():
-    """The analysis listing on fort.9; read() returns its records."""
-    _zeft.datran.nwrite = 9
-    return unit9
 
 
 # ---------------------------------------------------------------- pointers and Cholesky
@@ -62,17 +55,6 @@ def test_chodec_matches_numpy(n, ibd):
     assert ier[0] == 0
     L = np.linalg.cholesky(A)
     np.testing.assert_allclose(unpack(a, ibd, n), L, rtol=0, atol=1e-13 * np.abs(L).max())
-
-
-def test_chodec_is_reproducible():
-    # Large enough for the row panels to be shared between threads.
-    A = band_sym(600, 600, np.random.default_rng(1))
-    lv, runs = pointers(600, 600), []
-    for _ in range(2):
-        a = pack(A, 600)
-        u.chodec(a, 600, lv, box())
-        runs.append(a)
-    assert runs[0].tobytes() == runs[1].tobytes()
 
 
 def spd_with_pivot(n, ibd, row, value):

@@ -1,6 +1,7 @@
 """Global buckling check glbuck: a hand-computed load, the effective-width iteration against a
-float64 evaluation of the column curve (flat and curved skin bays), the panel length and
-width summed over the grid only, the refusal of inputs that would divide by zero, and the
+float64 evaluation of the Johnson-Euler column curve (flat and curved skin bays, open and hat
+stringers), the Euler load of a slender column with the whole bay effective, the panel length
+and width summed over the grid only, the refusal of inputs that would divide by zero, and the
 check at the end of a panel run."""
 import math
 
@@ -26,11 +27,16 @@ class Checks:
         self.glbuckcom, self.test, self.aij = rec.glbuckcom, rec.test, rec.f07aij.aij
 
     def set(self, skinth=T, stpitch=150.0, sigmweb=300.0, ry=1e30, foot=(2.0, 30.0), web=(2.0, 30.0),
-            a=(100.0,) * 4, b=(150.0,) * 4, mx=None, my=None):
+            a=(100.0,) * 4, b=(150.0,) * 4, mx=None, my=None, hat=None):
+        """``hat`` = (chord thickness, chord width, alpha): a hat whose ``web`` holds the slant
+        length of its webs, as the crippling check leaves it."""
         g = self.glbuckcom
         g.skinth, g.stpitch, self.test.sigmweb = skinth, stpitch, sigmweb
         s = _zeft.stringercom
         (s.footth, s.footwidth), (s.webth, s.webheight) = foot, web
+        _zeft._internal31.f07dis.stype = 1 if hat is None else 2
+        if hat is not None:
+            s.chordth, s.chordwidth, s.alpha = hat
         m = isotropic(T)[:6].astype(np.float64)
         self.aij[:] = np.linalg.inv([[m[0], m[1], m[3]], [m[1], m[2], m[4]], [m[3], m[4], m[5]]])
         _zeft.f07inb.ry = ry
@@ -54,32 +60,42 @@ def load_of(listing, title=" GLOBAL BUCKLING LOAD:"):
     return float(listing[i + 1])
 
 
-def column_curve(length, width, ry, sigc, fstbug, t=T, pitch=150.0, foot=(2.0, 30.0), web=(2.0, 30.0)):
-    """Johnson column with effective skin width, evaluated in double precision."""
-    footth, footwidth = foot
-    webth, webheight = web
-    afoot, aweb = footth * footwidth, webth * webheight
-    astr = afoot + aweb
+def walls_of(t=T, foot=(2.0, 30.0), web=(2.0, 30.0), hat=None):
+    """(area, centroid height above the outer face of the skin, own second moment) of each wall:
+    foot and web, or for a hat two feet, two inclined webs of slant length s rising
+    h = s cos(alpha/2) (a parallelogram of horizontal width t_w / cos(alpha/2)) and the chord."""
+    (tf, bf), (tw, hw) = foot, web
+    feet = [(tf * bf, t + tf / 2, tf ** 3 * bf / 12)]
+    if hat is None:
+        return feet + [(tw * hw, t + tf + hw / 2, hw ** 3 * tw / 12)]
+    tc, bc, alpha = hat
+    rise = hw * math.cos(math.radians(alpha / 2))
+    web_wall = (tw * hw, t + tf + rise / 2, tw / math.cos(math.radians(alpha / 2)) * rise ** 3 / 12)
+    return 2 * feet + 2 * [web_wall] + [(tc * bc, t + tf + rise + tc / 2, tc ** 3 * bc / 12)]
+
+
+def column_curve(length, width, ry, sigc, fstbug, t=T, pitch=150.0, **section):
+    """Johnson-Euler column with effective skin width (at most the pitch), in double precision."""
+    walls = walls_of(t, **section)
+    astr = sum(w[0] for w in walls)
     q = 1 - NU * NU
     omega = pitch / math.sqrt(t * ry) * (12 * q) ** 0.25 / math.pi
     kk = 2 * omega ** 2 if omega > 2 else 0.25 * omega ** 4 + 4
     kstar = kk * math.pi ** 2 / (12 * q)
     ex = E                                   # q * A11 / t of an isotropic skin
-    zf, zw = t + footth / 2, t + footth + webheight / 2
-    s = afoot * zf + aweb * zw
-    i_own = footth ** 3 * footwidth / 12 + webheight ** 3 * webth / 12
     weff, prev = 0.0, 0.0
     for npass in range(1, 101):
-        aeff = t * weff
-        atot = astr + aeff
-        cg = (t / 2 * aeff + s) / atot
-        ieff = aweb * (zw - cg) ** 2 + afoot * (zf - cg) ** 2 + i_own + t ** 3 * weff / 12 + aeff * (t / 2 - cg) ** 2
+        parts = walls + [(t * weff, t / 2, t ** 3 * weff / 12)]
+        atot = sum(w[0] for w in parts)
+        cg = sum(w[0] * w[1] for w in parts) / atot
+        ieff = sum(w[0] * (w[1] - cg) ** 2 + w[2] for w in parts)
         lam = length / math.sqrt(ieff / atot)
-        sigma = sigc - lam ** 2 * sigc ** 2 / (4 * math.pi ** 2 * ex)
+        euler = math.pi ** 2 * ex / lam ** 2 if lam else math.inf
+        sigma = sigc - lam ** 2 * sigc ** 2 / (4 * math.pi ** 2 * ex) if euler >= sigc / 2 else euler
         check = prev / sigma * 100 - 100
-        if 0 < check < 1:
+        if 0 <= check < 1:
             break
-        weff, prev = t * math.sqrt(kstar * ex / sigma), sigma
+        weff, prev = min(pitch, t * math.sqrt(kstar * ex / sigma)), sigma
     return (sigma * (astr + t * weff) + (pitch - weff) * fstbug) * (width / pitch), npass
 
 
@@ -92,29 +108,52 @@ def checks():
 # ----------------------------------------------------------------------------- values
 
 def test_hand_computed_load_of_a_short_flat_panel(checks):
-    """Zero length: sigma stays the crippling stress 300, so the iteration never settles
-    (ier = 11) and lists its last pass. Flat skin: kk = 4, k* = 4 pi^2 / (12 (1 - nu^2)) =
+    """Zero length: sigma stays the crippling stress 300, a fixed point at the second pass.
+    Flat skin: kk = 4, k* = 4 pi^2 / (12 (1 - nu^2)) =
     3.61524; Ex = 70000; weff = 2 sqrt(3.61524 * 70000 / 300) = 58.0880;
     Fg = (300 (120 + 2 weff) + (150 - weff) 100) * 600 / 150 = 320176."""
     checks.set(a=(100.0,) * 4, mx=1)
     ier, listing = checks.run(fstbug=100.0)
     weff = 2 * math.sqrt(4 * math.pi ** 2 / (12 * 0.91) * 70000 / 300)
     assert weff == pytest.approx(58.0880, abs=1e-4)
-    assert ier == 11
+    assert ier == 0
     assert load_of(listing) == pytest.approx((300 * (120 + 2 * weff) + (150 - weff) * 100) * 4, rel=2e-5)
 
 
-@pytest.mark.parametrize("ry, length", [
-    (1e30, 400.0),     # flat: omega ~ 0, kk = 4
-    (1e30, 600.0),     # longer: the column curve drops well below the crippling stress
-    (500.0, 400.0),    # curved: omega = 2.74 > 2, kk = 2 omega^2
+HAT = dict(foot=(2.0, 15.0), web=(1.5, 34.0), hat=(2.0, 25.0, 60.0))
+
+
+@pytest.mark.parametrize("ry, length, section", [
+    (1e30, 400.0, {}),       # flat: omega ~ 0, kk = 4
+    (1e30, 600.0, {}),       # longer: the column curve drops well below the crippling stress
+    (500.0, 400.0, {}),      # curved: omega = 2.74 > 2, kk = 2 omega^2
+    (1e30, 900.0, {}),       # the Euler branch: sigma < sigma_c / 2
+    (1e30, 600.0, HAT),      # hat: two feet, two inclined webs, the chord
+    (500.0, 1500.0, HAT),
 ])
-def test_iteration_follows_the_column_curve(checks, ry, length):
-    checks.set(ry=ry, a=(length / 4,) * 4)
+def test_iteration_follows_the_column_curve(checks, ry, length, section):
+    checks.set(ry=ry, a=(length / 4,) * 4, **section)
     ier, listing = checks.run(fstbug=80.0)
-    expected, passes = column_curve(length, 600.0, ry, 300.0, 80.0)
+    expected, passes = column_curve(length, 600.0, ry, 300.0, 80.0, **section)
     assert ier == 0 and passes > 2
     assert load_of(listing) == pytest.approx(expected, rel=1e-4)
+
+
+@pytest.mark.parametrize("section", [dict(web=(2.0, 15.0)), HAT])
+def test_slender_column_takes_the_euler_load_of_the_whole_bay(checks, section):
+    """Long columns, below the skin bay's own buckling stress: the whole bay is effective and
+    the panel carries the Euler load pi^2 E I / L^2 of the stringer with its full skin bay per
+    bay. (The Johnson parabola alone gives a negative stress here, and no load.)"""
+    length, pitch = 2000.0, 150.0
+    walls = walls_of(**section) + [(T * pitch, T / 2, T ** 3 * pitch / 12)]
+    area = sum(w[0] for w in walls)
+    cg = sum(w[0] * w[1] for w in walls) / area
+    inertia = sum(w[0] * (w[1] - cg) ** 2 + w[2] for w in walls)
+    assert 300.0 - length ** 2 * area / inertia * 300.0 ** 2 / (4 * math.pi ** 2 * E) < 0
+    checks.set(a=(length / 4,) * 4, stpitch=pitch, **section)
+    ier, listing = checks.run(fstbug=80.0)
+    assert ier == 0
+    assert load_of(listing) == pytest.approx(math.pi ** 2 * E * inertia / length ** 2 * 600.0 / pitch, rel=1e-4)
 
 
 @pytest.mark.parametrize("a, mx, length", [

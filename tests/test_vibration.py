@@ -23,20 +23,6 @@ import plate_frequencies as example  # noqa: E402
 RHO_H = 2.7e-9
 
 
-@pytest.fixture
-def folder(work_folder):
-    """Working folder; listing(name) closes the listing unit and returns the file's lines."""
-    _zeft.datran.nwrite = 9
-
-    def listing(name="fort.9"):
-        _zeft._close_unit(9)
-        lines = (work_folder / name).read_text().splitlines()
-        (work_folder / name).unlink()
-        return lines
-
-    return listing
-
-
 def vibs3():
     return call(M.vibs3, int(_zeft.man.iy), *[np.zeros((6, 1), np.float32)] * 3, 0.0, 0.0, 0.0, 0.0)
 
@@ -52,7 +38,7 @@ def stiffened_panel(dom=RHO_H, **kw):
 # ----------------------------------------------------------------------------- physics
 
 @pytest.mark.parametrize("clamped, functions", [(False, (1,)), (False, (1, 2, 3)), (True, (1,))])
-def test_plate_frequencies_through_the_host_call_sequence(folder, clamped, functions):
+def test_plate_frequencies_through_the_host_call_sequence(listing, clamped, functions):
     """9 x 9 grid: simply supported f_mn = (pi/2)((m/a)^2 + (n/b)^2) sqrt(D/rho h), the first three
     within 0.5 % and above (Ritz bound); clamped square: omega a^2 sqrt(rho h / D) = 35.99."""
     plate = dict(example.PLATE, length=400.0) if clamped else example.PLATE
@@ -71,7 +57,7 @@ def test_plate_frequencies_through_the_host_call_sequence(folder, clamped, funct
 
 # ----------------------------------------------------------------------------- eigenpairs and listing
 
-def test_eigenpairs_scaling_and_listing_equal_a_dense_solution(folder):
+def test_eigenpairs_scaling_and_listing_equal_a_dense_solution(listing):
     pn = stiffened_panel(x2pri=1)
     assert call(M.vibs2) == 0
     m, lv, ix, iy = REC.matrix, REC.comlv, pn.ix, pn.iy
@@ -90,7 +76,7 @@ def test_eigenpairs_scaling_and_listing_equal_a_dense_solution(folder):
     np.testing.assert_allclose(np.einsum("ik,ij,jk->k", x, A, x), 1.0, rtol=1e-8)
     assert np.abs(A @ x - Mass @ x * lam).max() < 1e-6 * np.abs(A @ x).max()
 
-    lines = folder()
+    lines = listing()
     i = lines.index("1 STATISTICS OF INVERSE POWER METHOD:")
     assert re.fullmatch(r" {5}IP= *\d+, JAC = *\d+", lines[i + 2])
     assert re.fullmatch(r" {5}MAXIMUM CONTAMINATION OF HIGHER EIGENVECTORS BY LOWER ONES: EPSILN = "
@@ -109,12 +95,12 @@ def test_eigenpairs_scaling_and_listing_equal_a_dense_solution(folder):
         np.testing.assert_allclose(np.array(listed, float), -Z @ x[:, k], rtol=1e-7, atol=1e-12)
 
 
-def test_negative_mass_lists_a_frequency_that_is_not_a_number(folder):
+def test_negative_mass_lists_a_frequency_that_is_not_a_number(listing):
     stiffened_panel(dom=-RHO_H)
     REC.f07dis.domx[0] = REC.f07dis.domy[0] = 0.0
     assert call(M.vibs2) == 0 and vibs3() == 0
     assert (REC.valus.elam[:4] < 0).all()
-    records = [s for s in folder() if s.startswith("         EIGENVALUE")]
+    records = [s for s in listing() if s.startswith("         EIGENVALUE")]
     assert len(records) == 4 and all(s.endswith(" =           NaN HZ") for s in records)
 
 
@@ -129,26 +115,26 @@ def test_negative_mass_lists_a_frequency_that_is_not_a_number(folder):
                   " NO SCALE FOR THE MASS MATRIX: LARGEST ENTRY OF M TIMES IX =  0.0000000E+00, OF A11 ="]),
     (lambda: setattr(_zeft.man, "neigit", 60), 4, ["", " MESSAGE FROM SUBROUTINE VIBS3:", " NEIGIT=60 ABOVE 55"]),
 ])
-def test_vibs3_refusals_leave_the_eigenvalues_alone(folder, capfd, change, ier, tail):
+def test_vibs3_refusals_leave_the_eigenvalues_alone(listing, capfd, change, ier, tail):
     stiffened_panel()
     assert call(M.vibs2) == 0
     change()
     REC.valus.elam[:] = 7.0
     capfd.readouterr()
     assert vibs3() == ier
-    got, out = folder(), capfd.readouterr().out.splitlines()
+    got, out = listing(), capfd.readouterr().out.splitlines()
     assert [s[:len(t)] for s, t in zip(got[-len(tail):], tail)] == tail
     assert out[-1][:len(tail[-1])] == tail[-1]
     assert (REC.valus.elam == 7.0).all()
 
 
-def test_a_panel_without_any_mass_is_refused_by_the_assembly(folder, capfd):
+def test_a_panel_without_any_mass_is_refused_by_the_assembly(listing, capfd):
     stiffened_panel(dom=0.0)
     REC.f07dis.domx[0] = REC.f07dis.domy[0] = 0.0
     capfd.readouterr()
     assert call(M.vibs2) == 33
     vibs2_lines = [" SUBROUTINE VIBS2:", " ERREOR ENCOUNTERED WHEN COMPUTING MATRIX B11"]
-    assert folder()[-5:] == ["", " MESSAGE FROM SUBROUTINE CMPMMT: ",
+    assert listing()[-5:] == ["", " MESSAGE FROM SUBROUTINE CMPMMT: ",
                              " MASS MATRIX IS ZERO: NEITHER SKIN NOR STIFFENERS CARRY MASS"] + vibs2_lines
     assert capfd.readouterr().out.splitlines()[-2:] == vibs2_lines
 
@@ -161,7 +147,7 @@ def test_a_panel_without_any_mass_is_refused_by_the_assembly(folder, capfd):
     ("curved, five functions, suppressed edges", 2.7e-6, (4.0e-4,), ()),
     ("curved, W U V, stiffened, two data sets", 2.7e-6, (4.0e-4, 3.0e-4), (6.0e-4, 0.0)),
 ])
-def test_mass_matrix_equals_the_integrated_masses(folder, config, dom, domx, domy):
+def test_mass_matrix_equals_the_integrated_masses(listing, config, dom, domx, domy):
     pn = GridPanel(**PANELS[config])
     REC.densit.dom = dom
     REC.f07dis.domx[:len(domx)], REC.f07dis.domy[:len(domy)] = domx, domy
@@ -180,16 +166,16 @@ def test_mass_matrix_equals_the_integrated_masses(folder, config, dom, domx, dom
     (lambda: None, "mmtst", 1, ["", " MESSAGE FROM SUBROUTINE MMTST:",
                                 " INADMISSIBLE FIRST ARGUMENT, NEITHER 'X' NOR 'Y'"]),
 ])
-def test_mass_failures_return_their_code_with_a_message(folder, change, routine, ier, tail):
+def test_mass_failures_return_their_code_with_a_message(listing, change, routine, ier, tail):
     pn = GridPanel(stringers=(3,))
     REC.f07dis.domx[0] = 1.0e-6
     change()
     mmt = np.zeros(REC.comlv.lvb[pn.ix - 1] + pn.ix)
     got = M.cmpmmt(mmt, REC.comlv.lvb[:pn.ix]) if routine == "cmpmmt" else M.mmtst("Z", mmt)
-    assert got == ier and folder()[-len(tail):] == tail
+    assert got == ier and listing()[-len(tail):] == tail
 
 
-def test_stringers_recounted_by_the_echo_are_the_ones_that_carry_mass(folder):
+def test_stringers_recounted_by_the_echo_are_the_ones_that_carry_mass(listing):
     """Twelve stringers: the vibration echo keeps the first ten, and so does the mass matrix."""
     Panel(mx=4, my=14, stringers=list(range(2, 14)), steif=(2.0e6, 0.0, 4.0e8, 1.0e6), buck=0)
     REC.densit.dom, REC.f07dis.domx[:12] = RHO_H, 1.0e-6
@@ -211,7 +197,7 @@ def test_stringers_recounted_by_the_echo_are_the_ones_that_carry_mass(folder):
     ((1, 2, 3), list(range(2, 14)), [3, 5, 0, 7], 0.0),   # 10 and 2 stiffeners, no adjustment
     ((1, 2, 3, 4, 5), [1], [], 3.5e-6),                   # rotations: adjustment and shear listed
 ])
-def test_vibration_echo_is_the_buckling_echo_of_one_strip_with_the_mass(folder, ku, istx, isty, dom):
+def test_vibration_echo_is_the_buckling_echo_of_one_strip_with_the_mass(listing, ku, istx, isty, dom):
     Panel(mx=3, my=2, ku=ku, fixed=(5.0, 1.0, -2.0), buck=0)
     dis, rng = REC.f07dis, np.random.default_rng(3)
     dis.istx[:], dis.isty[:] = 0, 0
@@ -222,13 +208,13 @@ def test_vibration_echo_is_the_buckling_echo_of_one_strip_with_the_mass(folder, 
 
     REC.f07ang.alfax, REC.f07ang.alfay = 90.0, 0.0
     M.prtvib(*stiff)
-    got = folder()
+    got = listing()
     assert (dis.nox, dis.noy) == (min(len(istx), 10), 2 if isty else 0)
     assert REC.f07ang.alfax == np.float32(1.5707964)
 
     REC.f07ang.alfax, REC.f07ang.alfay = 90.0, 0.0
     M.prtout(*[np.asfortranarray(s[:, None]) for s in stiff])
-    want = [s for s in folder() if "ELEMENT STRIP" not in s]
+    want = [s for s in listing() if "ELEMENT STRIP" not in s]
     forces = want.index(" PRESCRIBED MEMBRANE FORCES") - 3
     variable = want.index(" DISTRIBUTION OF VARIABLE MEMBRANE FORCES") - 3
     mass = ["", "", "", "   MASS PER UNIT AREA:" + fortran_e(dom, 15, 7)]

@@ -6,35 +6,20 @@ import pytest
 
 import _zeft
 import zeft
+from conftest import callzeft_args, isotropic
 
 E, NU, T = 70000.0, 0.3, 1.0
-
-
-def skin(t=T):
-    a, d, g = E * t / (1 - NU * NU), E * t ** 3 / (12 * (1 - NU * NU)), (1 - NU) / 2
-    return [a, NU * a, a, 0, 0, g * a, 0, 0, 0, 0, 0, 0, d, NU * d, d, 0, 0, g * d]
 
 
 def callzeft(n, lines, **changes):
     """A square plate 180 x 180 with a stringer on every y-line in `lines` and a frame on every
     x-line in `lines`, one element between neighbouring lines; the module of preset n."""
-    mod = getattr(_zeft, f"prtnds{n}")
-    s, r = n - 2, n - 1
-    istx, isty, elmstf = np.zeros(s, np.int32), np.zeros(s, np.int32), np.zeros(r, np.int32)
-    istx[: len(lines)] = isty[: len(lines)] = lines
-    elmstf[: len(lines) + 1] = 1
-    matabd = np.asfortranarray(np.array([skin(), skin()], np.float32).T)
-    args = dict(filenamep="FULL", titp="FULL LISTS", rxp=1e29, ryp=1e29, rxyp=1e29, matabdf=matabd,
-                steifxf=[0.0, 0.0, 1.0e6, 0.0], steifyf=[0.0, 0.0, 1.0e6, 0.0], framepitch=10.0,
-                stringerpitch=10.0, stypep=3, chordwdth=0.0, sfootwdth=0.0, alpha=0.0,
-                height=0.0, loadvxp=1.0, loadvyp=0.0, loadvxyp=0.0, fnxp=0.0, fnxyp=0.0, fnyp=0.0,
-                alfaxp=0.0, alfayp=0.0, elamp=np.zeros(55), membraneforcesp=np.zeros(275), itab=0,
-                neigit=6, neigrq=2, mempri=0, indplt=0, ku=[1, 2, 3, 0, 0], istx=istx, isty=isty,
-                elmstf=elmstf, bndy0=[0, 1, 3, 0, 0, 0, 0], bndyl=[0, 1, 0, 0, 0, 0, 0],
-                bndx0=[0, 1, 2, 0, 0, 0, 0], bndxl=[0, 1, 0, 0, 0, 0, 0], anzelzwframes=1,
-                anzelprohalbfoot=1, anzelzwstr=1, anzelbelowstr=1, displ=np.zeros(int(mod.p_nx) * 2))
-    args.update(changes)
-    mod.callzeft(**args)
+    args = callzeft_args(n, **{**dict(
+        filenamep="FULL", titp="FULL LISTS", matabdf=np.asfortranarray(np.c_[isotropic(T), isotropic(T)]),
+        steifxf=[0.0, 0.0, 1.0e6, 0.0], steifyf=[0.0, 0.0, 1.0e6, 0.0], framepitch=10.0, stringerpitch=10.0, stypep=3,
+        sfootwdth=0.0, loadvxp=1.0, neigit=6, neigrq=2, mempri=0, istx=lines, isty=lines, elmstf=[1] * (len(lines) + 1),
+        anzelzwframes=1, anzelzwstr=1), **changes})
+    getattr(_zeft, f"prtnds{n}").callzeft(**args)
     return args
 
 
@@ -53,7 +38,7 @@ def stiffener_panel(**changes):
     a skin of 1 and a foot strip of 3 (the foot three times as stiff), Nx = 1 and Ny = 0.5:
     the node of the stringer carries the foot's loads, the last y-line the skin's."""
     args = dict(elmstf=np.array([1, 1, 2, 2, 1, 1] + [0] * 24, np.int32),
-                matabdf=np.asfortranarray(np.array([skin(), skin(3.0)], np.float32).T),
+                matabdf=np.asfortranarray(np.c_[isotropic(T), isotropic(3.0)]),
                 stypep=1, stringerpitch=60.0, sfootwdth=20.0, anzelzwstr=2, anzelzwframes=3,
                 framepitch=60.0, loadvyp=0.5, mempri=1, steifxf=[2.0e5, 0.0, 1.0e7, 0.0],
                 steifyf=[3.0e5, 0.0, 1.0e7, 0.0], ku=[1, 2, 3, 0, 0])
@@ -65,7 +50,7 @@ def stiffener_panel(**changes):
 
 def membrane_strain(t, n):
     """Strains (eps_x, eps_y, gamma_xy) of an isotropic skin of thickness t under n = (Nx, Ny, Nxy)."""
-    p = skin(t)
+    p = isotropic(t)
     a = np.array([[p[0], p[1], p[3]], [p[1], p[2], p[4]], [p[3], p[4], p[5]]])
     return np.linalg.solve(a, n)
 
@@ -84,6 +69,34 @@ def test_stiffener_forces_are_those_of_the_geometric_stiffness(work_folder):
     first = listing.index("0FORCES IN STIFENERS AT THE    1 . EIGENVALUE")
     row = next(s for s in listing[first:] if s.startswith("        IY=4"))
     np.testing.assert_allclose([float(v) for v in row[12:].split()], stringer, rtol=2e-6)
+
+
+def test_package_returns_the_force_of_every_stiffener_node_by_node(work_folder):
+    """The example panel (foot twice the skin's thickness) under Nx falling from 100 to 60
+    along x with Ny = 50: each stringer node carries the foot's share (r Nx, Ny) on the foot's
+    compliance, each frame node the loads and compliance of the strip above it (the last
+    y-line the skin's). Forces per stiffener and node against EA times a NumPy strain; the
+    result's force per stiffener is the peak along it, and the strength check's applied force
+    the largest compression."""
+    walls = zeft.StringerWalls(1.6, 1.6, 30.0, 30.0, zeft.Isotropic(1.6, 70000.0, 0.33))
+    p = zeft.example_panel(load=zeft.Load(nx=100.0, ny=50.0, nx_at_xl=60.0), eigenvalues=2, crippling=walls)
+    r = zeft.analyse(p, work_folder, quiet=True)
+    lay = p.layout()
+    a_skin, a_foot = (np.linalg.inv(m.matrices()["A"]) for m in (p.skin, p.foot))
+    r_x = (1 / a_foot[0, 0]) / (1 / a_skin[0, 0])          # axial stiffness ratio, lateral strain free
+    nx = 100.0 - 40.0 * lay.x / lay.x[-1]                   # per x-line
+    foot_of = [k == 2 for k in lay.strips] + [False]        # per y-line: the strip above is a foot
+    for mode, lam in enumerate(r.load_factors):
+        stringers = [[p.stringer.EA * (a_foot @ (lam * np.array([r_x * n, 50.0, 0.0])))[0] for n in nx]
+                     for _ in lay.stringer_lines]
+        frames = [[p.frame.EA * ((a_foot if foot else a_skin) @ (lam * np.array([r_x * n if foot else n, 50.0, 0.0])))[1]
+                   for foot in foot_of] for n in nx[np.array(lay.frame_lines) - 1]]
+        np.testing.assert_allclose(r.stringer_forces_along[mode], stringers, rtol=2e-5)
+        np.testing.assert_allclose(r.frame_forces_along[mode], frames, rtol=2e-5, atol=1e-3)
+        np.testing.assert_allclose(r.stringer_force[mode], np.array(stringers)[:, 0], rtol=2e-5)
+        np.testing.assert_allclose(r.frame_force[mode], np.max(frames, axis=1), rtol=2e-5)
+    assert r.stringer_force.shape == (2, 2) and r.frame_force.shape == (2, 1)
+    np.testing.assert_allclose(r.strength.applied, r.stringer_force[0], rtol=1e-12)
 
 
 def test_dead_paths_stop_the_run_with_their_cause(work_folder, capfd):

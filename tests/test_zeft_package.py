@@ -13,22 +13,16 @@ import pytest
 _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("the package layer; the front end tests run its routines")
 import zeft  # noqa: E402
-from conftest import callzeft_args  # noqa: E402
+from conftest import callzeft_args, isotropic  # noqa: E402
+from conftest import plate as shared_plate  # noqa: E402
 from zeft.__main__ import main  # noqa: E402
 
 E, NU = 70000.0, 0.33
 
 
-def skin_data(t, e=E, nu=NU):
-    a = e * t / (1 - nu * nu)
-    d = a * t * t / 12
-    g = 0.5 * (1 - nu)
-    return [a, nu * a, a, 0, 0, g * a] + [0] * 6 + [d, nu * d, d, 0, 0, g * d]
-
-
 def direct_example(preset):
     """The built-in panel through callzeft, every argument written out."""
-    matabd = np.asfortranarray(np.array([skin_data(1.6), skin_data(3.2)], np.float32).T)
+    matabd = np.asfortranarray(np.c_[isotropic(1.6, E, NU), isotropic(3.2, E, NU)])
     args = callzeft_args(
         preset, filenamep="STIFFPNL", titp="direct", matabdf=matabd, steifxf=[7.0e6, 0.0, 1.2e9, 2.0e6],
         steifyf=[1.4e7, 0.0, 6.0e9, 8.0e6], framepitch=500.0, stringerpitch=150.0, sfootwdth=30.0,
@@ -50,12 +44,8 @@ def printed_table(text):
 
 
 def plate(**changes):
-    """Simply supported isotropic plate 200 x 100, t = 1, W alone, uniaxial nx = 1."""
-    fields = dict(stringer_pitch=100.0, frame_pitch=200.0, skin=zeft.Isotropic(1.0, 70000.0, 0.3),
-                  load=zeft.Load(nx=1.0), functions=("w",), elements_between_frames=12,
-                  elements_between_stringers=6, eigenvalues=2, name="PLATE")
-    fields.update(changes)
-    return zeft.Panel(**fields)
+    """The plate of conftest, 200 x 100 on 12 x 6 elements."""
+    return shared_plate(a=200.0, **{"elements_between_frames": 12, "elements_between_stringers": 6, **changes})
 
 
 # ----------------------------------------------------------------------------- command line
@@ -88,6 +78,11 @@ BAD = [
     (dict(elements_between_stringers=0), "elements_between_stringers"),
     (dict(edges={"x0": "hinged", "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
     (dict(edges={"x0": "clamped", "xl": "clamped", "y0": "clamped", "yl": "clamped"}), "edges: U is held"),
+    (dict(edges=dict.fromkeys(("x0", "xl", "y0", "yl"), "symmetry")), r"edges: .* rigid body in W \(W = const"),
+    (dict(edges={"x0": "simply supported + u", "xl": "free", "y0": "free + v", "yl": "free"}),
+     r"edges: .* rigid body in W \(W proportional to x.*hold W on"),
+    (dict(edges={"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}, radii=(1000.0, None, None)),
+     r"edges: .* rigid body in W \(W = const"),        # curved: with the in-plane motion that goes with it
     (dict(load=zeft.Load()), "load"),
     (dict(load=zeft.Load(nx=math.nan)), "load.nx"),
     (dict(name="TOOLONGNAME"), "name"),
@@ -96,7 +91,7 @@ BAD = [
     (dict(stringers=0, frames=0, functions=("w",), radii=(None, 800.0, None)), "functions: a curved panel"),
     (dict(iteration_vectors=4), "iteration_vectors"),
     (dict(stringer=zeft.Stiffener(EA=-1.0)), "stringer.EA"),
-    (dict(frames=4, elements_between_frames=7), "elements_between_frames"),
+    (dict(frames=4, elements_between_frames=13), "elements_between_frames"),
     (dict(radii=(None, 0.0, None)), "radii.ry"),
     (dict(foot_width=150.0), "foot_width"),
     (dict(stringer_kind="zed"), "stringer_kind"),
@@ -107,6 +102,17 @@ BAD = [
     (dict(obliqueness=(40.0, -40.0)), "obliqueness: .* within \\+-78.46 degrees"),
     (dict(stringer_kind="angle", crippling=zeft.StringerWalls(1, 1, 20, 20, zeft.Isotropic(1, E, NU))), "crippling"),
 ]
+
+
+@pytest.mark.parametrize("changes", [
+    dict(edges=dict.fromkeys(("x0", "xl", "y0", "yl"), "symmetry"), radii=(None, 1000.0, None)),  # V = -W y/R held
+    dict(edges={"x0": "clamped + u", "xl": "free", "y0": "free + v", "yl": "free"}),               # a cantilever
+    dict(edges={"x0": "simply supported + u", "xl": "free", "y0": "simply supported + v", "yl": "free"}),
+])
+def test_edges_that_stop_every_rigid_motion_pass(changes):
+    """Four lines of symmetry on a curved panel, a clamped edge, two supported edges that meet:
+    each stops every motion that strains nothing (each runs to positive load factors)."""
+    zeft.example_panel(**changes).validate()
 
 
 @pytest.mark.parametrize("changes, field", BAD)
@@ -187,11 +193,10 @@ def test_an_analysis_does_not_inherit_the_state_of_earlier_runs(folder):
 
 
 def test_a_failed_run_raises_and_the_next_run_keeps_to_its_folder(folder):
-    """V held nowhere (the symmetry line at x = 0 holds U only): A22 is singular. The failed run
-    leaves its listing open in the library; the next run of the same name must not continue it."""
-    edges = {"x0": "symmetry", "xl": "simply supported", "y0": "simply supported", "yl": "simply supported"}
-    with pytest.raises(zeft.AnalysisError, match="CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED") as err:
-        zeft.analyse(zeft.example_panel(edges=edges, eigenvalues=2), folder / "bad", quiet=True)
+    """A fixed load beyond the buckling load: the stiffness is not positive definite. The failed
+    run leaves its listing open in the library; the next run of the same name must not continue it."""
+    with pytest.raises(zeft.AnalysisError, match="ERROR IN CHOLESKY DECOMPOSITION") as err:
+        zeft.analyse(zeft.example_panel(fixed_load=zeft.Load(nx=500.0), eigenvalues=2), folder / "bad", quiet=True)
     assert err.value.listing == folder / "bad" / "STIFFPNL.out"
     failed = err.value.listing.read_text()
     ok = zeft.analyse(zeft.example_panel(eigenvalues=2), folder / "good", quiet=True)

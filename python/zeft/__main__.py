@@ -11,7 +11,7 @@ import numpy as np
 
 
 def _analyse_and_report(panel, folder, args) -> int:
-    from .analysis import AnalysisError, analyse
+    from .analysis import AnalysisError, _most, analyse
 
     t0 = time.perf_counter()
     try:
@@ -32,7 +32,7 @@ def _analyse_and_report(panel, folder, args) -> int:
     for i, lam in enumerate(result.load_factors):
         nx, nxy, ny = result.membrane_forces[i]
         print(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
-              f"{result.stringer_force[i]:>12.6g}  {result.frame_force[i]:>12.6g}")
+              f"{_most(result.stringer_force[i]):>12}  {_most(result.frame_force[i]):>12}")
     if result.crippling:
         print()
         for part, force in result.crippling.items():

@@ -25,8 +25,8 @@ from typing import Optional
 import numpy as np
 
 from ._state import state_lock
-from .certify import certify, settle
-from .panel import Layout, Panel
+from .certify import ITERATION_TOLERANCE, certify, settle
+from .panel import Layout, Panel, analysis_group
 from .checks import StrengthChecks, request, strength_checks
 from .records import adjust, needs_adjustment
 
@@ -63,7 +63,9 @@ class BucklingResult:
     load_factors: np.ndarray
     #: Per mode the membrane forces Nx, Nxy, Ny of the last listed node, shape (modes, 3).
     membrane_forces: np.ndarray
-    #: Per mode the force of the stringers and of the frames.
+    #: Per mode the axial force of each stringer and of each frame, shapes (modes, stringers)
+    #: and (modes, frames), in the order of their lines: the force of largest magnitude along
+    #: the stiffener (sign kept), the whole force under a load uniform along it.
     stringer_force: np.ndarray
     frame_force: np.ndarray
     #: W eigenvectors as the run returns them, one column per mode (normalised w^T A w = 1).
@@ -107,6 +109,10 @@ class BucklingResult:
     sturm_counts: Optional[dict] = None
     #: "certified", or what is not, and any rerun with more iteration vectors.
     certification: str = ""
+    #: The stiffener forces node by node as the analysis takes them (and the listing gives
+    #: them): shapes (modes, stringers, x-lines) and (modes, frames, y-lines).
+    stringer_forces_along: Optional[np.ndarray] = None
+    frame_forces_along: Optional[np.ndarray] = None
     #: The mode-shape file as read before its temporary folder was removed.
     _modes: Optional[object] = field(default=None, repr=False)
 
@@ -160,14 +166,15 @@ class BucklingResult:
         self.folder, self.listing_path, self.mode_file, self.files = None, None, None, []
 
     def table(self) -> str:
-        """The load factors and forces as a text table."""
+        """The load factors and forces as a text table; the stiffener columns show the force of
+        the most loaded stringer and frame (largest magnitude)."""
         lines = [f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  "
                  f"{'stringer':>12}  {'frame':>12}"]
         for i, lam in enumerate(self.load_factors):
             nx, nxy, ny = self.membrane_forces[i]
             mark = "" if self.certified else "  NOT CERTIFIED"
             lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
-                         f"{self.stringer_force[i]:>12.6g}  {self.frame_force[i]:>12.6g}{mark}")
+                         f"{_most(self.stringer_force[i]):>12}  {_most(self.frame_force[i]):>12}{mark}")
         if not self.certified:
             lines += ["", f"load factors {self.certification}"]
         if self.strength is not None:
@@ -222,6 +229,11 @@ class BucklingResult:
     def _check_mode(self, k):
         if not 1 <= k <= self.modes:
             raise IndexError(f"mode {k}: the run has modes 1 to {self.modes}")
+
+
+def _most(forces: np.ndarray) -> str:
+    """The force of largest magnitude among the stiffeners, as table text ("-" for none)."""
+    return f"{forces[np.abs(forces).argmax()]:.6g}" if forces.size else "-"
 
 
 def analyse(panel: Panel, folder=None, *, quiet: bool = False, progress: bool = False,
@@ -306,7 +318,7 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
 
     args = panel.callzeft_arguments(preset)
     lay = _set_up(panel, preset, args)
-    group, records = getattr(_zeft, f"prtnds{preset}"), getattr(_zeft, f"_internal{preset}")
+    group, records = analysis_group(preset), getattr(_zeft, f"_internal{preset}")
     name = panel.name.ljust(8)
     listing_path, mode_path = folder / f"{name}.out", folder / f"{name}MODES.txt"
     before = _stamp(listing_path), _stamp(mode_path)
@@ -336,12 +348,14 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
     ix, iy = int(_zeft.man.ix), int(_zeft.man.iy)
     vectors = records.vectrs.x[:ix, :neigrq].copy()
     forces = records.pythres.membraneforces[:neigrq, :]
+    along = stiffener_forces(preset, records.valus.elam[:neigrq])
     w_nodes = _nodal_values(group, vectors, lay)
     listing = listing_path.read_text(encoding="latin-1")
     stats = re.search(r"IP=\s*(\d+), JAC =\s*(\d+)", listing)
     result = BucklingResult(
         panel=panel, preset=preset, folder=folder, load_factors=records.valus.elam[:neigrq].copy(),
-        membrane_forces=forces[:, :3].copy(), stringer_force=forces[:, 3].copy(), frame_force=forces[:, 4].copy(),
+        membrane_forces=forces[:, :3].copy(), stringer_force=peak(along[0]), frame_force=peak(along[1]),
+        stringer_forces_along=along[0], frame_forces_along=along[1],
         eigenvectors=vectors, w_nodes=w_nodes, x=lay.x, y=lay.y, a=lay.a.astype(np.float64),
         b=lay.b.astype(np.float64), freedoms=(ix, iy), listing=listing, listing_path=listing_path,
         mode_file=mode_path if mode_path in files else None, files=files, output=output,
@@ -354,10 +368,30 @@ def _run_here(panel, folder, preset, quiet, say, t0) -> BucklingResult:
         + (f", {stats[1]} inverse-power steps with {stats[2]} subspace solutions" if stats else "")
         + f"; results read in {t3 - t2:.2f} s")
     if panel.crippling is not None:
-        result.strength = strength_checks(panel, records, float(result.load_factors[0]), lay, listing)
+        result.strength = strength_checks(panel, records, float(result.load_factors[0]), lay, listing,
+                                          result.stringer_forces_along[0])
         result.crippling = result.strength.walls
         say("crippling: " + ", ".join(f"{k} {v:.5g}" for k, v in result.crippling.items()))
     return result
+
+
+def stiffener_forces(preset: int, load_factors) -> tuple:
+    """The axial forces of the stringers and of the frames of the last run, node by node, at
+    each load factor: arrays (modes, stringers, x-lines) and (modes, frames, y-lines)."""
+    import _zeft
+
+    per_mode = [_zeft._stiffener_forces(preset, float(lam)) for lam in load_factors]
+    return tuple(np.stack([f[kind] for f in per_mode]) if per_mode else np.zeros((0, 0, 0))
+                 for kind in ("stringers", "frames"))
+
+
+def peak(along: np.ndarray) -> np.ndarray:
+    """Per mode and stiffener the force of largest magnitude along it, sign kept:
+    (modes, stiffeners, nodes) -> (modes, stiffeners)."""
+    if along.shape[-1] == 0:
+        return along[..., 0] if along.ndim == 2 else np.zeros(along.shape[:-1])
+    at = np.abs(along).argmax(axis=-1)
+    return np.take_along_axis(along, at[..., None], axis=-1)[..., 0]
 
 
 def _input_unit(lines: list, folder: Path, name: str) -> str:
@@ -394,14 +428,17 @@ def _explain(panel: Panel, output: str) -> str:
 def _set_up(panel: Panel, preset: int, args: dict) -> Layout:
     """Returns the analysis state to its contents at load and sets the panel up for a run of
     preset: the module's panel set-up with the arguments of ``callzeft``, the plot grid, and the
-    records that the set-up does not reach (``zeft.records.adjust``). Returns the layout."""
+    records that the set-up does not reach (``zeft.records.adjust``, and the iteration's tolerance).
+    Returns the layout."""
     import _zeft
 
     _zeft._reset_state()
     _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
     lay = Layout.of(_zeft._set_up_panel(preset, **args))
+    records = getattr(_zeft, f"_internal{preset}")
+    records.itertol.epsiln = ITERATION_TOLERANCE
     if needs_adjustment(panel):
-        adjust(panel, getattr(_zeft, f"_internal{preset}"), lay)
+        adjust(panel, records, lay)
     return lay
 
 

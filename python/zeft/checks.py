@@ -12,12 +12,14 @@ results are read from the run's listing.
   k = 2 (D12 + 2 D66)/sqrt(D11 D22) + 2, 4 when isotropic). The stringer's allowable force is
   the force at which its weakest wall reaches its crippling force, the walls straining alike:
   F = F_wall A_stringer / A_wall.
-- global buckling (open stringers): ``glbuck``, a Johnson column of a stringer with its
-  effective skin width, the panel's load at global buckling F_g. A stringer's global allowable
-  is its share of F_g in proportion to the applied forces.
+- global buckling: ``glbuck``, a column of a stringer (open, or a hat with its two feet, webs
+  and chord) with its effective skin width on the Johnson-Euler curve of its crippling stress
+  (for a hat the lower of its web and chord stresses), the panel's load at global buckling
+  F_g. A stringer's global allowable is its share of F_g in proportion to the applied forces.
 
-Applied force of a stringer at the first load factor: EA times the strain of the skin beside it
-at x = 0, eps_x = aij (Nx, Ny, Nxy) with N = lambda_1 N_variable + N_fixed.
+Applied force of a stringer at the first load factor: the largest compression along it of the
+forces the analysis takes, EA times the strain of each of its nodes (zeft.BucklingResult
+``stringer_forces_along``).
 Reserve factor RF = knock_down x allowable / (safety_factor x applied).
 """
 
@@ -36,7 +38,7 @@ __all__ = ["StrengthChecks", "request", "strength_checks"]
 class StrengthChecks:
     """Per stringer (in the order of their lines across the panel): the applied force at the
     first load factor, the crippling and global buckling allowables and their reserve factors
-    (NaN where a check does not apply). ``walls`` holds the crippling forces of the walls
+    (infinite for a stringer in tension). ``walls`` holds the crippling forces of the walls
     ({"web": F} or {"web": F, "chord": F}), ``global_load`` the panel load at global buckling
     and ``applied_total`` the panel's load at the first load factor."""
 
@@ -61,16 +63,15 @@ class StrengthChecks:
 
 
 def request(panel, records) -> list:
-    """Asks the run for the checks of the panel's stringers: the crippling check (and, for open
-    stringers, the global check), the stringer type and the skin data of the global check.
+    """Asks the run for the checks of the panel's stringers: the crippling and global checks,
+    the stringer type and the skin data of the global check.
     Returns the records of the namelist group with the stringer walls, which the run reads
     from its input unit."""
     import _zeft
 
     walls = panel.crippling
     open_stringer = panel.stringer_type == 1
-    _zeft.antype.cripan = 1
-    _zeft.antype.glban = 1 if open_stringer else 0
+    _zeft.antype.cripan = _zeft.antype.glban = 1
     records.f07dis.stype = panel.stringer_type
     records.glbuckcom.skinth = panel.skin.matrices()["thickness"]
     records.glbuckcom.stpitch = panel.stringer_pitch
@@ -87,8 +88,11 @@ def request(panel, records) -> list:
 _LISTED = re.compile(r"(CRIPPLING FORCE(?: OF (WEB|CHORD))?|GLOBAL BUCKLING LOAD):[ \t]*\n\s*(\S+)")
 
 
-def strength_checks(panel, records, load_factor: float, lay, listing: str) -> StrengthChecks:
-    """The reserve factors of the stringers from the checks that the run listed."""
+def strength_checks(panel, records, load_factor: float, lay, listing: str, along: np.ndarray) -> StrengthChecks:
+    """The reserve factors of the stringers from the checks that the run listed; ``along``
+    holds the stringer forces node by node at the load factor (stringers, x-lines)."""
+    from .analysis import AnalysisError
+
     walls = panel.crippling
     wall_forces, global_load = {}, math.nan
     for label, part, value in _LISTED.findall(listing):
@@ -96,7 +100,11 @@ def strength_checks(panel, records, load_factor: float, lay, listing: str) -> St
             global_load = float(value)
         else:
             wall_forces[part.lower() or "web"] = float(value)
-    applied, total = _applied(panel, records, load_factor, lay)
+    if math.isnan(global_load) or not wall_forces:
+        raise AnalysisError("the run listed no " + ("global buckling load" if wall_forces else "crippling force")
+                            + "; its listing shows why")
+    applied = along.max(axis=1)
+    total = _panel_load(records, load_factor, lay, along[:, 0])
     if panel.stringer_type == 1:
         # The strain at which the web cripples, on the whole stringer.
         allow = float(records.test.epsweb) * float(panel.stringer.EA)
@@ -106,7 +114,7 @@ def strength_checks(panel, records, load_factor: float, lay, listing: str) -> St
         area = 2.0 * walls.foot_width * walls.foot_thickness + 2.0 * a_web + a_chord
         allow = min(wall_forces["web"] * area / a_web, wall_forces["chord"] * area / a_chord)
     crippling = np.full(len(applied), allow)
-    share = applied / total if total else np.full(len(applied), math.nan)
+    share = along[:, 0] / total if total else np.full(len(applied), math.nan)
     global_allow = global_load * share
     kd, sf = float(panel.knock_down), float(panel.safety_factor)
     with np.errstate(divide="ignore", invalid="ignore"):
@@ -119,19 +127,9 @@ def strength_checks(panel, records, load_factor: float, lay, listing: str) -> St
                           knock_down=kd, safety_factor=sf)
 
 
-def _applied(panel, records, lam: float, lay):
-    """Stringer forces at the load factor (at each stringer's first node) and the panel's
-    total load across its width there (skin strips plus stringers), compression positive."""
-    aij = np.array(records.f07aij.aij, dtype=np.float64)
-    ea = float(panel.stringer.EA)
-    n_var = np.array(records.cpvar.pvar[: lay.my], dtype=np.float64)     # nodes of x-line 1
-    n_fix = np.array(records.cpfest.pfest[: lay.my], dtype=np.float64)
-    n = lam * n_var + n_fix                                                # (my, 3): Nx, Nxy, Ny
-    strain = aij[0, 0] * n[:, 0] + aij[0, 1] * n[:, 2] + aij[0, 2] * n[:, 1]
-    # The strain of the skin beside each stringer: the node below the nearest skin strip under
-    # its foot (a foot strip carries its own share of the load on its thicker section).
-    skin_node = [max(j for j in range(1, line) if lay.strips[j - 1] == 1) for line in lay.stringer_lines]
-    applied = np.array([ea * strain[j - 1] for j in skin_node])
-    # Strip j carries the force of its lower y-line over its width.
-    total = float(np.sum(n[:-1, 0] * lay.b)) + float(applied.sum())
-    return applied, total
+def _panel_load(records, lam: float, lay, stringers: np.ndarray) -> float:
+    """The panel's load across its width at x = 0 at the load factor: the skin and foot strips
+    (strip j carries the force Nx of its lower y-line over its width) and the stringers'
+    forces there, compression positive."""
+    nx = lam * np.asarray(records.cpvar.pvar[: lay.my, 0], dtype=np.float64) + records.cpfest.pfest[: lay.my, 0]
+    return float(np.sum(nx[:-1] * lay.b)) + float(stringers.sum())

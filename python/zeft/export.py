@@ -153,14 +153,14 @@ def write_json(result, path=None, *, modes: bool = False) -> str:
 
 
 def table_columns(result) -> dict:
-    """The per-mode columns: load factor, membrane forces, stiffener forces, and every other
-    per-mode array of the result (one column per entry of a second axis)."""
+    """The per-mode columns: load factor, membrane forces, the force of each stringer and frame
+    (stringer_force_1, ...), and every other per-mode array of the result (one column per entry
+    of a second axis)."""
     n = result.modes
     cols = {"mode": np.arange(1, n + 1), "load_factor": result.load_factors}
     for j, name in enumerate(("Nx", "Nxy", "Ny")):
         cols[name] = result.membrane_forces[:, j]
-    cols["stringer_force"], cols["frame_force"] = result.stringer_force, result.frame_force
-    skip = {"load_factors", "membrane_forces", "stringer_force", "frame_force", "eigenvectors", "w_nodes"}
+    skip = {"load_factors", "membrane_forces", "eigenvectors", "w_nodes", "x", "y", "a", "b"}
     for f in dataclasses.fields(result):
         value = getattr(result, f.name)
         if f.name in skip or not isinstance(value, np.ndarray) or value.ndim not in (1, 2) or value.shape[0] != n:

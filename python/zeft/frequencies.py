@@ -26,7 +26,7 @@ import numpy as np
 from . import analysis as _analysis
 from ._state import state_lock
 from .analysis import AnalysisError, BucklingResult, _echo, _library_session, _nodal_values, _set_up
-from .panel import Load, LoadField, Panel
+from .panel import PRESETS, Load, LoadField, Panel
 
 __all__ = ["frequencies", "FrequencyResult"]
 
@@ -85,6 +85,10 @@ def frequencies(panel: Panel, folder=None, *, load_factor: Optional[float] = Non
     if not isinstance(panel, Panel):
         raise TypeError(f"frequencies: expected a zeft.Panel, got {type(panel).__name__}")
     panel.validate()
+    if panel.choose_preset() not in PRESETS:
+        lay = panel.layout()
+        raise ValueError(f"frequencies: the grid has {lay.mx} x {lay.my} lines; natural frequencies are analysed "
+                         f"on grids of at most {PRESETS[-1]} lines (buckling on larger ones)")
     dom = _skin_mass(panel)
     state = panel
     if load_factor is not None:

@@ -15,12 +15,26 @@ from typing import NamedTuple, Optional, Union
 
 import numpy as np
 
+from .rigid import free_motion
 from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _number, _positive, unpack, validate_skin
 
 __all__ = ["Panel", "Load", "LoadField", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
 
 #: Size presets: at most this many subdivision lines per direction, smallest first.
 PRESETS = (19, 21, 25, 31)
+
+#: The module's larger size for grids beyond the largest preset: up to this many lines, its
+#: matrices held for the length of a run. Chosen by the package, never named by a panel.
+_LARGER = 61
+_SIZES = PRESETS + (_LARGER,)
+
+
+def analysis_group(size: int):
+    """The module's analysis group of a size: ``prtnds<n>`` of a preset, the private group of
+    the larger size."""
+    import _zeft
+
+    return getattr(_zeft, f"prtnds{size}" if size in PRESETS else f"_prtnds{size}")
 
 #: Radius that stands for a flat direction.
 FLAT = 1.0e29
@@ -494,16 +508,16 @@ class Panel:
         return _Plan(tuple(roles), tuple(lines), frame_lines, nef * (int(self.frames) + 1))
 
     def _check_plan_fits(self, plan: "_Plan") -> None:
-        """Refuses a grid that no preset holds (ValueError naming the element count)."""
+        """Refuses a grid that no size holds (ValueError naming the element count)."""
         mx, my = plan.x_elements + 1, len(plan.roles) + 1
-        if max(len(plan.stringer_lines), len(plan.frame_lines)) > PRESETS[-1] - 2:
-            raise ValueError(f"stringers, frames: at most {PRESETS[-1] - 2} of each fit on the largest grid")
-        if mx > PRESETS[-1]:
+        if max(len(plan.stringer_lines), len(plan.frame_lines)) > _LARGER - 2:
+            raise ValueError(f"stringers, frames: at most {_LARGER - 2} of each fit on the largest grid")
+        if mx > _LARGER:
             raise ValueError(f"elements_between_frames: {self.elements_between_frames} elements in each of "
-                             f"{self.frames + 1} frame bays need {mx} lines in x; at most {PRESETS[-1]} fit")
-        if my > PRESETS[-1]:
+                             f"{self.frames + 1} frame bays need {mx} lines in x; at most {_LARGER} fit")
+        if my > _LARGER:
             raise ValueError(f"elements_between_stringers: the layout across the panel needs {my} lines in y "
-                             f"({self.stringers} stringers); at most {PRESETS[-1]} fit")
+                             f"({self.stringers} stringers); at most {_LARGER} fit")
 
     def layout(self) -> Layout:
         """The grid as the front end lays it out: subdivision lengths (single precision),
@@ -516,22 +530,28 @@ class Panel:
         self._check_plan_fits(plan)
         # The layout depends on the geometry alone: stiffness, loads, curvature and controls
         # take values the set-up accepts whatever the description holds.
-        args = dict(self.callzeft_arguments(PRESETS[-1], plan), **_LAYOUT_ONLY)
-        args["displ"] = np.zeros(int(getattr(_zeft, f"prtnds{PRESETS[-1]}").p_nx))
+        size = PRESETS[-1] if self._lines(plan) <= PRESETS[-1] else _LARGER
+        args = dict(self.callzeft_arguments(size, plan), **_LAYOUT_ONLY)
+        args["displ"] = np.zeros(int(analysis_group(size).p_nx))
         try:
             with state_lock:
-                lay = _zeft._lay_out_panel(PRESETS[-1], **args)
+                lay = _zeft._lay_out_panel(size, **args)
         except _zeft.error as e:
             raise ValueError(f"layout: {e}") from None
         return Layout.of(lay)
 
+    @staticmethod
+    def _lines(plan: "_Plan") -> int:
+        """Subdivision lines of the laid-out grid in its longer direction."""
+        return max(plan.x_elements, len(plan.roles)) + 1
+
     def choose_preset(self) -> int:
-        """The size preset of the run: the one given, or the smallest that holds the grid."""
+        """The size preset of the run: the one given, or the smallest that holds the grid
+        (beyond the largest preset, the module's larger size)."""
         if self.preset is not None:
             return int(self.preset)
-        plan = self._plan()
-        need = max(plan.x_elements, len(plan.roles)) + 1
-        return next(p for p in PRESETS if p >= need)
+        need = self._lines(self._plan())
+        return next(p for p in _SIZES if p >= need)
 
     # ------------------------------------------------------------------ validation
 
@@ -540,7 +560,7 @@ class Panel:
         _positive("stringer_pitch", self.stringer_pitch)
         _positive("frame_pitch", self.frame_pitch)
         for key in ("stringers", "frames"):
-            _count(key, getattr(self, key), 0, most=PRESETS[-1] - 2)
+            _count(key, getattr(self, key), 0, most=_LARGER - 2)
         kind = self.stringer_kind
         if isinstance(kind, str):
             if kind.lower() not in STRINGER_KINDS:
@@ -550,7 +570,7 @@ class Panel:
         # Counts are bounded by the largest grid before anything is laid out.
         for key in ("elements_between_frames", "elements_between_stringers", "elements_per_foot",
                     "elements_below_hat"):
-            _count(key, getattr(self, key), 1, most=PRESETS[-1] - 1)
+            _count(key, getattr(self, key), 1, most=_LARGER - 1)
         neigrq = _count("eigenvalues", self.eigenvalues, 1, most=50)
         if self.iteration_vectors is not None:
             neigit = _count("iteration_vectors", self.iteration_vectors, 2, most=55)
@@ -639,6 +659,15 @@ class Panel:
                     raise ValueError(f"edges: {f.upper()} is held on no edge, so the in-plane problem has a "
                                      f"rigid-body motion; add '+ {f}' to one edge, e.g. "
                                      f"{'x0' if f == 'u' else 'y0'} = 'simply supported + {f}'")
+        lay = self.layout()
+        motion = free_motion(codes, float(np.sum(lay.a)), float(np.sum(lay.b)),
+                             [0.0 if self.radius(k) == FLAT else 1.0 / self.radius(k) for k in range(3)],
+                             in_plane="u" in funcs)
+        if motion:
+            hold = ("hold U and V as the default edges do" if motion == "in U and V" else
+                    "hold W on the edges, e.g. x0 = xl = 'simply supported', or clamp one")
+            raise ValueError(f"edges: the panel can move as a rigid body {motion}, which strains nothing and leaves "
+                             f"its stiffness singular; {hold}")
 
     def _validate_controls(self) -> None:
         if "w" not in self.functions:
@@ -725,7 +754,7 @@ class Panel:
         import _zeft
 
         preset = self.choose_preset() if preset is None else preset
-        group = getattr(_zeft, f"prtnds{preset}")
+        group = analysis_group(preset)
         r1, s, nx = int(group.p_rtnds) - 1, int(group.p_stf), int(group.p_nx)
         lay = self._plan() if plan is None else plan
 

@@ -144,7 +144,7 @@ void a11yst(double* a11, int& ier) {
     template void cmpa11<P>(double*, int&);   \
     template void a11xst<P>(double*, int&);   \
     template void a11yst<P>(double*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_A11_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_A11_INST)
 #undef ZEFT_A11_INST
 
 }  // namespace zeft

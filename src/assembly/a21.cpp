@@ -24,9 +24,12 @@ void cmpa21(double* a21, int& long_bn, int& ier) {
     if (long_bn != man.iy) return fail(err::cmpa21::rows, "WRONG NUMBER OF ROWS SPECIFIED FOR A21");
     if (std::string r = check_records<P>(); !r.empty()) return fail(err::cmpa21::bad_data, r);
 
-    // Only the block of the numbered freedoms is cleared: rows 1 .. nUV of columns 1 .. nW.
-    const CouplingSink sink{a21, P::p_ny};
-    for (int j = 1; j <= man.ix; ++j) std::fill_n(a21 + sink.ld * (j - 1), man.iy, 0.0);
+    // Only the block of the numbered freedoms is cleared: rows 1 .. nUV (or the column band)
+    // of columns 1 .. nW.
+    int outside = 0;
+    const CouplingSink sink = coupling_sink<P>(a21, &outside);
+    const std::ptrdiff_t rows = sink.lo ? sink.ld : man.iy;
+    for (int j = 1; j <= man.ix; ++j) std::fill_n(a21 + sink.ld * (j - 1), rows, 0.0);
 
     if (Status st = assemble_terms<P>(Block::wn, sink))
         return fail(st.kind == Status::bad_data ? err::cmpa21::bad_data : err::cmpa21::iuoriv,
@@ -41,6 +44,9 @@ void cmpa21(double* a21, int& long_bn, int& ier) {
         a21ast<P>("Y", a21, e);
         if (e != 0) return fail(err::cmpa21::a21ast_y, "ERROR IN SUBROUTINE A21AST,Y-DIRECTION");
     }
+    if (outside != 0)
+        return fail(err::cmpa21::bad_data, "COUPLING OF NODES THAT SHARE NO SUBDIVISION: THE GRID RECORD AND THE "
+                                           "KEY MATRIX DISAGREE");
 }
 
 template <class P>
@@ -68,7 +74,8 @@ void a21ast(const char* xory, double* a21, int& ier) {
     // Per segment EA kappa * integral of u,s w and ES * integral of u,s w,ss, u the
     // displacement along the stiffener: coefficients 2 EA kappa and 2 ES, of which the
     // coupling sink keeps half. oW is the order of the W derivative along the stiffener.
-    const CouplingSink sink{a21, P::p_ny};
+    int outside = 0;
+    const CouplingSink sink = coupling_sink<P>(a21, &outside);
     const int ow[2] = {0, 2};
     for (int k = 1; k <= st.count; ++k) {
         const float fq[2] = {2.0f * st.ea(k) * st.kappa, 2.0f * st.s(2, k)};
@@ -95,6 +102,11 @@ void a21ast(const char* xory, double* a21, int& ier) {
                 scatter_line(kw, 1, kn, 1, sink, [&](int iq, int is) {
                     return f * bx[iq - 1] * bx[is - 1] * sint(ow[m] + 1, iq, 2, is);
                 });
+                if (outside != 0) {
+                    header("A21AST");
+                    say(map_outside("STIFFENER LINE, SEGMENT", line, jj, st.along_function));
+                    return fail(err::stiffener::bad_data);
+                }
             }
         }
     }
@@ -103,7 +115,7 @@ void a21ast(const char* xory, double* a21, int& ier) {
 #define ZEFT_A21_INST(P)                                   \
     template void cmpa21<P>(double*, int&, int&);          \
     template void a21ast<P>(const char*, double*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_A21_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_A21_INST)
 #undef ZEFT_A21_INST
 
 }  // namespace zeft

@@ -101,7 +101,7 @@ void a22ast(const char* xory, double* a22, int& ier) {
 #define ZEFT_A22_INST(P)                              \
     template void cmpa22<P>(double*, int&);           \
     template void a22ast<P>(const char*, double*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_A22_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_A22_INST)
 #undef ZEFT_A22_INST
 
 }  // namespace zeft

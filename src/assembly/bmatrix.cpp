@@ -183,7 +183,7 @@ void bmatst(const char* xory, double* bmt, int* lv, float* pmem, float& fakt, in
     template void cmpbmt<P>(double*, int*, float*, float&, int&);               \
     template void bmatst<P>(const char*, double*, int*, float*, float&, int&);    \
     template float stiffener_force<P>(bool, int, float, float, float, float);
-ZEFT_FOR_EACH_PRESET(ZEFT_B_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_B_INST)
 #undef ZEFT_B_INST
 
 }  // namespace zeft

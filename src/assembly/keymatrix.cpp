@@ -444,7 +444,7 @@ void kuorkv(const char* xory, int& ii, int& jj, int& ifun, int* kv, int& ier) {
     template void setkey<P>(int&, int&);                                          \
     template void iuoriv<P>(int&, int&, int&, int*, int&);                        \
     template void kuorkv<P>(const char*, int&, int&, int&, int*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_KEYMATRIX_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_KEYMATRIX_INST)
 #undef ZEFT_KEYMATRIX_INST
 
 }  // namespace zeft

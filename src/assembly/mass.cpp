@@ -108,7 +108,7 @@ void mmtst(const char* xory, double* mmt, int& ier) {
 #define ZEFT_MASS_INST(P)                                \
     template void cmpmmt<P>(double*, int*, int&);        \
     template void mmtst<P>(const char*, double*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_MASS_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_MASS_INST)
 #undef ZEFT_MASS_INST
 
 }  // namespace zeft

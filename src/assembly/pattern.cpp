@@ -198,7 +198,7 @@ void set_scale_factors() {
         assembly::Block, const assembly::SymmetricSink&);                                           \
     template assembly::Status assembly::assemble_terms<P, assembly::CouplingSink>(                  \
         assembly::Block, const assembly::CouplingSink&);
-ZEFT_FOR_EACH_PRESET(ZEFT_PATTERN_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_PATTERN_INST)
 #undef ZEFT_PATTERN_INST
 
 }  // namespace zeft

@@ -134,16 +134,36 @@ struct SymmetricSink {
     }
 };
 
-/// A21(ld, *): row i an in-plane or rotation freedom, column j a W freedom.
+/// A21(ld, *): row i an in-plane or rotation freedom, column j a W freedom. With lo, column j
+/// holds rows lo(j) .. lo(j) + ld - 1 only; an entry outside them is counted in *outside and
+/// not stored.
 struct CouplingSink {
     double* a;
     std::ptrdiff_t ld;
+    const int* lo = nullptr;
+    int* outside = nullptr;
 
     int first_column(int) const { return 1; }
 
     /// Adds half of the coupling v between W freedom j and in-plane freedom i.
-    void add(int j, int i, double v) const { a[(i - 1) + ld * (j - 1)] += 0.5 * v; }
+    void add(int j, int i, double v) const {
+        if (!lo) {
+            a[(i - 1) + ld * (j - 1)] += 0.5 * v;
+        } else if (const std::ptrdiff_t r = i - lo[j - 1]; r >= 0 && r < ld) {
+            a[r + ld * (j - 1)] += 0.5 * v;
+        } else {
+            ++*outside;
+        }
+    }
 };
+
+/// The coupling sink over A21 of record matrix<P> (dense with leading dimension p_ny, or the
+/// column bands of the larger size); entries outside the bands are counted in *outside.
+template <class P>
+CouplingSink coupling_sink(double* a21, int* outside) {
+    if constexpr (heap_matrices<P>) return {a21, matrix<P>().a21h, matrix<P>().a21lo, outside};
+    else return {a21, P::p_ny};
+}
 
 /// Extent of the freedoms of an index map within its matrix: the smallest and largest
 /// equation number and the latest first column of the profile rows they address.

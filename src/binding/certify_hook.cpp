@@ -8,6 +8,8 @@
 //       that is not among the load factors. _zeft.error when nothing could be checked.
 #include "binding/python.hpp"
 
+#include <new>
+
 #include "binding/hooks.hpp"
 #include "solver/certify.hpp"
 #include "state/presets.hpp"
@@ -46,14 +48,20 @@ PyObject* certify_hook(PyObject*, PyObject* args) {
         return done(nullptr);
     }
     Certificate c;
-    switch (preset) {
-        case 31: c = certify_preset<P31>(lam, vec); break;
-        case 19: c = certify_preset<P19>(lam, vec); break;
-        case 21: c = certify_preset<P21>(lam, vec); break;
-        case 25: c = certify_preset<P25>(lam, vec); break;
-        default:
-            PyErr_Format(module_error, "_certify: size preset %d is not one of 31, 19, 21, 25", preset);
-            return done(nullptr);
+    try {
+        switch (preset) {
+            case 31: c = certify_preset<P31>(lam, vec); break;
+            case 19: c = certify_preset<P19>(lam, vec); break;
+            case 21: c = certify_preset<P21>(lam, vec); break;
+            case 25: c = certify_preset<P25>(lam, vec); break;
+            case 61: c = certify_preset<P61>(lam, vec); break;
+            default:
+                PyErr_Format(module_error, "_certify: size preset %d is not one of 31, 19, 21, 25, 61", preset);
+                return done(nullptr);
+        }
+    } catch (const std::bad_alloc&) {
+        PyErr_SetString(module_error, "_certify: not enough memory for the matrices of the run");
+        return done(nullptr);
     }
     if (!c.fault.empty()) {
         PyErr_Format(module_error, "_certify: %s", c.fault.c_str());

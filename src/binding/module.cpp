@@ -213,7 +213,7 @@ std::vector<RecordSpec> internal_record_specs() {
     auto& dis = f07dis<P>();
     auto& qua = f01qua<P>();
     auto& lv = comlv<P>();
-    auto& mat = matrix<P>();
+    [[maybe_unused]] auto& mat = matrix<P>();
     std::vector<RecordSpec> decls = record_specs();
     for (RecordSpec& r : decls) {
         if (r.name == "f07ina")
@@ -234,6 +234,7 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"densit", {m("dom", &densit.dom), m("pdom", &densit.pdom)}});
     decls.push_back({"glbuckcom", {m("skinth", &glbuckcom.skinth), m("stpitch", &glbuckcom.stpitch)}});
     decls.push_back({"valus", {m("elam", valus.elam, {55})}});
+    decls.push_back({"itertol", {m("epsiln", &itertol.epsiln)}});
     decls.push_back({"pythres", {m("membraneforces", pythres.membraneforces, {55, 5})}});
     decls.push_back({"f07aij", {m("aij", f07aij.aij, {3, 3})}});
     decls.push_back({"f07pd", {m("sa", &f07pd.sa), m("sb", &f07pd.sb), m("fa", &f07pd.fa),
@@ -251,8 +252,9 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"vectrs", {m("x", vectrs<P>().x, v{P::p_nx, P::p_ngit})}});
     decls.push_back({"comlv", {m("lvtri", lv.lvtri, v{P::p_nx}), m("lva22", lv.lva22, v{P::p_ny}),
                                m("lvb", lv.lvb, v{P::p_nx})}});
-    decls.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
-                                m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
+    if constexpr (!heap_matrices<P>)  // the larger size's matrices exist during a run only
+        decls.push_back({"matrix", {m("a22", mat.a22, v{P::p_la22}), m("a11", mat.a11, v{P::p_la11}),
+                                    m("b11", mat.b11, v{P::p_lb11}), m("a21", mat.a21, v{P::p_ny, P::p_nx})}});
     decls.push_back({"f07mat", {m("lm", f07mat<P>().lm, v{5, 4, N})}});
     auto& run = panrun<P>();
     decls.push_back({"panrun", {m("ready", &run.ready), m("buck", &run.buck), m("itab", &run.itab),
@@ -263,11 +265,13 @@ std::vector<RecordSpec> internal_record_specs() {
     return decls;
 }
 
-/// The internal records of the four presets, kept for the life of the module.
+/// The internal records of the four presets and of the larger size, kept for the life of the
+/// module.
 const std::vector<std::pair<std::string, std::vector<RecordSpec>>>& internal_views() {
     static const std::vector<std::pair<std::string, std::vector<RecordSpec>>> views = {
         {"_internal31", internal_record_specs<P31>()}, {"_internal19", internal_record_specs<P19>()},
-        {"_internal21", internal_record_specs<P21>()}, {"_internal25", internal_record_specs<P25>()}};
+        {"_internal21", internal_record_specs<P21>()}, {"_internal25", internal_record_specs<P25>()},
+        {"_internal61", internal_record_specs<P61>()}};
     return views;
 }
 

@@ -242,6 +242,18 @@ GroupDecl parameter_group() {
             {}};
 }
 
+/// The private group of the larger size: its limits and the routines the package calls on it
+/// (the panel set-up reads callzeft's arguments, the nodal values iuoriv). Its matrix stores
+/// are laid out per run, so the limits of the preset stores are not among its parameters.
+GroupDecl larger_size_module() {
+    GroupDecl g = analysis_module<P61>();
+    g.name = "_prtnds61";
+    g.published = false;
+    std::erase_if(g.params, [](const auto& p) { return p.first.starts_with("p_l"); });
+    std::erase_if(g.routines, [](const RoutineDecl& r) { return r.name != "callzeft" && r.name != "iuoriv"; });
+    return g;
+}
+
 }  // namespace
 
 const std::vector<GroupDecl>& module_groups() {
@@ -249,6 +261,7 @@ const std::vector<GroupDecl>& module_groups() {
         parameter_group<P31>(),   parameter_group<P19>(),   parameter_group<P21>(),
         parameter_group<P25>(),   zeftutils(),              analysis_module<P31>(),
         analysis_module<P19>(),   analysis_module<P21>(),   analysis_module<P25>(),
+        larger_size_module(),
     };
     return groups;
 }

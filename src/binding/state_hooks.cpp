@@ -1,7 +1,8 @@
 // Private module entries over the analysis state, used by the zeft package and the tests:
 //
 //   _set_up_panel(preset, <the arguments of callzeft>) -> dict
-//       lays out the panel and fills the state of preset 19, 21, 25 or 31 as callzeft does,
+//       lays out the panel and fills the state of preset 19, 21, 25 or 31, or of the larger
+//       size 61 (up to 61 x 61 lines, matrices held for the run only), as callzeft does,
 //       without running it. The arguments are matched, converted and checked exactly as
 //       callzeft's. Returns the layout: mx, my, a (mx-1 lengths in x), b (my-1 strip widths
 //       in y), strips (the my-1 strip kinds), stringer_lines, frame_lines.
@@ -16,6 +17,10 @@
 //       returns every record to its contents at load.
 //   _save_state() -> snapshot, _restore_state(snapshot)
 //       a copy of every record, and its return into the records (units are not part of it).
+//   _stiffener_forces(preset, load_factor) -> dict
+//       the axial forces of the stiffeners of the last run of the preset at that load factor,
+//       node by node as the geometric stiffness takes them: "stringers" (stringers, x-lines)
+//       and "frames" (frames, y-lines), float64.
 //
 // Between the set-up and the run the caller may change records through _internal<preset>.
 #include "binding/python.hpp"
@@ -29,16 +34,18 @@
 #include "binding/hooks.hpp"
 #include "control/front_end.hpp"
 #include "control/state_reset.hpp"
+#include "results/eigen_listing.hpp"
 #include "state/records.hpp"
 
 namespace zeft::binding {
 
 namespace {
 
+/// The analysis group of a size: prtnds<n> of a published preset, _prtnds61 of the larger size.
 const GroupDecl* analysis_group(int preset) {
     const std::string name = "prtnds" + std::to_string(preset);
     for (const GroupDecl& g : module_groups())
-        if (g.name == name) return &g;
+        if (g.name == name || g.name == "_" + name) return &g;
     return nullptr;
 }
 
@@ -46,8 +53,8 @@ const GroupDecl* analysis_group(int preset) {
 int preset_of(PyObject* args) {
     const long n = PyTuple_GET_SIZE(args) ? PyLong_AsLong(PyTuple_GET_ITEM(args, 0)) : -1;
     if (PyErr_Occurred()) return -1;
-    if (n != 19 && n != 21 && n != 25 && n != 31) {
-        PyErr_Format(module_error, "the first argument is the size preset 19, 21, 25 or 31, got %ld", n);
+    if (n != 19 && n != 21 && n != 25 && n != 31 && n != 61) {
+        PyErr_Format(module_error, "the first argument is the size preset 19, 21, 25, 31 or 61, got %ld", n);
         return -1;
     }
     return static_cast<int>(n);
@@ -117,8 +124,67 @@ PyObject* for_preset(int preset, A... a) {
         case 19: return Entry<P19>::call(a...);
         case 21: return Entry<P21>::call(a...);
         case 25: return Entry<P25>::call(a...);
+        case 61: return Entry<P61>::call(a...);
         default: return Entry<P31>::call(a...);
     }
+}
+
+/// The forces of stiffeners 1 .. count (rows) at nodes 1 .. nodes along each (columns).
+template <class P>
+PyObject* forces_along(bool stringer, int count, int nodes, float lambda) {
+    const auto& d = f07dis<P>();
+    const npy_intp dims[2] = {count, nodes};
+    PyObject* a = PyArray_SimpleNew(2, dims, NPY_DOUBLE);
+    if (!a) return nullptr;
+    auto* v = static_cast<double*>(PyArray_DATA(reinterpret_cast<PyArrayObject*>(a)));
+    for (int k = 1; k <= count; ++k)
+        for (int n = 1; n <= nodes; ++n)
+            *v++ = stringer ? stiffener_node_force<P>(true, k, d.istx[k - 1], n, lambda)
+                            : stiffener_node_force<P>(false, k, n, d.isty[k - 1], lambda);
+    return a;
+}
+
+template <class P>
+PyObject* stiffener_forces(float lambda) {
+    const auto& g = f07ina<P>();
+    const auto& d = f07dis<P>();
+    if (g.mx < 2 || g.my < 2 || g.mx > P::p_rtnds || g.my > P::p_rtnds || d.nox < 0 || d.noy < 0 ||
+        d.nox > P::p_stf || d.noy > P::p_stf) {
+        PyErr_Format(module_error, "_stiffener_forces: preset %d holds no analysed panel", P::number);
+        return nullptr;
+    }
+    auto& grid = f07ina<P>();
+    for (int ix = 1; ix <= g.mx; ++ix)
+        for (int iy = 1; iy <= g.my; ++iy)
+            if (grid.leitm(iy, ix) < 1 || grid.leitm(iy, ix) > g.mx * g.my) {
+                PyErr_Format(module_error, "_stiffener_forces: preset %d holds no numbered grid", P::number);
+                return nullptr;
+            }
+    for (int k = 0; k < d.nox; ++k)
+        if (d.istx[k] < 1 || d.istx[k] > g.my) {
+            PyErr_Format(module_error, "_stiffener_forces: stringer %d lies on y-line %d, outside 1 .. %d", k + 1,
+                         d.istx[k], g.my);
+            return nullptr;
+        }
+    for (int k = 0; k < d.noy; ++k)
+        if (d.isty[k] < 1 || d.isty[k] > g.mx) {
+            PyErr_Format(module_error, "_stiffener_forces: frame %d lies on x-line %d, outside 1 .. %d", k + 1,
+                         d.isty[k], g.mx);
+            return nullptr;
+        }
+    return Py_BuildValue("{s:N,s:N}", "stringers", forces_along<P>(true, d.nox, g.mx, lambda), "frames",
+                         forces_along<P>(false, d.noy, g.my, lambda));
+}
+
+template <class P> struct Forces { static PyObject* call(float lambda) { return stiffener_forces<P>(lambda); } };
+
+PyObject* stiffener_forces_entry(PyObject*, PyObject* args) {
+    const int preset = preset_of(args);
+    if (preset < 0) return nullptr;
+    int n = 0;
+    double lambda = 0.0;
+    if (!PyArg_ParseTuple(args, "id:_stiffener_forces", &n, &lambda)) return nullptr;
+    return for_preset<Forces>(preset, static_cast<float>(lambda));
 }
 
 template <class P> struct SetUp {
@@ -190,6 +256,9 @@ PyMethodDef state_methods[] = {
     {"_reset_state", reset, METH_NOARGS,
      "_reset_state(): close every unit, drop the working folder and the standard-output receiver, and "
      "return every record to its contents at load."},
+    {"_stiffener_forces", stiffener_forces_entry, METH_VARARGS,
+     "_stiffener_forces(preset, load_factor) -> dict: the axial forces of the stiffeners of the last run of "
+     "the preset, node by node: stringers (stringers, x-lines), frames (frames, y-lines)."},
     {"_save_state", save, METH_NOARGS, "_save_state() -> snapshot of every record (units excluded)."},
     {"_restore_state", restore, METH_O, "_restore_state(snapshot): put a snapshot back into the records."},
     {nullptr, nullptr, 0, nullptr}};

@@ -205,7 +205,7 @@ void zeftmain(const char* proj, const char* titp, int& buckp, int& itabp, int& n
     template void zeftmain<P>(const char*, const char*, int&, int&, int&, int&, int&, int&,   \
                               int*, float*, float*, int*, int*, int*, int*, float&, float&,  \
                               float&, int*, int*, int*, float*, float*, float&, float&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_DRIVER)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_DRIVER)
 #undef ZEFT_INST_DRIVER
 
 }  // namespace zeft

@@ -275,7 +275,7 @@ void callzeft(const char* filenamep, const char* titp, float& rxp, float& ryp, f
     ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::set_up)                                             \
     ZEFT_INST_CALLZEFT_STAGE(P, PanelStage::analysis)                                           \
     template bool run_panel<P>();
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_CALLZEFT)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_CALLZEFT)
 #undef ZEFT_INST_CALLZEFT
 #undef ZEFT_INST_CALLZEFT_STAGE
 

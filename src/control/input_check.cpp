@@ -387,7 +387,7 @@ void rddata(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
 
 #define ZEFT_INST_RDDATA(P) \
     template void rddata<P>(float*, float*, float*, float*, float*, float*, float*, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_RDDATA)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_RDDATA)
 #undef ZEFT_INST_RDDATA
 
 }  // namespace zeft

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assembly/keymatrix.hpp"
+#include "assembly/storage.hpp"
 #include "control/analysis_type.hpp"
 #include "control/input_check.hpp"
 #include "io/units.hpp"
@@ -217,6 +218,13 @@ void buvi(int& ier) {
     io::write_record(nw, fmt::X(14) + "BUCKLING LOAD FACTORS AND MODES");
     ier = check_and_number<P>(el);
     if (ier != 0) return;
+    // The matrices of the larger size exist from the numbering of the grid to the end of the run.
+    const RunMatrices<P> storage;
+    if (!storage.fault().empty()) {
+        error_block("BUVI", err::buvi::incs2, Code::value, (" " + storage.fault()).c_str());
+        ier = err::buvi::incs2;
+        return;
+    }
     ier = element_terms<P>(el);
     if (ier != 0) return;
 
@@ -238,7 +246,7 @@ void buvi(int& ier) {
 }
 
 #define ZEFT_INST_BUVI(P) template void buvi<P>(int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUVI)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_BUVI)
 #undef ZEFT_INST_BUVI
 
 }  // namespace zeft

@@ -356,7 +356,7 @@ void redfkq() {
     template void tczinc<P>(float*, float*, float*, int&, int&, int&, int&);                   \
     template void f01kbf<P>(float*, float*);                                                   \
     template void redfkq<P>();
-ZEFT_FOR_EACH_PRESET(INST)
+ZEFT_FOR_EACH_SIZE(INST)
 #undef INST
 
 }  // namespace zeft

@@ -82,8 +82,7 @@ void list_membrane_forces(int i, float lambda) {
 }
 
 /// The axial forces of the stiffeners at eigenvalue i, node by node as the geometric
-/// stiffness B takes them: EA times the strain along the stiffener from N = lambda Nvar + Nfix
-/// of the node and the compliance of the stiffness set whose loads the node carries.
+/// stiffness B takes them (stiffener_node_force).
 /// Stringers: one line per stringer, one column per x-line; frames: one column per frame,
 /// one line per y-line. membraneforces(i, 4) and (i, 5) keep the first value of the last line
 /// of the x- and y-stiffener tables.
@@ -91,14 +90,8 @@ template <class P>
 void list_stiffener_forces(int i, float lambda) {
     auto& g = f07ina<P>();
     auto& d = f07dis<P>();
-    auto& pv = cpvar<P>();
-    auto& pf = cpfest<P>();
     const auto force = [&](bool stringer, int k, int iy, int ix) {
-        const int node = g.leitm(iy, ix);
-        const float nx = pv(node, 1) * lambda + pf(node, 1);
-        const float nxy = pv(node, 2) * lambda + pf(node, 2);
-        const float ny = pv(node, 3) * lambda + pf(node, 3);
-        return stiffener_force<P>(stringer, iy, stringer ? d.sx(1, k) : d.sy(1, k), nx, nxy, ny);
+        return stiffener_node_force<P>(stringer, k, iy, ix, lambda);
     };
     const int nw = datran.nwrite;
 
@@ -135,6 +128,22 @@ void list_stiffener_forces(int i, float lambda) {
 }
 
 }  // namespace
+
+template <class P>
+float stiffener_node_force(bool stringer, int k, int iy, int ix, float lambda) {
+    auto& d = f07dis<P>();
+    const int node = f07ina<P>().leitm(iy, ix);
+    auto& pv = cpvar<P>();
+    auto& pf = cpfest<P>();
+    const float nx = pv(node, 1) * lambda + pf(node, 1);
+    const float nxy = pv(node, 2) * lambda + pf(node, 2);
+    const float ny = pv(node, 3) * lambda + pf(node, 3);
+    return stiffener_force<P>(stringer, iy, stringer ? d.sx(1, k) : d.sy(1, k), nx, nxy, ny);
+}
+
+#define ZEFT_NODE_FORCE_INST(P) template float stiffener_node_force<P>(bool, int, int, int, float);
+ZEFT_FOR_EACH_SIZE(ZEFT_NODE_FORCE_INST)
+#undef ZEFT_NODE_FORCE_INST
 
 void eigvpr(int& unit, double* x, int& m, int& neiga) {
     Mat<const double> X{x, std::max(m, 1)};
@@ -244,7 +253,7 @@ void w_eigenvectors(double* x, int ix, int neigrq, bool vibration) {
 #define ZEFT_EIGEN_LISTING_INST(P)                          \
     template void eigenvalues<P>(int, int, double);         \
     template void forces_per_eigenvalue<P>();
-ZEFT_FOR_EACH_PRESET(ZEFT_EIGEN_LISTING_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_EIGEN_LISTING_INST)
 #undef ZEFT_EIGEN_LISTING_INST
 
 }  // namespace listing

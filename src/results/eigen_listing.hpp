@@ -9,6 +9,13 @@ namespace zeft {
 /// side by side per block, headed "DOF" and "EIGENMODE k".
 void eigvpr(int& unit, double* x, int& m, int& neiga);
 
+/// Axial force of stiffener k (a stringer, the k-th of istx, else the k-th frame of isty) at
+/// the node of y-line iy and x-line ix, at load factor lambda: EA times the strain along the
+/// stiffener from N = lambda Nvar + Nfix of the node and the compliance of the stiffness set
+/// whose loads the node carries (stiffener_force), as the geometric stiffness takes it.
+template <class P>
+float stiffener_node_force(bool stringer, int k, int iy, int ix, float lambda);
+
 namespace listing {
 
 /// The statistics of the subspace iteration (ip iterations, jac Jacobi sweeps, the

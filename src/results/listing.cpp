@@ -336,7 +336,7 @@ void prtout(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
     template void listing::panel_description<P>(int);                                         \
     template void listing::node_tables<P>(int, const float*);                                 \
     template void prtout<P>(float*, float*, float*, float*, float*, float*, float*);
-ZEFT_FOR_EACH_PRESET(ZEFT_LISTING_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_LISTING_INST)
 #undef ZEFT_LISTING_INST
 
 }  // namespace zeft

@@ -372,7 +372,7 @@ void modes(int& ier) {
     template void pltmsh<P>();   \
     template void cntour<P>();   \
     template void modes<P>(int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_MODE_SHAPES_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_MODE_SHAPES_INST)
 #undef ZEFT_MODE_SHAPES_INST
 
 }  // namespace zeft

@@ -121,22 +121,73 @@ float panel_length(const float* len, int n) {
     return sum;
 }
 
+/// A wall of the stringer section: its area, the height of its centroid above the outer face
+/// of the skin, and its own second moment about the horizontal axis through that centroid.
+struct Wall {
+    float area, z, own;
+};
+
+/// The walls of the stringer, at most five.
+struct Section {
+    Wall wall[5];
+    int n = 0;
+};
+
+/// The stringer's cross-section from record stringercom. An open stringer (stype 1) is a
+/// foot on the skin and a web on the foot. A hat (stype 2) has two feet, two webs inclined
+/// at alpha/2 to the normal and the chord on top of them; its webheight is read as the webs'
+/// slant length s, which cripplingo leaves in the record, so that the webs rise
+/// h = s cos(alpha/2) and each has the own moment webth s h^2 / 12.
+Section stringer_section(float t, int stype) {
+    const Stringercom& s = stringercom;
+    Section sec;
+    const float afoot = s.footth * s.footwidth, ifoot = s.footth * s.footth * s.footth * s.footwidth / 12.0f;
+    const float zf = t + 0.5f * s.footth;
+    if (stype != 2) {
+        sec.wall[sec.n++] = {afoot, zf, ifoot};
+        sec.wall[sec.n++] = {s.webth * s.webheight, t + s.footth + 0.5f * s.webheight,
+                             s.webheight * s.webheight * s.webheight * s.webth / 12.0f};
+        return sec;
+    }
+    const float rise = s.webheight * std::cos(0.5f * s.alpha * pi / 180.0f);
+    const float aweb = s.webth * s.webheight;
+    const Wall foot{afoot, zf, ifoot};
+    const Wall web{aweb, t + s.footth + 0.5f * rise, aweb * rise * rise / 12.0f};
+    for (const Wall& w : {foot, foot, web, web}) sec.wall[sec.n++] = w;
+    sec.wall[sec.n++] = {s.chordth * s.chordwidth, t + s.footth + rise + 0.5f * s.chordth,
+                         s.chordth * s.chordth * s.chordth * s.chordwidth / 12.0f};
+    return sec;
+}
+
+/// Column stress of slenderness lambda on the Johnson-Euler curve of crippling stress sigc:
+/// the Johnson parabola sigc - lambda^2 sigc^2 / (4 pi^2 Ex) while the Euler stress
+/// pi^2 Ex / lambda^2 is at least sigc/2 (the parabola touches the Euler hyperbola there), the
+/// Euler stress beyond. The parabola alone would fall to zero and below for slender columns,
+/// which have an Euler load.
+float column_stress(float slender, float sigc, float ex) {
+    constexpr float pi2 = 9.869605f;       // pi^2
+    constexpr float four_pi2 = 39.47842f;  // 4 pi^2
+    const float l2 = slender * slender;
+    if (pi2 * ex >= 0.5f * sigc * l2) return sigc - l2 * (sigc * sigc) / (four_pi2 * ex);
+    return pi2 * ex / l2;
+}
+
 }  // namespace
 
 template <class P>
 void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
     constexpr float pi2 = 9.869605f;       // pi^2
-    constexpr float four_pi2 = 39.47842f;  // 4 pi^2
-    const Stringercom& s = stringercom;
     const float t = glbuckcom.skinth, pitch = glbuckcom.stpitch, ry = f07inb.ry;
     const float sigc = test.sigmweb;
     auto& g = f07ina<P>();
     ier = err::ok;
 
-    // Stringer cross-section: foot on the skin, web on the foot.
-    const float afoot = s.footth * s.footwidth;
-    const float aweb = s.webth * s.webheight;
-    const float astr = afoot + aweb;
+    const Section sec = stringer_section(t, f07dis<P>().stype);
+    float astr = 0.0f, first_moment = 0.0f;
+    for (int i = 0; i < sec.n; ++i) {
+        astr += sec.wall[i].area;
+        first_moment += sec.wall[i].area * sec.wall[i].z;
+    }
 
     // Panel length along the stringers and width across them; the grid ends at the first zero
     // length, or after mx-1 (my-1) lengths when every entry is in use.
@@ -169,32 +220,29 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
     const float kk = omega > 2.0f ? 2.0f * omega2 : 0.25f * (omega2 * omega2) + 4.0f;
     const float kstar = kk * pi2 / (12.0f * q);
 
-    // Centroids measured from the outer face of the skin; own second moments of the walls.
-    const float zf = t + 0.5f * s.footth;
-    const float zw = t + s.footth + 0.5f * s.webheight;
-    const float first_moment = afoot * zf + aweb * zw;
-    const float ifoot = s.footth * s.footth * s.footth * s.footwidth / 12.0f;
-    const float iweb = s.webheight * s.webheight * s.webheight * s.webth / 12.0f;
-
-    // Fixed point of effective width and column stress.
+    // Fixed point of effective width and column stress. The effective width is at most the
+    // pitch: at a stress below the bay's own buckling stress the whole bay carries load. The
+    // iteration stops when sigma falls by less than 1 % or repeats exactly.
     float weff = 0.0f, sigma = 0.0f, sigma_prev = 0.0f;
     for (int pass = 1;; ++pass) {
         const float aeff = t * weff;
         const float atot = astr + aeff;
         const float cg = (0.5f * t * aeff + first_moment) / atot;
-        const float dw = zw - cg, df = zf - cg, ds = 0.5f * t - cg;
-        const float ieff =
-            aweb * (dw * dw) + (afoot * (df * df) + ifoot + iweb) + t * t * t * weff / 12.0f + aeff * (ds * ds);
+        const float ds = 0.5f * t - cg;
+        float ieff = t * t * t * weff / 12.0f + aeff * (ds * ds);
+        for (int i = 0; i < sec.n; ++i) {
+            const float d = sec.wall[i].z - cg;
+            ieff += sec.wall[i].area * (d * d) + sec.wall[i].own;
+        }
         const float rho = std::sqrt(ieff / atot);
-        const float slender = length / rho;
-        sigma = sigc - slender * slender * (sigc * sigc) / (four_pi2 * ex);
+        sigma = column_stress(length / rho, sigc, ex);
         const float check = (sigma_prev / sigma) * 100.0f - 100.0f;
-        if (check > 0.0f && check < 1.0f) break;
+        if (check >= 0.0f && check < 1.0f) break;
         if (pass == 100) {
             ier = err::glbuck::no_convergence;
             break;
         }
-        weff = t * std::sqrt(kstar * ex / sigma);
+        weff = std::min(pitch, t * std::sqrt(kstar * ex / sigma));
         sigma_prev = sigma;
     }
 
@@ -205,7 +253,7 @@ void glbuck(float* bb, float* /*dd*/, float* /*bd*/, int& ier, float& fstbug) {
 }
 
 #define ZEFT_INST_GLBUCK(P) template void glbuck<P>(float*, float*, float*, int&, float&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_GLBUCK)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_GLBUCK)
 #undef ZEFT_INST_GLBUCK
 
 }  // namespace zeft

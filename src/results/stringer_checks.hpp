@@ -30,12 +30,15 @@ void cripplingo(int& ier);
 // ---------------------------------------------------------------- global buckling
 
 /// Global buckling load of the stiffened panel: each stringer with its effective skin width
-/// is a column on the Johnson parabola sigma = sigma_c - (L/rho)^2 sigma_c^2 / (4 pi^2 Ex),
-/// sigma_c the crippling stress sigmweb of record test, L the panel length and rho the
-/// radius of gyration of stringer plus effective skin. The effective width
-/// weff = t sqrt(k* Ex / sigma) and sigma are iterated to a fixed point (at most 100 passes);
-/// the skin beside weff carries fstbug, its own buckling load per unit width. The load of
-/// one stringer bay times the number of bays W / stpitch is listed.
+/// is a column on the Johnson-Euler curve, the Johnson parabola
+/// sigma = sigma_c - (L/rho)^2 sigma_c^2 / (4 pi^2 Ex) down to sigma_c/2 and the Euler stress
+/// pi^2 Ex / (L/rho)^2 below it; sigma_c is the crippling stress sigmweb of record test, L the
+/// panel length and rho the radius of gyration of stringer plus effective skin. The stringer
+/// is an open one (foot and web) or, for stype 2 of record f07dis, a hat (two feet, two webs
+/// of slant length webheight as cripplingo leaves it, the chord). The effective width
+/// weff = min(stpitch, t sqrt(k* Ex / sigma)) and sigma are iterated to a fixed point (at most
+/// 100 passes); the skin beside weff carries fstbug, its own buckling load per unit width. The
+/// load of one stringer bay times the number of bays W / stpitch is listed.
 ///
 /// bb, dd, bd (6, elements): element stiffness arrays of the run; only bb(1,1) is read.
 /// fstbug: Nx at node 1 at the lowest load factor. ier = 0; 11 when the iteration did not

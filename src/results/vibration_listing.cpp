@@ -73,7 +73,7 @@ void prtvib(float* bb, float* dd, float* bd, float* rr, float* dr, float* br, fl
 
 #define ZEFT_VIBRATION_LISTING_INST(P) \
     template void prtvib<P>(float*, float*, float*, float*, float*, float*, float*);
-ZEFT_FOR_EACH_PRESET(ZEFT_VIBRATION_LISTING_INST)
+ZEFT_FOR_EACH_SIZE(ZEFT_VIBRATION_LISTING_INST)
 #undef ZEFT_VIBRATION_LISTING_INST
 
 }  // namespace zeft

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "assembly/assembly.hpp"
+#include "assembly/storage.hpp"
 #include "io/units.hpp"
 #include "results/eigen_listing.hpp"
 #include "solver/condensation.hpp"
@@ -85,7 +86,7 @@ void incs2(int& ier) {
 
     // B is accumulated, so it starts from zero over its whole profile.
     if (man.ix > 0) {
-        if (std::string r = profile_fault("B", lv.lvb, man.ix, f07ina<P>().ibdx, P::p_lb11); !r.empty()) {
+        if (std::string r = profile_fault("B", lv.lvb, man.ix, f07ina<P>().ibdx, b11_capacity<P>()); !r.empty()) {
             io::write_record(datran.nwrite, "");
             io::write_record(datran.nwrite, " MESSAGE FROM SUBROUTINE INCS2:");
             io::write_record(datran.nwrite, " " + r);
@@ -127,8 +128,21 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     // band system and never forms it (the same eigenproblem, see solver/coupled.hpp).
     std::unique_ptr<CoupledMatrix> coupled;
     if (condensing && man.itab == 0 && !in_plane_vectors) {
-        CoupledSystem cs{m.a11, lv.lvtri, ix, m.a21, P::p_ny, m.a22, lv.lva22, iy, g.ibdy, coupled_order<P>()};
+        CoupledSystem cs = coupled_system<P>();
         if (!cs.order.empty()) coupled = std::make_unique<CoupledMatrix>(cs);
+    }
+    if constexpr (heap_matrices<P>) {
+        // The larger grid has no room for the dense condensed matrix that the listings of
+        // itab and x2pri and the straightforward path work with.
+        if (condensing && !coupled) {
+            eigen_message("(/' MESSAGE FROM SUBROUTINE INCS3:'/1X,A)",
+                          {man.itab != 0 || in_plane_vectors
+                               ? "ON A GRID OF MORE THAN 31 LINES THE CONDENSED MATRIX (ITAB) AND THE IN-PLANE "
+                                 "VECTORS (X2PRI) ARE NOT LISTED: SET BOTH TO 0"
+                               : "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE"});
+            ier = err::incs3::bad_data;
+            return;
+        }
     }
     if (condensing) {
         int e = 0;
@@ -143,7 +157,16 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         // path, which reports the row where its factorisation fails.
         if (coupled) {
             coupled->use_factor_of_a22();
-            if (coupled->factorise() != 0) coupled.reset();
+            if (const int row = coupled->factorise(); row != 0) {
+                if constexpr (heap_matrices<P>) {
+                    // As the straightforward path reports it, without the dense matrix.
+                    eigen_message("(1X,'SUBROUTINE INCS3: ERROR IN CHOLESKY DECOMPOSITION OF THE CONDENSED "
+                                  "MATRIX (COUPLED SYSTEM ROW',I7,')')", {row});
+                    ier = err::incs3::simvit;
+                    return;
+                }
+                coupled.reset();
+            }
         }
         // The columns are kept on the work file only when the in-plane vectors are listed.
         if (!coupled) condense_and_list<P>(in_plane_vectors);
@@ -151,8 +174,8 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
 
     // Load factors of smallest magnitude: condensed A11 as a full triangle, B in its profile.
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
-    double epsiln = 1.0E-8;
-    int jac = 0, ip = 0, e = 0, ibda = ix;
+    double epsiln = iteration_tolerance();
+    int jac = 0, ip = 0, e = 0, ibda = a11_band<P>();
     if (coupled)
         subspace_iteration(man.neigrq, man.neigit, *coupled, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(),
                            jac, ip, lv.lvtri, e);
@@ -187,7 +210,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
 #define ZEFT_INST_BUCKLING(P)                                                                     \
     template void incs2<P>(int&);                                                                 \
     template void incs3<P>(int&, float*, float*, float*, float*, float*, float*, float*, int&, float&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_BUCKLING)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_BUCKLING)
 #undef ZEFT_INST_BUCKLING
 
 }  // namespace zeft

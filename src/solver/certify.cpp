@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "assembly/storage.hpp"
 #include "solver/banded.hpp"
 #include "solver/buckling.hpp"
 #include "solver/condensation.hpp"
@@ -22,30 +23,33 @@ using idx = std::ptrdiff_t;
 
 /// The assembled matrices of record `matrix` as the counts and residuals read them.
 struct Problem {
-    double* a11;  ///< full lower triangle through lvtri, order ix
+    double* a11;  ///< lower triangle through lvtri, order ix, half-bandwidth ibd11
     int* lvtri;
     double* b;    ///< B through lvb, half-bandwidth ibdx
     int* lvb;
     int ibdx;
-    double* a21;  ///< iy x ix, leading dimension lda21
+    double* a21;  ///< iy x ix, leading dimension lda21; with a21lo, rows a21lo(j) .. + lda21 - 1 of column j
     idx lda21;
     double* a22;  ///< through lva22, half-bandwidth ibdy (unfactorised until the residuals)
     int* lva22;
     int ibdy;
     int ix, iy;
     std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
+    int ibd11;
+    const int* a21lo;
 };
 
 /// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
 /// or A11 alone when nothing is condensed, set up once for every shift.
 class Pencil {
 public:
-    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ix) {
+    explicit Pencil(const Problem& p) : p_(p) {
         if (p.iy > 0) {
-            k_ = std::make_unique<CoupledMatrix>(
-                CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22, p.iy, p.ibdy, p.order});
+            k_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22,
+                                                               p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
             return;
         }
+        a11_ = banded::Skyline(p.a11, p.lvtri, p.ix, p.ibd11);
         // Rows of A11 - sigma B start where the earlier of the two starts.
         for (idx i = 0; i < p.ix; ++i)
             for (idx m = std::max<idx>(0, i - p.ibdx + 1); m < a11_.first[i]; ++m)
@@ -53,38 +57,39 @@ public:
                     a11_.first[i] = m;
                     break;
                 }
+        ibd_ = static_cast<int>(a11_.width());
+        lv_.assign(static_cast<std::size_t>(p.ix), 0);
+        int n = p.ix, e = 0;
+        if (n > 1) mklvbd(lv_.data(), n, ibd_, e);
     }
 
-    /// The rows of A11 with their first nonzero columns (the full triangle through lvtri).
-    banded::Rows a11() const { return a11_.rows(p_.a11); }
+    /// The rows of A11 from their first nonzero columns on.
+    banded::Rows a11() const { return k_ ? k_->a11_rows() : a11_.rows(p_.a11); }
+
+    /// The coupled matrix, or nullptr when nothing is condensed.
+    const CoupledMatrix* coupled() const { return k_.get(); }
 
     /// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
     /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
     idx count(double sigma) const {
         if (k_) return k_->negative_pivots(p_.b, p_.lvb, p_.ibdx, sigma);
-        // A11 - sigma B, row i from its first column, compactly.
-        banded::Skyline sky;
-        sky.first = a11_.first;
-        sky.off.resize(a11_.first.size());
-        sky.ibd = p_.ix;
-        idx size = 0;
+        // A11 - sigma B in the narrowest band that holds both.
+        std::vector<double> a(static_cast<std::size_t>(lv_.back()) + lv_.size(), 0.0);
         for (idx i = 0; i < p_.ix; ++i) {
-            sky.off[i] = size - sky.first[i];
-            size += i - sky.first[i] + 1;
+            const idx a0 = std::max<idx>(0, i - p_.ibd11 + 1), b0 = std::max<idx>(0, i - p_.ibdx + 1);
+            for (idx m = a11_.first[i]; m <= i; ++m)
+                a[lv_[i] + m] = (m >= a0 ? p_.a11[p_.lvtri[i] + m] : 0.0) - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
         }
-        std::vector<double> a(static_cast<std::size_t>(size));
-        for (idx i = 0; i < p_.ix; ++i) {
-            const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
-            for (idx m = sky.first[i]; m <= i; ++m)
-                a[sky.off[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
-        }
-        return banded::negative_pivots(sky, a.data());
+        long long negatives = 0;
+        return ldldec(a.data(), p_.ix, ibd_, lv_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
     }
 
 private:
     const Problem& p_;
     banded::Skyline a11_;
     std::unique_ptr<CoupledMatrix> k_;
+    int ibd_ = 1;          ///< half-bandwidth of A11 - sigma B
+    std::vector<int> lv_;  ///< its profile pointers (mklvbd)
 };
 
 /// count_below at sigma, moved outwards by the margin while it meets an eigenvalue.
@@ -152,38 +157,22 @@ void count_both_sides(const Pencil& p, double n_work, const double* lambda, int 
 
 /// 2. The residuals |S w - lambda B w| / |S w|, S w = A11 w - A21^T A22^-1 A21 w through the
 /// factor of A22 (factorised here, in place).
-void residuals(Problem& p, const banded::Rows& a11, const double* lambda, const double* w, int n, long long ldw, Certificate& c) {
-    const idx ix = p.ix, iy = p.iy;
+void residuals(Problem& p, const Pencil& pencil, const double* lambda, const double* w, int n, long long ldw,
+               Certificate& c) {
+    const idx ix = p.ix;
     std::vector<double> x(static_cast<std::size_t>(ix) * n), sx(x.size()), bx(x.size());
     for (int k = 0; k < n; ++k) std::copy_n(w + ldw * k, ix, x.data() + ix * k);
     int one = 1, nn = n, order = p.ix;
-    banded::multiply(a11, x.data(), ix, sx.data(), ix, 0, n);
+    banded::multiply(pencil.a11(), x.data(), ix, sx.data(), ix, 0, n);
     probtm(p.b, order, p.ibdx, p.lvb, x.data(), one, nn, bx.data());
-    if (iy > 0) {
+    if (const CoupledMatrix* k = pencil.coupled()) {
         int e = 0, ny = p.iy;
         chodec(p.a22, ny, p.ibdy, p.lva22, e);
         if (e != 0) {
             c.fault = "A22 IS NOT POSITIVE DEFINITE (ROW " + std::to_string(e) + ")";
             return;
         }
-        // t = A21 x over the nonzero range of every column of A21, then A22^-1 t.
-        std::vector<double> t(static_cast<std::size_t>(iy) * n, 0.0), y(static_cast<std::size_t>(iy));
-        std::vector<idx> r0(ix), r1(ix);
-        for (idx j = 0; j < ix; ++j) {
-            const double* col = p.a21 + j * p.lda21;
-            idx lo = 0, hi = iy;
-            while (lo < hi && col[lo] == 0.0) ++lo;
-            while (hi > lo && col[hi - 1] == 0.0) --hi;
-            r0[j] = lo;
-            r1[j] = hi;
-            for (int k = 0; k < n; ++k)
-                for (idx r = lo; r < hi; ++r) t[iy * k + r] += col[r] * x[ix * k + j];
-        }
-        chosol(p.a22, ny, p.ibdy, p.lva22, t.data(), nn, y.data());
-        for (idx j = 0; j < ix; ++j) {
-            const double* col = p.a21 + j * p.lda21;
-            for (int k = 0; k < n; ++k) sx[ix * k + j] -= linalg::dot(col + r0[j], t.data() + iy * k + r0[j], r1[j] - r0[j]);
-        }
+        k->subtract_condensed(x.data(), n, sx.data());
     }
     c.residual.assign(static_cast<std::size_t>(n), 0.0);
     for (int k = 0; k < n; ++k) {
@@ -204,7 +193,10 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     Certificate c;
     // 0. The matrices of the run, assembled afresh from its records.
     const bool condensing = condensation_needed<P>();
-    std::string fault = count_fault<P>();
+    // The larger size's storage lives as long as this certificate is made.
+    const RunMatrices<P> storage;
+    std::string fault = storage.fault();
+    if (fault.empty()) fault = count_fault<P>();
     if (fault.empty()) fault = profile_faults<P>("B", condensing);
     if (fault.empty() && man.ix < 1) fault = "NO W FREEDOMS: NO ANALYSIS TO CERTIFY";
     if (fault.empty() && ldw < man.ix) fault = "THE EIGENVECTORS HOLD FEWER ROWS THAN THE " + std::to_string(man.ix) + " W FREEDOMS";
@@ -221,10 +213,11 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     auto& g = f07ina<P>();
-    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, P::p_ny, m.a22, lv.lva22, g.ibdy,
-              man.ix, condensing ? man.iy : 0, {}};
+    const CoupledSystem cs = coupled_system<P>();
+    Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, cs.lda21, m.a22, lv.lva22, g.ibdy,
+              man.ix, condensing ? man.iy : 0, {}, a11_band<P>(), cs.a21lo};
     if (p.iy > 0) {
-        p.order = coupled_order<P>();
+        p.order = cs.order;
         if (p.order.empty()) {
             c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
             return c;
@@ -234,12 +227,12 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     const Pencil pencil(p);
     const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
     count_both_sides(pencil, work, lambda, n, c);
-    if (c.fault.empty()) residuals(p, pencil.a11(), lambda, w, n, ldw, c);
+    if (c.fault.empty()) residuals(p, pencil, lambda, w, n, ldw, c);
     return c;
 }
 
 #define ZEFT_INST_CERTIFY(P) template Certificate certify<P>(const double*, const double*, int, long long);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_CERTIFY)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_CERTIFY)
 #undef ZEFT_INST_CERTIFY
 
 }  // namespace zeft

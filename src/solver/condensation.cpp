@@ -13,8 +13,10 @@
 #include "solver/condensation.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
+#include "assembly/storage.hpp"
 #include "control/interrupt.hpp"
 #include "io/units.hpp"
 #include "results/eigen_listing.hpp"
@@ -74,6 +76,9 @@ void condense(const CondensationSystem& s, const CondensedColumn& column) {
 
 template <class P>
 void condense(const CondensedColumn& column) {
+    // The larger size keeps A11 in its band and A21 in column bands: there is no room for the
+    // dense condensed matrix, and its runs iterate with the coupled system only.
+    if constexpr (heap_matrices<P>) throw std::logic_error("condense: the larger size has no dense condensed matrix");
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     const CondensationSystem s{m.a22, lv.lva22, man.iy, f07ina<P>().ibdy, m.a21, P::p_ny,
@@ -116,10 +121,10 @@ template <class P>
 std::string profile_faults(const char* rhs, bool condensing) {
     auto& g = f07ina<P>();
     auto& lv = comlv<P>();
-    if (std::string r = profile_fault("A11", lv.lvtri, man.ix, man.ix, P::p_la11); !r.empty()) return r;
-    if (std::string r = profile_fault(rhs, lv.lvb, man.ix, g.ibdx, P::p_lb11); !r.empty()) return r;
+    if (std::string r = profile_fault("A11", lv.lvtri, man.ix, a11_band<P>(), a11_capacity<P>()); !r.empty()) return r;
+    if (std::string r = profile_fault(rhs, lv.lvb, man.ix, g.ibdx, b11_capacity<P>()); !r.empty()) return r;
     if (condensing)
-        if (std::string r = profile_fault("A22", lv.lva22, man.iy, g.ibdy, P::p_la22); !r.empty()) return r;
+        if (std::string r = profile_fault("A22", lv.lva22, man.iy, g.ibdy, a22_capacity<P>()); !r.empty()) return r;
     return "";
 }
 
@@ -171,7 +176,7 @@ void store_eigenvectors(const double* x, int ix, int neigit) {
     template std::string count_fault<P>();                                                        \
     template std::string profile_faults<P>(const char*, bool);                                    \
     template void condense_and_list<P>(bool);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_CONDENSE)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_CONDENSE)
 #undef ZEFT_INST_CONDENSE
 
 }  // namespace zeft

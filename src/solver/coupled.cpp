@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "assembly/storage.hpp"
 #include "solver/profile.hpp"
 #include "state/records.hpp"
 
@@ -19,7 +20,8 @@ constexpr int diagonal_block = 16;
 }  // namespace
 
 CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
-    : ix_(s.ix), iy_(s.iy), a21_(s.a21), lda21_(s.lda21), a22_(s.a22), a11_(s.a11, s.lvtri, s.ix, s.ix) {
+    : ix_(s.ix), iy_(s.iy), a21_(s.a21), lda21_(s.lda21), lo21_(s.a21lo), a22_(s.a22),
+      a11_(s.a11, s.lvtri, s.ix, s.ibd11 > 0 ? s.ibd11 : s.ix) {
     nk_ = ix_ + iy_;
     // Positions in K.
     posw_.assign(static_cast<std::size_t>(ix_), 0);
@@ -47,12 +49,12 @@ void CoupledMatrix::find_a21_nonzeros() {
     // its columns on two threads).
     r0_.assign(static_cast<std::size_t>(ix), 0);
     r1_.assign(static_cast<std::size_t>(ix), 0);
-    banded::two_ways(static_cast<double>(ix) * static_cast<double>(iy) > 1.0e6, [&](int part) {
+    const double held = static_cast<double>(ix) * static_cast<double>(lo21_ ? lda21_ : iy);
+    banded::two_ways(held > 1.0e6, [&](int part) {
         for (idx j = part == 0 ? 0 : ix / 2; j < (part == 0 ? ix / 2 : ix); ++j) {
-            const double* c = a21_ + j * lda21_;
-            idx lo = 0, hi = iy;
-            while (lo < hi && c[lo] == 0.0) ++lo;
-            while (hi > lo && c[hi - 1] == 0.0) --hi;
+            idx lo = a21lo(j), hi = std::min<idx>(iy, lo + (lo21_ ? lda21_ : iy));
+            while (lo < hi && a21(lo, j) == 0.0) ++lo;
+            while (hi > lo && a21(hi - 1, j) == 0.0) --hi;
             r0_[j] = lo;
             r1_[j] = hi;
         }
@@ -61,11 +63,10 @@ void CoupledMatrix::find_a21_nonzeros() {
     // nonzero terms only, in the same order (a zero term leaves a sum of finite terms as it is).
     nz0_.assign(static_cast<std::size_t>(ix) + 1, 0);
     for (idx j = 0; j < ix; ++j) {
-        const double* c = a21_ + j * lda21_;
         for (idx r = r0_[j]; r < r1_[j]; ++r)
-            if (c[r] != 0.0) {
+            if (const double v = a21(r, j); v != 0.0) {
                 nzrow_.push_back(r);
-                nzval_.push_back(c[r]);
+                nzval_.push_back(v);
             }
         nz0_[j + 1] = static_cast<idx>(nzrow_.size());
     }
@@ -91,8 +92,7 @@ void CoupledMatrix::lay_out_k(const banded::Skyline& a22sky, const double* a22s,
         for (idx q = a22sky.first[r]; q < r; ++q)
             if (a22.at(r, q) != 0.0) reach(posu[r], posu[q]);
     for (idx j = 0; j < ix; ++j)
-        for (idx r = r0_[j]; r < r1_[j]; ++r)
-            if (a21_[j * lda21_ + r] != 0.0) reach(posw_[j], posu[r]);
+        for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) reach(posw_[j], posu[nzrow_[k]]);
     idx width = 1;
     for (idx p = 0; p < nk_; ++p) width = std::max(width, p - first[p] + 1);
     ibdk_ = static_cast<int>(width);
@@ -113,8 +113,7 @@ void CoupledMatrix::lay_out_k(const banded::Skyline& a22sky, const double* a22s,
         for (idx q = a22sky.first[r]; q <= r; ++q)
             if (a22.at(r, q) != 0.0) at(posu[r], posu[q]) = a22.at(r, q);
     for (idx j = 0; j < ix; ++j)
-        for (idx r = r0_[j]; r < r1_[j]; ++r)
-            if (const double v = a21_[j * lda21_ + r]; v != 0.0) at(posw_[j], posu[r]) = v;
+        for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) at(posw_[j], posu[nzrow_[k]]) = nzval_[k];
     ksky_.off.assign(lvk_.begin(), lvk_.end());
     ksky_.first = first;
     ksky_.ibd = ibdk_;
@@ -141,10 +140,8 @@ void CoupledMatrix::use_factor_of_a22() {
             idx from = iy;
             for (int c = 0; c < cols; ++c) from = std::min(from, r0_[c0 + c]);
             std::fill(t.begin() + from * w, t.begin() + iy * w, 0.0);
-            for (int c = 0; c < cols; ++c) {
-                const double* col = a21_ + (c0 + c) * lda21_;
-                for (idx r = r0_[c0 + c]; r < r1_[c0 + c]; ++r) t[r * w + c] = col[r];
-            }
+            for (int c = 0; c < cols; ++c)
+                for (idx r = r0_[c0 + c]; r < r1_[c0 + c]; ++r) t[r * w + c] = a21(r, c0 + c);
             if (from < iy) banded::forward(L, from, t.data(), w);
             for (int c = 0; c < cols; ++c) {
                 double s = 0.0;
@@ -167,7 +164,6 @@ int CoupledMatrix::factorise() {
 
 idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const {
     std::vector<double> k(k_);
-    banded::Skyline sky = ksky_;
     for (idx j = 0; j < ix_; ++j)
         for (idx i = std::max<idx>(0, j - ibdb + 1); i <= j; ++i) {
             const double v = b[lvb[j] + i];
@@ -175,10 +171,10 @@ idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, do
             idx p = posw_[j], q = posw_[i];
             if (p < q) std::swap(p, q);
             if (p - q >= ibdk_) return -2;
-            sky.first[p] = std::min(sky.first[p], q);  // the band stores zeros there
             k[lvk_[p] + q] -= sigma * v;
         }
-    return banded::negative_pivots(sky, k.data());
+    long long negatives = 0;
+    return ldldec(k.data(), nk_, ibdk_, lvk_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
 }
 
 namespace {
@@ -263,6 +259,28 @@ void CoupledMatrix::couple_back(const double* g, double* y) {
     }
 }
 
+void CoupledMatrix::subtract_condensed(const double* x, idx cols, double* y) const {
+    const banded::Rows L = l22_.rows(a22_);
+    const banded::Columns Lc(L);
+    for (idx c = 0; c < cols; c += 16) {
+        const int n = static_cast<int>(std::min<idx>(16, cols - c)), w = banded::lanes(n);
+        // t = A22^-1 A21 X for the block (iy x w, row-major), then A21^T t column by column.
+        std::vector<double> t(static_cast<std::size_t>(iy_ * w));
+        const idx from = a21_block(x, ix_, c, n, w, t.data());
+        std::fill(t.begin(), t.begin() + from * w, 0.0);
+        if (from < iy_) banded::forward(L, from, t.data(), w);
+        banded::backward(Lc, t.data(), w);
+        for (int q = 0; q < n; ++q) {
+            double* yc = y + (c + q) * ix_;
+            for (idx j = 0; j < ix_; ++j) {
+                double s = 0.0;
+                for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) s += nzval_[k] * t[nzrow_[k] * w + q];
+                yc[j] -= s;
+            }
+        }
+    }
+}
+
 template <class P>
 std::vector<int> coupled_order() {
     auto& g = f07ina<P>();
@@ -296,8 +314,22 @@ std::vector<int> coupled_order() {
     return order;
 }
 
-#define ZEFT_INST_COUPLED(P) template std::vector<int> coupled_order<P>();
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_COUPLED)
+template <class P>
+CoupledSystem coupled_system() {
+    auto& m = matrix<P>();
+    auto& lv = comlv<P>();
+    if constexpr (heap_matrices<P>)
+        return {m.a11, lv.lvtri, man.ix, m.a21, m.a21h, m.a22, lv.lva22, man.iy, f07ina<P>().ibdy,
+                coupled_order<P>(), a11_band<P>(), m.a21lo};
+    else
+        return {m.a11, lv.lvtri, man.ix, m.a21, P::p_ny, m.a22, lv.lva22, man.iy, f07ina<P>().ibdy,
+                coupled_order<P>()};
+}
+
+#define ZEFT_INST_COUPLED(P)                       \
+    template std::vector<int> coupled_order<P>();  \
+    template CoupledSystem coupled_system<P>();
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_COUPLED)
 #undef ZEFT_INST_COUPLED
 
 }  // namespace zeft

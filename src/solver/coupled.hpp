@@ -22,7 +22,7 @@ namespace zeft {
 
 /// The matrices of one buckling problem, one-based as in record `matrix`.
 struct CoupledSystem {
-    const double* a11;   ///< A11 full lower triangle through lvtri (order ix)
+    const double* a11;   ///< A11 lower triangle through lvtri (order ix, half-bandwidth ibd11)
     const int* lvtri;
     int ix;
     const double* a21;   ///< A21 (iy x ix), column major, leading dimension lda21
@@ -32,6 +32,10 @@ struct CoupledSystem {
     int iy, ibdy;
     /// Freedoms in the order of K: w_order(k) = j > 0 for W freedom j, -r for in-plane freedom r.
     std::vector<int> order;
+    int ibd11 = 0;               ///< half-bandwidth of the A11 store; 0: ix (the full triangle)
+    /// With a21lo, column j of A21 holds rows a21lo(j) .. a21lo(j) + lda21 - 1 only (the
+    /// others are zero); without, all iy rows.
+    const int* a21lo = nullptr;
 };
 
 /// S = A11 - A21^T A22^-1 A21 through the coupled band system.
@@ -52,6 +56,12 @@ public:
     idx coupling_rows() const override { return iy_; }
     void couple(const double* x, idx c0, idx c1, double* g) override;
     void couple_back(const double* g, double* y) override;
+    /// Y(:, c) -= A21^T A22^-1 A21 X(:, c) for the cols columns of x and y (ix rows, column
+    /// major), through the factor of A22 the caller has put in place (chodec); Y = A11 X on
+    /// entry gives S X. Blocks of up to 16 columns, one thread.
+    void subtract_condensed(const double* x, idx cols, double* y) const;
+    /// The rows of A11 from their first nonzero column on.
+    banded::Rows a11_rows() const { return a11_.rows(); }
     /// The number of negative pivots of L D L^T of K(sigma), K with A11 - sigma B in its first
     /// block (B of order ix in profile storage through lvb, half-bandwidth ibdb), from a copy
     /// of K (K itself stays as it is); -1 when a pivot vanishes, -2 when B reaches outside
@@ -69,9 +79,15 @@ private:
     /// the returned first row that any column reaches are left as they are.
     idx a21_block(const double* x, idx ldx, idx c0, int cols, int w, double* t) const;
 
+    /// Entry (r, j) of A21, 0-based, r within the rows held for column j.
+    double a21(idx r, idx j) const { return a21_[j * lda21_ + r - a21lo(j)]; }
+    /// First row (0-based) held for column j of A21.
+    idx a21lo(idx j) const { return lo21_ ? lo21_[j] - 1 : 0; }
+
     int ix_, iy_;
     const double* a21_;
     idx lda21_;
+    const int* lo21_;
     const double* a22_;
     banded::Skyline l22_;
     ProfileMatrix a11_;
@@ -94,5 +110,10 @@ private:
 /// 1 .. ix and 1 .. iy exactly once.
 template <class P>
 std::vector<int> coupled_order();
+
+/// The buckling problem of record `matrix` of size P for the current grid (orders of record
+/// man, bands of f07ina, order of K from coupled_order).
+template <class P>
+CoupledSystem coupled_system();
 
 }  // namespace zeft

@@ -1,5 +1,5 @@
-// Profile storage: pointer vectors, Cholesky factorisation, forward and back substitution,
-// and products of a profile matrix with blocks of vectors.
+// Profile storage: pointer vectors, Cholesky and L D L^T factorisation, forward and back
+// substitution, and products of a profile matrix with blocks of vectors.
 //
 // chodec follows the dot-product (left-looking) scheme: L(k, i) = (A(k, i) - sum over m of
 // L(k, m) L(i, m)) / L(i, i) with the sum over the band columns m < i shared by rows k and
@@ -10,6 +10,8 @@
 // rows at a time when possible) on up to two threads; the part inside the panel follows in
 // row order, pivot by pivot. Every sum is formed in the one fixed order described in
 // profile.hpp, so neither the blocking nor the threads change a single bit of the factor.
+// The L D L^T factorisation (ldldec) runs the same scheme with the rows of V = L D in place of
+// the rows of L until each row's pivot is taken.
 #include "solver/profile.hpp"
 
 #include <algorithm>
@@ -33,6 +35,9 @@ using idx = std::ptrdiff_t;
 
 /// Pivots at or below this value end the factorisation.
 constexpr double pivot_tolerance = 1.0e-20;
+
+/// An L D L^T pivot of at most this size relative to its row's diagonal entry has vanished.
+constexpr double ldl_tolerance = 1.0e-13;
 
 /// Rows per panel of the factorisation: a thread's share of a panel stays in its cache.
 constexpr idx panel_rows = 64;
@@ -260,16 +265,54 @@ struct Profile {
     }
 };
 
+/// The two factorisations that share the kernels below. Cholesky: L(k, i) = (A(k, i) - s) /
+/// L(i, i), L(k, k) = sqrt(A(k, k) - s). L D L^T: row k holds V(k, i) = A(k, i) - s =
+/// L(k, i) D(i) until its pivot D(k) = A(k, k) - sum of V(k, m)^2 / D(m) is taken, which turns
+/// V(k, m) into L(k, m). In both, s is the sum of (row k)(m) L(i, m) over the band columns
+/// m < i, so the rows left of the diagonal are formed by the same inner products.
+enum class Kind { cholesky, ldl };
+
+/// The reciprocal pivots 1 / D(m) of an L D L^T factorisation (one-based row m at
+/// inverse[m - 1]) and the number of negative pivots so far.
+struct Pivots {
+    std::vector<double> inverse;
+    idx negatives = 0;
+};
+
+/// Takes the pivot of row k of an L D L^T factorisation whose entries left of the diagonal
+/// are final: V(k, m) becomes L(k, m) = V(k, m) / D(m) and D(k) replaces the diagonal. Returns
+/// k when the pivot vanishes against the row's diagonal entry (|D(k)| <= ldl_tolerance
+/// |A(k, k)|, or not a number), else 0.
+idx ldl_pivot(const Profile& f, idx k, Pivots& d) {
+    double* row = f.a + f.off(k);
+    Partial p;
+    for (idx m = f.ja(k); m < k; ++m) {
+        const double l = row[m] * d.inverse[m - 1];
+        p.s[lane(m)] += l * row[m];
+        row[m] = l;
+    }
+    const double dk = row[k] - p.total();
+    if (!(std::fabs(dk) > ldl_tolerance * std::fabs(row[k])) || !std::isfinite(dk)) return k;
+    row[k] = dk;
+    d.inverse[k - 1] = 1.0 / dk;
+    if (dk < 0.0) ++d.negatives;
+    return 0;
+}
+
 /// Computes the entries of rows k[0 .. R-1] in the column block i0 .. i0+3 (i0 = 1 mod 4):
-/// the band columns of the block up to the diagonal, the diagonal included when it falls in
-/// the block. Entries of these rows left of i0 and all rows above the block's columns must
-/// be final. Returns the row whose pivot failed, or 0.
-idx factor_block(const Profile& f, int R, const idx* k, idx i0) {
+/// the band columns of the block up to the diagonal, the pivot included when it falls in
+/// the block (d: the pivots of L D L^T, unused for Cholesky). Entries of these rows left of
+/// i0 and all rows above the block's columns must be final. Returns the row whose pivot
+/// failed, or 0.
+template <Kind K>
+idx factor_block(const Profile& f, int R, const idx* k, idx i0, Pivots* d) {
+    // The diagonal of L D L^T is no inner product of stored rows: it is taken by ldl_pivot.
+    constexpr idx diagonal = K == Kind::cholesky ? 0 : 1;
     idx lo[2], first[2], last[2];
     for (int r = 0; r < R; ++r) {
         lo[r] = f.ja(k[r]);
         first[r] = std::max(i0, lo[r]);
-        last[r] = std::min(i0 + 3, k[r]);
+        last[r] = std::min(i0 + 3, k[r] - diagonal);
     }
     Partial pre[2][4];
     // Sums over the columns left of the block: two rows against four full columns share
@@ -298,28 +341,65 @@ idx factor_block(const Profile& f, int R, const idx* k, idx i0) {
             for (idx m = std::max(i0, lo[r]); m < i; ++m) p.s[lane(m)] += f.at(kr, m) * f.at(i, m);
             const double s = p.total();
             if (i < kr) {
-                f.at(kr, i) = (f.at(kr, i) - s) / f.at(i, i);
+                f.at(kr, i) = K == Kind::cholesky ? (f.at(kr, i) - s) / f.at(i, i) : f.at(kr, i) - s;
             } else {
                 const double h = f.at(kr, kr) - s;
                 if (!(h > pivot_tolerance)) return kr;
                 f.at(kr, kr) = std::sqrt(h);
             }
         }
+        if (K == Kind::ldl && kr <= i0 + 3)
+            if (const idx bad = ldl_pivot(f, kr, *d)) return bad;
     }
     return 0;
 }
 
 /// Entries of rows r0 .. r1-1 in the columns left of bound (bound = 1 mod 4, below every
 /// one of these rows): they depend on final rows only.
+template <Kind K>
 void factor_left(const Profile& f, idx r0, idx r1, idx bound) {
     if (r0 >= r1) return;
     for (idx i0 = block_of(f.ja(r0)); i0 + 3 < bound; i0 += 4) {
         for (idx k = r0; k < r1; k += 2) {
             const idx rows[2] = {k, k + 1};
             const int R = k + 1 < r1 ? 2 : 1;
-            factor_block(f, R, rows, i0);
+            factor_block<K>(f, R, rows, i0, nullptr);
         }
     }
+}
+
+/// Factorises rows 2 .. n of f (row 1 done) in panels of rows: the parts of a panel's rows
+/// left of the panel, independent of each other, on up to two threads when `threads`; then
+/// the rest of each row in order, where the pivots are taken. Returns 0 or the row whose
+/// pivot failed. Cholesky polls for an interrupt before each panel (chodec runs on the
+/// host's thread); L D L^T may run on a helper thread and does not.
+template <Kind K>
+idx factor_rows(const Profile& f, bool threads, Pivots* d) {
+    threads = threads && f.rows_disjoint();
+    for (idx k0 = 2; k0 <= f.n; k0 += panel_rows) {
+        if (K == Kind::cholesky) poll_interrupt();
+        const idx k1 = std::min<idx>(k0 + panel_rows, f.n + 1);
+        // Columns left of the panel's first full block: rows independent of each other.
+        const idx bound = block_of(k0);
+        auto left_terms = [&](idx k) {
+            const double w = static_cast<double>(std::max<idx>(0, bound - f.ja(k)));
+            return w * w;
+        };
+        double work = 0.0;
+        if (threads)
+            for (idx k = k0; k < k1; ++k) work += left_terms(k);
+        linalg::split_work(
+            k1 - k0, 0.5 * work, [&](idx t) { return left_terms(k0 + t); },
+            [&](idx t0, idx t1) { factor_left<K>(f, k0 + t0, k0 + t1, bound); });
+        // The rest of each row in order; pivots are taken here.
+        for (idx k = k0; k < k1; ++k) {
+            for (idx i0 = std::max(bound, block_of(f.ja(k))); i0 <= k; i0 += 4) {
+                const idx row[1] = {k};
+                if (const idx bad = factor_block<K>(f, 1, row, i0, d)) return bad;
+            }
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -339,7 +419,7 @@ void split_work(std::ptrdiff_t count, double work, const std::function<double(st
                 const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& part) {
     if (count <= 0) return;
     static const unsigned cores = std::thread::hardware_concurrency();
-    if (count < 2 || cores < 2 || work < thread_work) {
+    if (count < 2 || cores < 2 || work < thread_work || !banded::second_thread_allowed()) {
         part(0, count);
         return;
     }
@@ -396,33 +476,22 @@ void chodec(double* a, int& n, int& ibd, int* lv, int& ier) {
         ier = 1;  // order 1 is refused, its root is in place
         return;
     }
-    const bool threads_safe = f.rows_disjoint();
-    for (idx k0 = 2; k0 <= f.n; k0 += panel_rows) {
-        poll_interrupt();
-        const idx k1 = std::min<idx>(k0 + panel_rows, f.n + 1);
-        // Columns left of the panel's first full block: rows independent of each other.
-        const idx bound = block_of(k0);
-        auto left_terms = [&](idx k) {
-            const double w = static_cast<double>(std::max<idx>(0, bound - f.ja(k)));
-            return w * w;
-        };
-        double work = 0.0;
-        for (idx k = k0; k < k1; ++k) work += left_terms(k);
-        if (!threads_safe) work = 0.0;
-        linalg::split_work(
-            k1 - k0, 0.5 * work, [&](idx t) { return left_terms(k0 + t); },
-            [&](idx t0, idx t1) { factor_left(f, k0 + t0, k0 + t1, bound); });
-        // The rest of each row in order; pivots are taken here.
-        for (idx k = k0; k < k1; ++k) {
-            for (idx i0 = std::max(bound, block_of(f.ja(k))); i0 <= k; i0 += 4) {
-                const idx row[1] = {k};
-                if (const idx bad = factor_block(f, 1, row, i0)) {
-                    ier = static_cast<int>(bad);
-                    return;
-                }
-            }
-        }
-    }
+    ier = static_cast<int>(factor_rows<Kind::cholesky>(f, true, nullptr));
+}
+
+// ----------------------------------------------------------------------------- ldldec
+
+int ldldec(double* a, int n, int ibd, const int* lv, long long& negatives) {
+    negatives = 0;
+    if (n < 1 || ibd < 1) return 1;
+    const Profile f{a, lv, n, std::min(ibd, n)};
+    Pivots d;
+    d.inverse.assign(static_cast<std::size_t>(n), 0.0);
+    idx bad = ldl_pivot(f, 1, d);
+    if (bad == 0) bad = factor_rows<Kind::ldl>(f, false, &d);
+    if (bad != 0) return static_cast<int>(bad);
+    negatives = d.negatives;
+    return 0;
 }
 
 // ----------------------------------------------------------------------------- chosol

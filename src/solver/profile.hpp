@@ -29,6 +29,16 @@ void mklvbd(int* lv, int& nn, int& ibd, int& ier);
 /// n < 1 or ibd < 1 (a untouched). On failure a is partly overwritten.
 void chodec(double* a, int& n, int& ibd, int* lv, int& ier);
 
+/// In-place factorisation A = L D L^T without pivoting of the symmetric, possibly indefinite
+/// A in profile storage (order n, half-bandwidth ibd, lv): L below the diagonal (unit
+/// diagonal implied), D on it, formed by the kernels of chodec in the same fixed order of
+/// terms (one thread; it does not poll for interrupts and may run on any thread). Returns 0
+/// with the number of negative pivots in `negatives` (the negative eigenvalues of A, by
+/// Sylvester's law of inertia); the row whose pivot vanished against its diagonal entry (A
+/// singular or nearly so for this elimination order: the count would be unreliable), or 1
+/// for n < 1 or ibd < 1, with `negatives` = 0 and a partly overwritten.
+int ldldec(double* a, int n, int ibd, const int* lv, long long& negatives);
+
 /// Solves L L^T X = R with the factor L from chodec for the m columns of x (n x m, leading
 /// dimension n), which hold R on entry and X on return. y (length n) receives the solution
 /// of the last column.

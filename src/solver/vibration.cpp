@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "assembly/assembly.hpp"
+#include "assembly/storage.hpp"
 #include "io/units.hpp"
 #include "results/eigen_listing.hpp"
 #include "solver/condensation.hpp"
@@ -73,7 +74,7 @@ void vibs2(int& ier) {
     // M takes the place of B: cleared over its whole profile, then assembled. (cmpa11 has
     // checked the freedom counts against the size preset.)
     if (man.ix > 0) {
-        if (std::string r = profile_fault("M", lv.lvb, man.ix, f07ina<P>().ibdx, P::p_lb11); !r.empty()) {
+        if (std::string r = profile_fault("M", lv.lvb, man.ix, f07ina<P>().ibdx, b11_capacity<P>()); !r.empty()) {
             io::writef(datran.nwrite, "(/' MESSAGE FROM SUBROUTINE VIBS2:'/1X,A)", {r});
             return failed("B11", err::vibs2::b11);
         }
@@ -135,7 +136,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     // Squared frequencies of smallest magnitude: condensed A11 as a full triangle, M in its
     // profile.
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
-    double epsiln = 1.0E-8;
+    double epsiln = iteration_tolerance();
     int jac = 0, ip = 0, e = 0, ibda = ix;
     simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
            x.data(), jac, ip, lv.lvtri, e);
@@ -166,7 +167,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
 #define ZEFT_INST_VIBRATION(P)                                                                    \
     template void vibs2<P>(int&);                                                                 \
     template void vibs3<P>(int&, float*, float*, float*, float&, float&, float&, float&, int&);
-ZEFT_FOR_EACH_PRESET(ZEFT_INST_VIBRATION)
+ZEFT_FOR_EACH_SIZE(ZEFT_INST_VIBRATION)
 #undef ZEFT_INST_VIBRATION
 
 }  // namespace zeft

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <span>
 
 namespace zeft {
@@ -23,6 +24,7 @@ Densit densit;
 Stringercom stringercom;
 Glbuckcom glbuckcom;
 Valus valus;
+Itertol itertol;
 Pythres pythres;
 Test test;
 F07aij f07aij;
@@ -47,6 +49,32 @@ PresetRecord<F07mat> f07mat_store;
 PresetRecord<F01qua> f01qua_store;
 PresetRecord<Panrun> panrun_store;
 PresetRecord<Stftor> stftor_store;
+
+namespace {
+
+/// The records of the larger size, apart from the published presets' blocks.
+template <template <class> class R>
+R<P61> large{};
+
+}  // namespace
+
+template <template <class> class R>
+R<P61>& large_store() {
+    return large<R>;
+}
+
+template F07ina<P61>& large_store<F07ina>();
+template F07dis<P61>& large_store<F07dis>();
+template Stiffcom<P61>& large_store<Stiffcom>();
+template Cpfest<P61>& large_store<Cpfest>();
+template Cpvar<P61>& large_store<Cpvar>();
+template Vectrs<P61>& large_store<Vectrs>();
+template Comlv<P61>& large_store<Comlv>();
+template Matrix<P61>& large_store<Matrix>();
+template F07mat<P61>& large_store<F07mat>();
+template F01qua<P61>& large_store<F01qua>();
+template Panrun<P61>& large_store<Panrun>();
+template Stftor<P61>& large_store<Stftor>();
 
 namespace {
 
@@ -134,10 +162,12 @@ void set_initial_contents() {
     plotin.nmod = 0;
     f07inb.rx = f07inb.ry = f07inb.rxy = 1.0e29f;
     man = Man{0, 0, 0, 4, 0, 2, 1, 0};
-    // ku leads f07ina in every preset view, so one write serves all four.
-    int* ku = f07ina_store.p31.ku;
-    ku[0] = 1;
-    ku[1] = ku[2] = ku[3] = ku[4] = 0;
+    // ku leads f07ina in every preset view, so one write serves all four; the larger size
+    // has its own.
+    for (int* ku : {f07ina_store.p31.ku, large<F07ina>.ku}) {
+        ku[0] = 1;
+        ku[1] = ku[2] = ku[3] = ku[4] = 0;
+    }
 }
 
 /// The storage of every record.
@@ -157,6 +187,11 @@ std::span<const std::span<unsigned char>> all_records() {
         bytes_of(f07dis_store), bytes_of(stiffcom_store), bytes_of(cpfest_store),  bytes_of(cpvar_store),
         bytes_of(vectrs_store), bytes_of(comlv_store),   bytes_of(matrix_store),   bytes_of(f07mat_store),
         bytes_of(f01qua_store), bytes_of(panrun_store),  bytes_of(stftor_store),
+        bytes_of(itertol),
+        // The larger size's records; its matrix storage exists only during a run.
+        bytes_of(large<F07ina>), bytes_of(large<F07dis>), bytes_of(large<Stiffcom>), bytes_of(large<Cpfest>),
+        bytes_of(large<Cpvar>),  bytes_of(large<Vectrs>), bytes_of(large<Comlv>),    bytes_of(large<F07mat>),
+        bytes_of(large<F01qua>), bytes_of(large<Panrun>), bytes_of(large<Stftor>),
     };
     return records;
 }

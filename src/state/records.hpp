@@ -112,6 +112,12 @@ struct Valus {
     double elam[55];
 };
 
+/// Stopping tolerance of the subspace iteration of a run, for a host that needs its vectors
+/// more accurate than the runs of the published routines give them (not published).
+struct Itertol {
+    double epsiln;  ///< the starting eps of simvit; 0: the published 1.0E-8
+};
+
 /// Forces per eigenvalue prepared for the host: membraneforces(p_ngit, 5).
 struct Pythres {
     double membraneforces[55 * 5];
@@ -261,6 +267,21 @@ struct Matrix {
     double a21[static_cast<long long>(P::p_ny) * P::p_nx];
 };
 
+/// Matrix work storage of the larger size, on the heap for the length of a run (see
+/// RunMatrices in assembly/storage.hpp); null pointers outside a run. A11 and B lie in band
+/// profiles through lvtri and lvb (half-bandwidth ibdx), A22 through lva22 (ibdy); column j of
+/// A21 holds its rows a21lo(j) .. a21lo(j) + a21h - 1 only, at a21 + a21h (j - 1).
+template <>
+struct Matrix<P61> {
+    double* a22;
+    double* a11;
+    double* b11;
+    double* a21;
+    long long la22, la11, lb11;  ///< entries of the A22, A11 and B stores
+    const int* a21lo;            ///< first row held of every column of A21 (ix entries)
+    int a21h;                    ///< rows held per column of A21
+};
+
 /// Key matrix lm(5, 4, p_nodes): equation numbers, 0 suppressed, -909 inactive.
 template <class P>
 struct F07mat {
@@ -300,7 +321,8 @@ struct Panrun {
     float steify[4 * P::p_stf];          ///< steify(4, p_stf)
 };
 
-/// One storage block for a preset-dependent record, with a typed view per preset.
+/// One storage block for a preset-dependent record, with a typed view per published preset;
+/// the larger size has a block of its own (large_store), which the presets' layouts never share.
 template <template <class> class R>
 union PresetRecord {
     R<P31> p31;
@@ -309,13 +331,22 @@ union PresetRecord {
     R<P25> p25;
 
     template <class P>
-    R<P>& get() {
-        if constexpr (P::number == 31) return p31;
-        else if constexpr (P::number == 19) return p19;
-        else if constexpr (P::number == 21) return p21;
-        else return p25;
-    }
+    R<P>& get();
 };
+
+/// The record R of the larger size (static storage, pages committed only when used).
+template <template <class> class R>
+R<P61>& large_store();
+
+template <template <class> class R>
+template <class P>
+R<P>& PresetRecord<R>::get() {
+    if constexpr (P::number == 31) return p31;
+    else if constexpr (P::number == 19) return p19;
+    else if constexpr (P::number == 21) return p21;
+    else if constexpr (P::number == 25) return p25;
+    else return large_store<R>();
+}
 
 // ---------------------------------------------------------------- the one instance
 
@@ -332,6 +363,10 @@ extern Densit densit;
 extern Stringercom stringercom;
 extern Glbuckcom glbuckcom;
 extern Valus valus;
+extern Itertol itertol;
+
+/// The starting eps of the subspace iteration of a run: itertol's when set, else 1.0E-8.
+inline double iteration_tolerance() { return itertol.epsiln > 0.0 ? itertol.epsiln : 1.0E-8; }
 extern Pythres pythres;
 extern Test test;
 extern F07aij f07aij;

@@ -114,14 +114,48 @@ void plate_buckling() {
           "lambda " + std::to_string(lam) + " within [1, 1 + 5E-4] of 4 pi^2 D / b^2 = " + std::to_string(exact));
 }
 
+/// ldldec: the negative pivots of L - sigma I, L the five-point Laplacian of an m x m grid
+/// (order 576, half-bandwidth 25: many panels of rows), against the closed-form spectrum
+/// 4 - 2 cos(i pi / (m + 1)) - 2 cos(j pi / (m + 1)), at shifts between and beyond its values;
+/// a zero leading pivot is refused at row 1.
+void indefinite_inertia() {
+    constexpr int m = 24;
+    int n = m * m, ibd = m + 1, ier = -1;
+    std::vector<int> lv(n);
+    zeft::mklvbd(lv.data(), n, ibd, ier);
+    auto eigenvalue = [](int i, int j) {
+        return 4.0 - 2.0 * std::cos(i * std::numbers::pi / (m + 1)) - 2.0 * std::cos(j * std::numbers::pi / (m + 1));
+    };
+    for (double sigma : {-0.5, 0.3, 1.0137, 2.5, 4.0001, 6.9, 8.5}) {
+        std::vector<double> a(lv[n - 1] + n, 0.0);
+        for (int p = 0; p < n; ++p) {
+            a[lv[p] + p] = 4.0 - sigma;
+            if (p % m != 0) a[lv[p] + p - 1] = -1.0;
+            if (p >= m) a[lv[p] + p - m] = -1.0;
+        }
+        long long below = 0, expected = 0;
+        for (int i = 1; i <= m; ++i)
+            for (int j = 1; j <= m; ++j) expected += eigenvalue(i, j) < sigma;
+        const int bad = zeft::ldldec(a.data(), n, ibd, lv.data(), below);
+        check(bad == 0 && below == expected, "ldldec at sigma " + std::to_string(sigma) + ": " +
+                                                 std::to_string(below) + " negative pivots, " +
+                                                 std::to_string(expected) + " eigenvalues below");
+    }
+    std::vector<double> a(lv[n - 1] + n, 1.0);
+    a[0] = 0.0;
+    long long below = -1;
+    check(zeft::ldldec(a.data(), n, ibd, lv.data(), below) == 1 && below == 0, "ldldec refuses a zero pivot at row 1");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string name = argc > 1 ? argv[1] : "";
     if (name == "banded_system") banded_system();
     else if (name == "plate_buckling") plate_buckling();
+    else if (name == "indefinite_inertia") indefinite_inertia();
     else {
-        std::printf("usage: core_tests banded_system | plate_buckling\n");
+        std::printf("usage: core_tests banded_system | plate_buckling | indefinite_inertia\n");
         return 2;
     }
     return failures ? 1 : 0;
