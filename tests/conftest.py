@@ -31,23 +31,18 @@ def pytest_collection_modifyitems(config, items):
 
 # ----------------------------------------------------------------------------- state and folder
 
-def reset_state():
-    """Returns the analysis state to what a fresh import holds: every record at its contents
-    at load, every unit closed."""
-    _zeft._reset_state()
-
-
 @pytest.fixture(autouse=True)
 def work_folder(tmp_path, monkeypatch):
-    """Every test starts in a folder of its own with the state of a fresh import. Files written
-    meanwhile are limited to 64 MB, so that a writer caught in a loop cannot fill the disk."""
+    """Every test starts in a folder of its own with the state of a fresh import (every record at
+    its contents at load, every unit closed). Files written meanwhile are limited to 64 MB, so
+    that a writer caught in a loop cannot fill the disk."""
     monkeypatch.chdir(tmp_path)
     limits = resource.getrlimit(resource.RLIMIT_FSIZE)
     cap = 64 << 20 if limits[1] == resource.RLIM_INFINITY else min(64 << 20, limits[1])
     resource.setrlimit(resource.RLIMIT_FSIZE, (cap, limits[1]))
-    reset_state()
+    _zeft._reset_state()
     yield tmp_path
-    reset_state()
+    _zeft._reset_state()
     resource.setrlimit(resource.RLIMIT_FSIZE, limits)
 
 
@@ -72,14 +67,9 @@ def listing():
 
 # ----------------------------------------------------------------------------- small helpers
 
-def code():
-    """A writable one-element error code."""
-    return np.zeros(1, np.int32)
-
-
 def call(routine, *args):
     """Calls a routine whose last argument is its error code; returns the code."""
-    ier = code()
+    ier = np.zeros(1, np.int32)
     routine(*args, ier)
     return int(ier[0])
 

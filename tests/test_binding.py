@@ -60,18 +60,6 @@ def test_module_attributes_and_doc():
         assert f"Wrapper for ``{name}``." in getattr(_zeft.zeftutils, name).__doc__
 
 
-def test_fresh_process_initial_contents():
-    import subprocess
-    import sys
-    code = ("import _zeft;"
-            "print(int(_zeft.man.neigit), int(_zeft.man.neigrq), int(_zeft.man.mempri), int(_zeft.man.x2pri),"
-            " _zeft.f07inb.rx == _zeft.f07inb.ry == _zeft.f07inb.rxy == __import__('numpy').float32(1e29),"
-            " int(_zeft.plotin.mdsplt.sum()), int(_zeft.plotin.npx), float(_zeft.plotin.scal),"
-            " _zeft.f07ina.ku.tolist())")
-    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
-    assert out == "4 2 1 0 True 50 50 1.0 [1, 0, 0, 0, 0]\n"
-
-
 def test_record_views_are_live_and_convert_on_assignment():
     _zeft.plotin.npx = 40
     assert _zeft.plotin.npx == 40

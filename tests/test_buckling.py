@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 import scipy.linalg
 
-from conftest import RunPanel, fortran_e, isotropic, read
+from conftest import RunPanel, fortran_e, read
 
 _zeft = pytest.importorskip("_zeft")
 MODULES = {31: _zeft.prtnds31, 19: _zeft.prtnds19, 21: _zeft.prtnds21, 25: _zeft.prtnds25}
@@ -238,15 +238,21 @@ def test_a22_not_positive_definite(folder, capfd):
     assert not (folder / "RCA25").exists()
 
 
-def test_fixed_load_beyond_buckling_stops_the_run(folder, capfd):
-    """A fixed compression above the buckling load leaves A11 indefinite: the iteration refuses,
-    incs3 says so and the run control reports INCS3."""
-    pn = Panel(ku=(1,), fixed=(200.0, 0.0, 0.0), neigit=5, neigrq=2)
-    out = capfd.readouterr().out.splitlines()
-    failure = " SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT"
-    assert failure in out and failure in pn.listing
-    assert " ERROR REPORTED FROM SUBROUTINE      INCS3  IER=" in pn.listing
-    assert not any("COMPUTED EIGENVALUES" in line for line in pn.listing)
+@pytest.mark.parametrize("ku, fixed", [((1,), 200.0), ((1, 2, 3), 400.0)])
+def test_fixed_load_beyond_buckling_stops_the_run(folder, capfd, ku, fixed):
+    """A fixed compression above the buckling load leaves the (condensed) matrix indefinite: the
+    iteration refuses, incs3 says so and the run control reports INCS3. With the in-plane
+    freedoms the coupled path reports line for line as the dense condensation (x2pri = 1)."""
+    outputs = []
+    for x2pri in (0, 1) if len(ku) > 1 else (0,):
+        pn = Panel(ku=ku, fixed=(fixed, 0.0, 0.0), neigit=5, neigrq=2, x2pri=x2pri, proj=f"FIXED{x2pri}")
+        outputs.append(capfd.readouterr().out.splitlines())
+        failure = " SUBROUTINE INCS3: ERROR ENCOUNTERED IN SUBR: SIMVIT"
+        assert failure in outputs[-1] and failure in pn.listing
+        assert " ERROR REPORTED FROM SUBROUTINE      INCS3  IER=" in pn.listing
+        assert not any("COMPUTED EIGENVALUES" in line for line in pn.listing)
+    assert outputs[0] == outputs[-1]
+    assert any(line.startswith(" SIMVIT: ERROR IN CHOLESKY DECOMPOSITION. IER=") for line in outputs[0])
 
 
 @pytest.mark.parametrize("ku, spoil, ier, name", [

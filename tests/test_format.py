@@ -68,8 +68,6 @@ def test_reference_records(layout, items, expected):
     ("(2X,F5.1)", [1.0, 2.0], ["    1.0", "    2.0"]),
     # Nested groups with repeat counts, and a repeated slash.
     ("(2(I1,2('-')),2/,A)", [1, 2, "z"], ["1--2--", "", "z"]),
-    # Blanks of X appear only when something follows in the record.
-    ("(A,4X,'|',4X)", ["a"], ["a    |"]),
     # A without width takes the whole text, including its blanks.
     ("(A,'|')", ["  x  "], ["  x  |"]),
     # An empty item list ends output at the first data descriptor.

@@ -4,7 +4,6 @@ same bits as a lone call."""
 import multiprocessing
 import threading
 
-import numpy as np
 import pytest
 
 from test_fast_paths import band_problem, run_simvit

@@ -7,7 +7,6 @@ import subprocess
 import sys
 import time
 
-import numpy as np
 import pytest
 
 _zeft = pytest.importorskip("_zeft")

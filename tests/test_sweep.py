@@ -1,7 +1,6 @@
 """Parameter studies: results in input order and equal to analyses in this process, failures in
 their own slots, a folder per analysis, the progress line, another executor, and a worker that
 dies."""
-import math
 import re
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -19,33 +18,28 @@ def plate(length, **changes):
     return shared_plate(a=length, **{"elements_between_stringers": 6, **changes})
 
 
-def singular_a22():
-    """A stiffened panel whose V is held nowhere: the run fails at the Cholesky factor of A22."""
-    return zeft.example_panel(eigenvalues=2, edges={"x0": "symmetry", "xl": "simply supported",
-                                                    "y0": "simply supported", "yl": "simply supported"})
+def failing_run():
+    """A stiffened panel under a fixed load beyond its buckling load: the run fails at the
+    Cholesky factor of the stiffness."""
+    return zeft.example_panel(eigenvalues=2, fixed_load=zeft.Load(nx=500.0))
 
 
 def study():
     good = [plate(length) for length in (100.0, 150.0, 200.0, 250.0)]
     return good, good[:2] + [plate(100.0, elements_between_frames=0)] + good[2:3] + \
-        [singular_a22()] + good[3:]
+        [failing_run()] + good[3:]
 
 
 def test_local_pool_keeps_order_and_failures_in_their_slots(tmp_path, capsys):
     good, panels = study()
     results = zeft.sweep(panels, folder=tmp_path)
     assert isinstance(results[2], ValueError) and "elements_between_frames" in str(results[2])
-    assert isinstance(results[4], zeft.AnalysisError) and "A22" in str(results[4])
+    assert isinstance(results[4], zeft.AnalysisError) and "CHOLESKY" in str(results[4])
     done = [results[i] for i in (0, 1, 3, 5)]
-    d = 70000.0 / (12 * 0.91)
-    for panel, result in zip(good, done):
+    for panel, result in zip(good, done):   # the analyses of this process, bit for bit
         here = zeft.analyse(panel, tmp_path / "here", quiet=True)
         np.testing.assert_array_equal(result.load_factors, here.load_factors)
         np.testing.assert_array_equal(result.eigenvectors, here.eigenvectors)
-        m = max(1, round(panel.frame_pitch / 100.0))      # half-waves of the lowest mode
-        ratio = panel.frame_pitch / 100.0
-        k = min((n / ratio + ratio / n) ** 2 for n in (m - 1 or 1, m, m + 1))
-        assert result.load_factors[0] == pytest.approx(k * math.pi ** 2 * d / 100.0 ** 2, rel=1e-3)
     folders = [r.folder for r in done]
     assert folders == [tmp_path / f"{i:04d}-PLATE" for i in (0, 1, 3, 5)]
     assert all(r.listing_path.parent == f for r, f in zip(done, folders))
