@@ -78,6 +78,11 @@ BAD = [
     (dict(elements_between_stringers=0), "elements_between_stringers"),
     (dict(edges={"x0": "hinged", "xl": "free", "y0": "free", "yl": "free"}), "edges.x0"),
     (dict(edges={"x0": "clamped", "xl": "clamped", "y0": "clamped", "yl": "clamped"}), "edges: U is held"),
+    (dict(edges=dict.fromkeys(("x0", "xl", "y0", "yl"), "symmetry")), r"edges: .* rigid body in W \(W = const"),
+    (dict(edges={"x0": "simply supported + u", "xl": "free", "y0": "free + v", "yl": "free"}),
+     r"edges: .* rigid body in W \(W proportional to x.*hold W on"),
+    (dict(edges={"x0": "free + u", "xl": "free", "y0": "free + v", "yl": "free"}, radii=(1000.0, None, None)),
+     r"edges: .* rigid body in W \(W = const"),        # curved: with the in-plane motion that goes with it
     (dict(load=zeft.Load()), "load"),
     (dict(load=zeft.Load(nx=math.nan)), "load.nx"),
     (dict(name="TOOLONGNAME"), "name"),
@@ -97,6 +102,17 @@ BAD = [
     (dict(obliqueness=(40.0, -40.0)), "obliqueness: .* within \\+-78.46 degrees"),
     (dict(stringer_kind="angle", crippling=zeft.StringerWalls(1, 1, 20, 20, zeft.Isotropic(1, E, NU))), "crippling"),
 ]
+
+
+@pytest.mark.parametrize("changes", [
+    dict(edges=dict.fromkeys(("x0", "xl", "y0", "yl"), "symmetry"), radii=(None, 1000.0, None)),  # V = -W y/R held
+    dict(edges={"x0": "clamped + u", "xl": "free", "y0": "free + v", "yl": "free"}),               # a cantilever
+    dict(edges={"x0": "simply supported + u", "xl": "free", "y0": "simply supported + v", "yl": "free"}),
+])
+def test_edges_that_stop_every_rigid_motion_pass(changes):
+    """Four lines of symmetry on a curved panel, a clamped edge, two supported edges that meet:
+    each stops every motion that strains nothing (each runs to positive load factors)."""
+    zeft.example_panel(**changes).validate()
 
 
 @pytest.mark.parametrize("changes, field", BAD)
@@ -177,11 +193,10 @@ def test_an_analysis_does_not_inherit_the_state_of_earlier_runs(folder):
 
 
 def test_a_failed_run_raises_and_the_next_run_keeps_to_its_folder(folder):
-    """V held nowhere (the symmetry line at x = 0 holds U only): A22 is singular. The failed run
-    leaves its listing open in the library; the next run of the same name must not continue it."""
-    edges = {"x0": "symmetry", "xl": "simply supported", "y0": "simply supported", "yl": "simply supported"}
-    with pytest.raises(zeft.AnalysisError, match="CHOLESKY DECOMPOSITION OF MATRIX A22 FAILED") as err:
-        zeft.analyse(zeft.example_panel(edges=edges, eigenvalues=2), folder / "bad", quiet=True)
+    """A fixed load beyond the buckling load: the stiffness is not positive definite. The failed
+    run leaves its listing open in the library; the next run of the same name must not continue it."""
+    with pytest.raises(zeft.AnalysisError, match="ERROR IN CHOLESKY DECOMPOSITION") as err:
+        zeft.analyse(zeft.example_panel(fixed_load=zeft.Load(nx=500.0), eigenvalues=2), folder / "bad", quiet=True)
     assert err.value.listing == folder / "bad" / "STIFFPNL.out"
     failed = err.value.listing.read_text()
     ok = zeft.analyse(zeft.example_panel(eigenvalues=2), folder / "good", quiet=True)

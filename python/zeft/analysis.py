@@ -25,7 +25,7 @@ from typing import Optional
 import numpy as np
 
 from ._state import state_lock
-from .certify import certify, settle
+from .certify import ITERATION_TOLERANCE, certify, settle
 from .panel import Layout, Panel, analysis_group
 from .checks import StrengthChecks, request, strength_checks
 from .records import adjust, needs_adjustment
@@ -428,14 +428,17 @@ def _explain(panel: Panel, output: str) -> str:
 def _set_up(panel: Panel, preset: int, args: dict) -> Layout:
     """Returns the analysis state to its contents at load and sets the panel up for a run of
     preset: the module's panel set-up with the arguments of ``callzeft``, the plot grid, and the
-    records that the set-up does not reach (``zeft.records.adjust``). Returns the layout."""
+    records that the set-up does not reach (``zeft.records.adjust``, and the iteration's tolerance).
+    Returns the layout."""
     import _zeft
 
     _zeft._reset_state()
     _zeft.plotin.npx, _zeft.plotin.npy = (int(n) for n in panel.plot_grid)
     lay = Layout.of(_zeft._set_up_panel(preset, **args))
+    records = getattr(_zeft, f"_internal{preset}")
+    records.itertol.epsiln = ITERATION_TOLERANCE
     if needs_adjustment(panel):
-        adjust(panel, getattr(_zeft, f"_internal{preset}"), lay)
+        adjust(panel, records, lay)
     return lay
 
 

@@ -15,6 +15,7 @@ from typing import NamedTuple, Optional, Union
 
 import numpy as np
 
+from .rigid import free_motion
 from .stiffness import ABD, Isotropic, PlyStack, Stiffener, _finite, _number, _positive, unpack, validate_skin
 
 __all__ = ["Panel", "Load", "LoadField", "StringerWalls", "Layout", "PRESETS", "BOUNDARY_NAMES", "edge_codes"]
@@ -658,6 +659,15 @@ class Panel:
                     raise ValueError(f"edges: {f.upper()} is held on no edge, so the in-plane problem has a "
                                      f"rigid-body motion; add '+ {f}' to one edge, e.g. "
                                      f"{'x0' if f == 'u' else 'y0'} = 'simply supported + {f}'")
+        lay = self.layout()
+        motion = free_motion(codes, float(np.sum(lay.a)), float(np.sum(lay.b)),
+                             [0.0 if self.radius(k) == FLAT else 1.0 / self.radius(k) for k in range(3)],
+                             in_plane="u" in funcs)
+        if motion:
+            hold = ("hold U and V as the default edges do" if motion == "in U and V" else
+                    "hold W on the edges, e.g. x0 = xl = 'simply supported', or clamp one")
+            raise ValueError(f"edges: the panel can move as a rigid body {motion}, which strains nothing and leaves "
+                             f"its stiffness singular; {hold}")
 
     def _validate_controls(self) -> None:
         if "w" not in self.functions:

@@ -234,6 +234,7 @@ std::vector<RecordSpec> internal_record_specs() {
     decls.push_back({"densit", {m("dom", &densit.dom), m("pdom", &densit.pdom)}});
     decls.push_back({"glbuckcom", {m("skinth", &glbuckcom.skinth), m("stpitch", &glbuckcom.stpitch)}});
     decls.push_back({"valus", {m("elam", valus.elam, {55})}});
+    decls.push_back({"itertol", {m("epsiln", &itertol.epsiln)}});
     decls.push_back({"pythres", {m("membraneforces", pythres.membraneforces, {55, 5})}});
     decls.push_back({"f07aij", {m("aij", f07aij.aij, {3, 3})}});
     decls.push_back({"f07pd", {m("sa", &f07pd.sa), m("sb", &f07pd.sb), m("fa", &f07pd.fa),

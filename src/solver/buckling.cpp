@@ -174,7 +174,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
 
     // Load factors of smallest magnitude: condensed A11 as a full triangle, B in its profile.
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
-    double epsiln = 1.0E-8;
+    double epsiln = iteration_tolerance();
     int jac = 0, ip = 0, e = 0, ibda = a11_band<P>();
     if (coupled)
         subspace_iteration(man.neigrq, man.neigit, *coupled, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(),

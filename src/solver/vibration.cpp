@@ -136,7 +136,7 @@ void vibs3(int& long_bn, float* bb, float* dd, float* bd, float& rr, float& dr, 
     // Squared frequencies of smallest magnitude: condensed A11 as a full triangle, M in its
     // profile.
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
-    double epsiln = 1.0E-8;
+    double epsiln = iteration_tolerance();
     int jac = 0, ip = 0, e = 0, ibda = ix;
     simvit(man.neigrq, man.neigit, m.a11, m.b11, ix, ibda, g.ibdx, lv.lvtri, lv.lvb, epsiln, valus.elam,
            x.data(), jac, ip, lv.lvtri, e);

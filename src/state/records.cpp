@@ -24,6 +24,7 @@ Densit densit;
 Stringercom stringercom;
 Glbuckcom glbuckcom;
 Valus valus;
+Itertol itertol;
 Pythres pythres;
 Test test;
 F07aij f07aij;
@@ -186,6 +187,7 @@ std::span<const std::span<unsigned char>> all_records() {
         bytes_of(f07dis_store), bytes_of(stiffcom_store), bytes_of(cpfest_store),  bytes_of(cpvar_store),
         bytes_of(vectrs_store), bytes_of(comlv_store),   bytes_of(matrix_store),   bytes_of(f07mat_store),
         bytes_of(f01qua_store), bytes_of(panrun_store),  bytes_of(stftor_store),
+        bytes_of(itertol),
         // The larger size's records; its matrix storage exists only during a run.
         bytes_of(large<F07ina>), bytes_of(large<F07dis>), bytes_of(large<Stiffcom>), bytes_of(large<Cpfest>),
         bytes_of(large<Cpvar>),  bytes_of(large<Vectrs>), bytes_of(large<Comlv>),    bytes_of(large<F07mat>),

@@ -112,6 +112,12 @@ struct Valus {
     double elam[55];
 };
 
+/// Stopping tolerance of the subspace iteration of a run, for a host that needs its vectors
+/// more accurate than the runs of the published routines give them (not published).
+struct Itertol {
+    double epsiln;  ///< the starting eps of simvit; 0: the published 1.0E-8
+};
+
 /// Forces per eigenvalue prepared for the host: membraneforces(p_ngit, 5).
 struct Pythres {
     double membraneforces[55 * 5];
@@ -357,6 +363,10 @@ extern Densit densit;
 extern Stringercom stringercom;
 extern Glbuckcom glbuckcom;
 extern Valus valus;
+extern Itertol itertol;
+
+/// The starting eps of the subspace iteration of a run: itertol's when set, else 1.0E-8.
+inline double iteration_tolerance() { return itertol.epsiln > 0.0 ? itertol.epsiln : 1.0E-8; }
 extern Pythres pythres;
 extern Test test;
 extern F07aij f07aij;
