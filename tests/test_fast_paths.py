@@ -127,18 +127,21 @@ sys.stdout.write(_zeft._isa + " " + test_fast_paths.digest(test_fast_paths.kerne
 
 def test_every_instruction_set_path_gives_the_same_bits(tmp_path):
     """Each kernel build the processor runs, forced in a process of its own, gives the bits of
-    this process; the fast path here agrees with the dense condensation."""
+    this process, and so does the widest one with its parallel sections on one thread; the
+    fast path here agrees with the dense condensation."""
     results = kernel_results()
     np.testing.assert_allclose(results[0], solve(path_panel(), 19, dense_path=True)[0], rtol=1e-10)
     expected = digest(results)
-    for isa in _zeft._isa_supported:
-        folder = tmp_path / isa
+    runs = [(isa, "2") for isa in _zeft._isa_supported] + [(_zeft._isa_supported[-1], "1")]
+    for isa, threads in runs:
+        folder = tmp_path / f"{isa}-{threads}"
         folder.mkdir()
         run = subprocess.run([sys.executable, "-c", _CHILD, str(Path(__file__).parent), str(folder)],
-                             env=dict(os.environ, ZEFT_ISA=isa), capture_output=True, text=True, timeout=300)
+                             env=dict(os.environ, ZEFT_ISA=isa, ZEFT_THREADS=threads), capture_output=True,
+                             text=True, timeout=300)
         assert run.returncode == 0, run.stderr[-3000:]
         name, bits = run.stdout.split()[-2:]
-        assert name == isa and bits == expected, isa
+        assert name == isa and bits == expected, (isa, threads)
 
 
 @pytest.mark.parametrize("value, message", [("avx1024", "not an instruction-set path"),

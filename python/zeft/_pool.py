@@ -33,7 +33,7 @@ _POLL = 0.2
 class _Worker:
     """One analysis process and the ends of its task and answer pipes."""
 
-    def __init__(self, home: Path, number: int):
+    def __init__(self, home: Path, number: int, env: dict):
         task_read, task_write = os.pipe()
         answer_read, answer_write = os.pipe()
         self.log = home / f"worker-{number}.err"
@@ -41,7 +41,7 @@ class _Worker:
             with open(self.log, "wb") as err:
                 self.proc = subprocess.Popen(
                     [sys.executable, "-I", "-c", _BOOT, str(task_read), str(answer_write), *_module_paths()],
-                    pass_fds=(task_read, answer_write), cwd=home, stdin=subprocess.DEVNULL,
+                    pass_fds=(task_read, answer_write), cwd=home, env=env, stdin=subprocess.DEVNULL,
                     stdout=subprocess.DEVNULL, stderr=err)
         except BaseException:
             for fd in (task_write, answer_read):
@@ -93,9 +93,16 @@ class _Worker:
 
 
 class WorkerPool:
-    """Worker processes shared by the threads of a sweep; ``run`` analyses one panel."""
+    """Worker processes shared by the threads of a sweep; ``run`` analyses one panel.
 
-    def __init__(self):
+    With ``one_thread`` (a worker per core) every worker runs its analyses on one thread
+    (ZEFT_THREADS=1, and numerical libraries held to one thread): two threads of each of
+    several workers would only take turns on the same cores. The results are the same bits."""
+
+    def __init__(self, one_thread: bool = False):
+        self.env = dict(os.environ)
+        if one_thread:
+            self.env.update(ZEFT_THREADS="1", OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1")
         self.home = Path(tempfile.mkdtemp(prefix="zeft-workers-"))
         self.lock = threading.Lock()
         self.idle: list = []
@@ -156,7 +163,7 @@ class WorkerPool:
                     worker = None
             if worker is None:
                 self.started += 1
-                worker = _Worker(self.home, self.started)
+                worker = _Worker(self.home, self.started, self.env)
             self.busy.add(worker)
             return worker
 

@@ -52,7 +52,9 @@ def sweep(panels: Iterable[Panel], executor: Optional[Executor] = None, folder=N
     if own:
         executor = ThreadPoolExecutor(max_workers=min(os.cpu_count() or 1, max(len(panels), 1)),
                                       thread_name_prefix="zeft-sweep")
-    pool = WorkerPool() if isinstance(executor, ThreadPoolExecutor) else None
+    pool = None
+    if isinstance(executor, ThreadPoolExecutor):
+        pool = WorkerPool(one_thread=getattr(executor, "_max_workers", 1) > 1)
     cancel = threading.Event() if pool is not None else None
     futures = {}
     try:

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
@@ -58,8 +59,9 @@ template <> struct Unaligned<v8d> { using type = v8u; };
 // compiler folds into the multiplication; Vd{} + x would be a scalar addition first.
 #define SPLAT(x) ((x) - Vd{})
 
-/// Rows below which a second thread does not pay for its start (row length times lanes).
-constexpr double thread_work = 2.0e6;
+/// Work below which handing half of it to the helper thread does not pay (row length times
+/// lanes).
+constexpr double thread_work = 2.0e5;
 
 // Register blocking. A block of W lanes per row is taken in chunks of V vectors Vd; a kernel
 // keeps R (or G) rows' sums of one chunk in registers, R * V vectors, and passes the rows'
@@ -295,7 +297,9 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
 }
 
 // The kernels of each build by the number of lanes w (4, 8, 12 or 16), blocked as measured
-// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid).
+// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid);
+// the AVX2 forward substitution of eight lanes on the coupled band of an everyday panel (2476
+// rows, half-bandwidth 170), where six rows at a time are 5 % faster and equal on the large one.
 
 void forward_baseline(const Rows& L, idx from, double* y, int w) {
     switch (w) {
@@ -328,7 +332,7 @@ void multiply_baseline(const Rows& A, const double* x, double* y, int w) {
 ZEFT_AVX2 void forward_avx2(const Rows& L, idx from, double* y, int w) {
     switch (w) {
         case 4: return forward_rows<v4d, 1, 12, 4>(L, from, y);
-        case 8: return forward_rows<v4d, 2, 4, 8>(L, from, y);
+        case 8: return forward_rows<v4d, 2, 6, 8>(L, from, y);
         case 12: return forward_rows<v4d, 1, 12, 12>(L, from, y);
         default: return forward_rows<v4d, 2, 6, 16>(L, from, y);
     }
@@ -420,6 +424,14 @@ idx Skyline::width() const {
 }
 
 int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : 16; }
+
+bool second_thread_allowed() {
+    static const bool allowed = [] {
+        const char* v = std::getenv("ZEFT_THREADS");
+        return v == nullptr || std::strcmp(v, "1") != 0;
+    }();
+    return allowed;
+}
 
 namespace {
 
@@ -586,13 +598,16 @@ void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c
 namespace {
 
 /// Rows i0 .. i1-1 of y = A x: y(q) = the stored part of row q times x (its terms in
-/// increasing column order), eight rows side by side (eight independent sums); after each
-/// group its entries left of the diagonal times x(q) are added to y(m) for the columns
-/// m >= mlo, row by row. Every y(m) thus receives its own row first and then the rows below
-/// in increasing order, whichever rows a call covers.
-void multiply_single_rows(const Rows& A, const double* x, double* y, idx i0, idx i1, idx mlo) {
-    constexpr int R = 8;
-    auto transposed = [&](idx q, idx m0) {
+/// increasing column order), eight rows side by side (eight independent sums, the columns
+/// that all eight reach as vectors of Vd read down the columns Ac of A); after each group its
+/// entries left of the diagonal times x(q) are added to y(m) for the columns m >= mlo, row by
+/// row. Every y(m) thus receives its own row first and then the rows below in increasing
+/// order, whichever rows a call covers and whatever the build.
+template <class Vd>
+ZEFT_INLINE void multiply_single_rows(const Rows& A, const Columns& Ac, const double* x, double* y, idx i0, idx i1,
+                                      idx mlo) {
+    constexpr int R = 8, N = sizeof(Vd) / sizeof(double), V = R / N;
+    auto transposed = [&](idx q, idx m0) ZEFT_INLINE_LAMBDA {
         const double* Aq = A.val + A.off[q];
         const double xq = x[q];
         for (idx m = std::max(m0, mlo); m < q; ++m) y[m] += Aq[m] * xq;
@@ -611,16 +626,21 @@ void multiply_single_rows(const Rows& A, const double* x, double* y, idx i0, idx
         }
         common = std::min(common, i + 1);
         // Columns that only some of the rows reach, then the columns all of them reach up
-        // to the first row's diagonal, then the triangle of the eight rows.
+        // to the first row's diagonal (column m holds rows m .. i + 7 side by side), then the
+        // triangle of the eight rows.
         for (idx m = lead; m < common; ++m) {
             const double xm = x[m];
             for (int r = 0; r < R; ++r)
                 if (m >= f[r]) s[r] += Ar[r][m] * xm;
         }
+        Vd acc[V];
+        for (int v = 0; v < V; ++v) acc[v] = LOAD(s + N * v);
         for (idx m = common; m <= i; ++m) {
-            const double xm = x[m];
-            for (int r = 0; r < R; ++r) s[r] += Ar[r][m] * xm;
+            const Vd xm = SPLAT(x[m]);
+            const double* col = Ac.val.data() + Ac.off[m] + i;
+            for (int v = 0; v < V; ++v) acc[v] += LOAD(col + N * v) * xm;
         }
+        for (int v = 0; v < V; ++v) STORE(s + N * v, acc[v]);
         for (int r = 1; r < R; ++r)
             for (idx m = std::max(i + 1, f[r]); m <= i + r; ++m) s[r] += Ar[r][m] * x[m];
         for (int r = 0; r < R; ++r) y[i + r] = s[r];
@@ -635,9 +655,37 @@ void multiply_single_rows(const Rows& A, const double* x, double* y, idx i0, idx
     }
 }
 
+void single_rows_baseline(const Rows& A, const Columns& Ac, const double* x, double* y, idx i0, idx i1, idx mlo) {
+    multiply_single_rows<v2d>(A, Ac, x, y, i0, i1, mlo);
+}
+
+#if ZEFT_WIDE_PATHS
+ZEFT_AVX2 void single_rows_avx2(const Rows& A, const Columns& Ac, const double* x, double* y, idx i0, idx i1,
+                                idx mlo) {
+    multiply_single_rows<v4d>(A, Ac, x, y, i0, i1, mlo);
+}
+
+ZEFT_AVX512 void single_rows_avx512(const Rows& A, const Columns& Ac, const double* x, double* y, idx i0, idx i1,
+                                    idx mlo) {
+    multiply_single_rows<v8d>(A, Ac, x, y, i0, i1, mlo);
+}
+#endif
+
+/// multiply_single_rows in the build of this process.
+void single_rows(const Rows& A, const Columns& Ac, const double* x, double* y, idx i0, idx i1, idx mlo) {
+#if ZEFT_WIDE_PATHS
+    switch (isa::current()) {
+        case isa::Path::avx512: return single_rows_avx512(A, Ac, x, y, i0, i1, mlo);
+        case isa::Path::avx2: return single_rows_avx2(A, Ac, x, y, i0, i1, mlo);
+        case isa::Path::baseline: break;
+    }
+#endif
+    single_rows_baseline(A, Ac, x, y, i0, i1, mlo);
+}
+
 }  // namespace
 
-void multiply(const Rows& A, const double* x, double* y) {
+void multiply(const Rows& A, const Columns& Ac, const double* x, double* y) {
     // One pass over the rows. With enough entries, the rows split where half of the entries
     // lie: the second thread takes the rows below the split with their entries right of it,
     // the first the rows above and then the entries of the rows below left of the split
@@ -646,17 +694,17 @@ void multiply(const Rows& A, const double* x, double* y) {
     double entries = 0.0;
     for (idx i = 0; i < n; ++i) entries += static_cast<double>(i - A.first[i] + 1);
     if (entries < 1.0e5 || n < 64) {
-        multiply_single_rows(A, x, y, 0, n, 0);
+        single_rows(A, Ac, x, y, 0, n, 0);
         return;
     }
     idx h = 0;
     for (double sum = 0.0; h < n && 2.0 * sum < entries; ++h) sum += static_cast<double>(h - A.first[h] + 1);
     two_ways(true, [&](int part) {
         if (part == 1) {
-            multiply_single_rows(A, x, y, h, n, h);
+            single_rows(A, Ac, x, y, h, n, h);
             return;
         }
-        multiply_single_rows(A, x, y, 0, h, 0);
+        single_rows(A, Ac, x, y, 0, h, 0);
         for (idx k = h; k < n; ++k) {
             if (A.first[k] >= h) continue;
             const double* Ak = A.val + A.off[k];

@@ -81,11 +81,11 @@ void multiply(const Rows& A, const double* x, double* y, int w);
 /// two threads.
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1);
 
-/// y = A x for the symmetric A whose lower triangle is A (one column; x, y of length n).
-/// Row i adds its stored part to y(i) in increasing column order, then the rows below add
-/// their entries of column i in increasing row order; the rows split over two threads when
-/// there are enough entries.
-void multiply(const Rows& A, const double* x, double* y);
+/// y = A x for the symmetric A whose lower triangle is A, with Ac = Columns(A) (one column;
+/// x, y of length n). Row i adds its stored part to y(i) in increasing column order, then the
+/// rows below add their entries of column i in increasing row order; the rows split over two
+/// threads when there are enough entries.
+void multiply(const Rows& A, const Columns& Ac, const double* x, double* y);
 
 /// Row-major block of w columns: t(i, c) = x(i, c0 + c), zero-padded to w lanes.
 void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t);
@@ -96,10 +96,15 @@ void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0
 /// in three vectors of four).
 int lanes(idx cols);
 
-/// Runs part(0) and part(1) on two threads when `parallel`, else part(0) then part(1).
-/// The parts must not share writes.
+/// Runs part(0) and part(1) on two threads when `parallel` (and the process may use a second
+/// thread), else part(0) then part(1). The parts must not share writes.
 template <class F>
 void two_ways(bool parallel, F&& part);
+
+/// False when the environment variable ZEFT_THREADS, read once, is 1: every parallel section
+/// then runs on its caller's thread alone (the worker processes of a sweep, one per core).
+/// The results are the same bits either way.
+bool second_thread_allowed();
 
 /// Starts call(arg) on the process's helper thread (kept between calls, so that the many
 /// short parallel sections of an analysis do not each start a thread) and returns true; false
@@ -117,7 +122,7 @@ namespace zeft::banded {
 
 template <class F>
 void two_ways(bool parallel, F&& part) {
-    if (!parallel) {
+    if (!parallel || !second_thread_allowed()) {
         part(0);
         part(1);
         return;

@@ -37,22 +37,19 @@ struct Problem {
     std::vector<int> order;  ///< freedoms of the coupled matrix, empty without condensation
     int ibd11;
     const int* a21lo;
-
-    /// First row (0-based) held of column j of A21, and the number of rows held.
-    idx lo(idx j) const { return a21lo ? a21lo[j] - 1 : 0; }
-    idx held(idx j) const { return a21lo ? std::min<idx>(lda21, iy - lo(j)) : iy; }
 };
 
 /// The pencil S - sigma B for the Sturm counts: the coupled matrix K of A11, A21 and A22,
 /// or A11 alone when nothing is condensed, set up once for every shift.
 class Pencil {
 public:
-    explicit Pencil(const Problem& p) : p_(p), a11_(p.a11, p.lvtri, p.ix, p.ibd11) {
+    explicit Pencil(const Problem& p) : p_(p) {
         if (p.iy > 0) {
             k_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22,
                                                                p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
             return;
         }
+        a11_ = banded::Skyline(p.a11, p.lvtri, p.ix, p.ibd11);
         // Rows of A11 - sigma B start where the earlier of the two starts.
         for (idx i = 0; i < p.ix; ++i)
             for (idx m = std::max<idx>(0, i - p.ibdx + 1); m < a11_.first[i]; ++m)
@@ -66,8 +63,11 @@ public:
         if (n > 1) mklvbd(lv_.data(), n, ibd_, e);
     }
 
-    /// The rows of A11 with their first nonzero columns (the full triangle through lvtri).
-    banded::Rows a11() const { return a11_.rows(p_.a11); }
+    /// The rows of A11 from their first nonzero columns on.
+    banded::Rows a11() const { return k_ ? k_->a11_rows() : a11_.rows(p_.a11); }
+
+    /// The coupled matrix, or nullptr when nothing is condensed.
+    const CoupledMatrix* coupled() const { return k_.get(); }
 
     /// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
     /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
@@ -76,9 +76,9 @@ public:
         // A11 - sigma B in the narrowest band that holds both.
         std::vector<double> a(static_cast<std::size_t>(lv_.back()) + lv_.size(), 0.0);
         for (idx i = 0; i < p_.ix; ++i) {
-            const idx b0 = std::max<idx>(0, i - p_.ibdx + 1);
+            const idx a0 = std::max<idx>(0, i - p_.ibd11 + 1), b0 = std::max<idx>(0, i - p_.ibdx + 1);
             for (idx m = a11_.first[i]; m <= i; ++m)
-                a[lv_[i] + m] = p_.a11[p_.lvtri[i] + m] - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
+                a[lv_[i] + m] = (m >= a0 ? p_.a11[p_.lvtri[i] + m] : 0.0) - (m >= b0 ? sigma * p_.b[p_.lvb[i] + m] : 0.0);
         }
         long long negatives = 0;
         return ldldec(a.data(), p_.ix, ibd_, lv_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
@@ -157,42 +157,22 @@ void count_both_sides(const Pencil& p, double n_work, const double* lambda, int 
 
 /// 2. The residuals |S w - lambda B w| / |S w|, S w = A11 w - A21^T A22^-1 A21 w through the
 /// factor of A22 (factorised here, in place).
-void residuals(Problem& p, const banded::Rows& a11, const double* lambda, const double* w, int n, long long ldw, Certificate& c) {
-    const idx ix = p.ix, iy = p.iy;
+void residuals(Problem& p, const Pencil& pencil, const double* lambda, const double* w, int n, long long ldw,
+               Certificate& c) {
+    const idx ix = p.ix;
     std::vector<double> x(static_cast<std::size_t>(ix) * n), sx(x.size()), bx(x.size());
     for (int k = 0; k < n; ++k) std::copy_n(w + ldw * k, ix, x.data() + ix * k);
     int one = 1, nn = n, order = p.ix;
-    banded::multiply(a11, x.data(), ix, sx.data(), ix, 0, n);
+    banded::multiply(pencil.a11(), x.data(), ix, sx.data(), ix, 0, n);
     probtm(p.b, order, p.ibdx, p.lvb, x.data(), one, nn, bx.data());
-    if (iy > 0) {
+    if (const CoupledMatrix* k = pencil.coupled()) {
         int e = 0, ny = p.iy;
         chodec(p.a22, ny, p.ibdy, p.lva22, e);
         if (e != 0) {
             c.fault = "A22 IS NOT POSITIVE DEFINITE (ROW " + std::to_string(e) + ")";
             return;
         }
-        // t = A21 x over the nonzero range of every column of A21, then A22^-1 t.
-        std::vector<double> t(static_cast<std::size_t>(iy) * n, 0.0), y(static_cast<std::size_t>(iy));
-        std::vector<idx> r0(ix), r1(ix);
-        // col(r - base) is row r of column j; rows r0 .. r1-1 hold its nonzero entries.
-        for (idx j = 0; j < ix; ++j) {
-            const double* col = p.a21 + j * p.lda21;
-            const idx base = p.lo(j);
-            idx lo = 0, hi = p.held(j);
-            while (lo < hi && col[lo] == 0.0) ++lo;
-            while (hi > lo && col[hi - 1] == 0.0) --hi;
-            r0[j] = lo;
-            r1[j] = hi;
-            for (int k = 0; k < n; ++k)
-                for (idx r = lo; r < hi; ++r) t[iy * k + base + r] += col[r] * x[ix * k + j];
-        }
-        chosol(p.a22, ny, p.ibdy, p.lva22, t.data(), nn, y.data());
-        for (idx j = 0; j < ix; ++j) {
-            const double* col = p.a21 + j * p.lda21;
-            const idx base = p.lo(j);
-            for (int k = 0; k < n; ++k)
-                sx[ix * k + j] -= linalg::dot(col + r0[j], t.data() + iy * k + base + r0[j], r1[j] - r0[j]);
-        }
+        k->subtract_condensed(x.data(), n, sx.data());
     }
     c.residual.assign(static_cast<std::size_t>(n), 0.0);
     for (int k = 0; k < n; ++k) {
@@ -247,7 +227,7 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     const Pencil pencil(p);
     const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
     count_both_sides(pencil, work, lambda, n, c);
-    if (c.fault.empty()) residuals(p, pencil.a11(), lambda, w, n, ldw, c);
+    if (c.fault.empty()) residuals(p, pencil, lambda, w, n, ldw, c);
     return c;
 }
 

@@ -259,6 +259,28 @@ void CoupledMatrix::couple_back(const double* g, double* y) {
     }
 }
 
+void CoupledMatrix::subtract_condensed(const double* x, idx cols, double* y) const {
+    const banded::Rows L = l22_.rows(a22_);
+    const banded::Columns Lc(L);
+    for (idx c = 0; c < cols; c += 16) {
+        const int n = static_cast<int>(std::min<idx>(16, cols - c)), w = banded::lanes(n);
+        // t = A22^-1 A21 X for the block (iy x w, row-major), then A21^T t column by column.
+        std::vector<double> t(static_cast<std::size_t>(iy_ * w));
+        const idx from = a21_block(x, ix_, c, n, w, t.data());
+        std::fill(t.begin(), t.begin() + from * w, 0.0);
+        if (from < iy_) banded::forward(L, from, t.data(), w);
+        banded::backward(Lc, t.data(), w);
+        for (int q = 0; q < n; ++q) {
+            double* yc = y + (c + q) * ix_;
+            for (idx j = 0; j < ix_; ++j) {
+                double s = 0.0;
+                for (idx k = nz0_[j]; k < nz0_[j + 1]; ++k) s += nzval_[k] * t[nzrow_[k] * w + q];
+                yc[j] -= s;
+            }
+        }
+    }
+}
+
 template <class P>
 std::vector<int> coupled_order() {
     auto& g = f07ina<P>();

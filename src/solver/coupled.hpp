@@ -56,6 +56,12 @@ public:
     idx coupling_rows() const override { return iy_; }
     void couple(const double* x, idx c0, idx c1, double* g) override;
     void couple_back(const double* g, double* y) override;
+    /// Y(:, c) -= A21^T A22^-1 A21 X(:, c) for the cols columns of x and y (ix rows, column
+    /// major), through the factor of A22 the caller has put in place (chodec); Y = A11 X on
+    /// entry gives S X. Blocks of up to 16 columns, one thread.
+    void subtract_condensed(const double* x, idx cols, double* y) const;
+    /// The rows of A11 from their first nonzero column on.
+    banded::Rows a11_rows() const { return a11_.rows(); }
     /// The number of negative pivots of L D L^T of K(sigma), K with A11 - sigma B in its first
     /// block (B of order ix in profile storage through lvb, half-bandwidth ibdb), from a copy
     /// of K (K itself stays as it is); -1 when a pivot vanishes, -2 when B reaches outside

@@ -419,7 +419,7 @@ void split_work(std::ptrdiff_t count, double work, const std::function<double(st
                 const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& part) {
     if (count <= 0) return;
     static const unsigned cores = std::thread::hardware_concurrency();
-    if (count < 2 || cores < 2 || work < thread_work) {
+    if (count < 2 || cores < 2 || work < thread_work || !banded::second_thread_allowed()) {
         part(0, count);
         return;
     }

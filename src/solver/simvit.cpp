@@ -127,6 +127,7 @@ ProfileMatrix::ProfileMatrix(const double* a, const int* lv, int n, int ibd) : n
     sky_.off.assign(lv_.begin(), lv_.end());
     sky_.first = full.first;
     sky_.ibd = ibd_;
+    ac_ = banded::Columns(sky_.rows(a_.data()));
 }
 
 int ProfileMatrix::factorise() {
@@ -139,7 +140,7 @@ int ProfileMatrix::factorise() {
 
 void ProfileMatrix::solve(double* x, idx c0, idx c1) { banded::solve(sky_.rows(l_.data()), lc_, x, n_, c0, c1); }
 
-void ProfileMatrix::multiply0(double* x, double* y) { banded::multiply(sky_.rows(a_.data()), x, y); }
+void ProfileMatrix::multiply0(double* x, double* y) { banded::multiply(sky_.rows(a_.data()), ac_, x, y); }
 
 // ----------------------------------------------------------------------------- simvit
 

@@ -57,6 +57,7 @@ private:
     std::vector<double> a_, l_;  ///< A and its factor, band ibd_ (profile storage through lv_)
     std::vector<int> lv_;
     banded::Skyline sky_;
+    banded::Columns ac_;  ///< A by columns (for the rows of the one-column product side by side)
     banded::Columns lc_;  ///< the factor by columns
 };
 
