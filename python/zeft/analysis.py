@@ -388,8 +388,8 @@ def stiffener_forces(preset: int, load_factors) -> tuple:
 def peak(along: np.ndarray) -> np.ndarray:
     """Per mode and stiffener the force of largest magnitude along it, sign kept:
     (modes, stiffeners, nodes) -> (modes, stiffeners)."""
-    if along.shape[-1] == 0:
-        return along[..., 0] if along.ndim == 2 else np.zeros(along.shape[:-1])
+    if along.size == 0:
+        return np.zeros(along.shape[:-1])
     at = np.abs(along).argmax(axis=-1)
     return np.take_along_axis(along, at[..., None], axis=-1)[..., 0]
 
