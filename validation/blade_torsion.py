@@ -27,7 +27,7 @@ builder's EIp, the default) and without it (EIp = 0). Usage:
 
 prints the load factors of the panel (zeft, the shell model on a 72 x 72 grid of S8, the strip
 model); ``--study`` adds the grid convergence of the shell and solid models, the isolated blade
-(tripping) against its closed form and the panel with 40 mm blades. The results are kept in validation/blade_torsion.md.
+(tripping) against its closed form, the panel with 40 mm blades and panels on thick skins. The results are kept in validation/blade_torsion.md.
 """
 
 from __future__ import annotations
@@ -356,6 +356,25 @@ def tripping(folder: Path, length=120.0, height=25.0, t=2.0) -> dict:
     return out
 
 
+def thick_skins(work: Path):
+    """Panels on 3 and 4 mm skins, where the blades trip or their webs buckle before the skin:
+    zeft with and without the term, the strips (lowest over 1 to 6 half-waves) and the shell
+    model."""
+    global T_SKIN, STRESS
+    saved = T_SKIN, STRESS
+    try:
+        for T_SKIN, height in ((3.0, 40.0), (3.0, 60.0), (4.0, 40.0)):
+            STRESS = NX / T_SKIN
+            panel = dataclasses.replace(zeft_panel(True, height=height), eigenvalues=2)
+            plain = dataclasses.replace(zeft_panel(False, height=height), eigenvalues=2)
+            strips = min(strip_model(panel, m=m, height=height) for m in range(1, 7))
+            print(f"skin {T_SKIN:g} mm, {height:g} mm blades: zeft {zeft.analyse(panel, quiet=True).load_factors[0]:.1f}, "
+                  f"without the term {zeft.analyse(plain, quiet=True).load_factors[0]:.1f}, strips {strips:.1f}, "
+                  f"shell S8 72 x 72 {shell_model(work, panel, 72, 24, 12, height=height):.1f}")
+    finally:
+        T_SKIN, STRESS = saved
+
+
 # ---------------------------------------------------------------------------- report
 
 def main(argv):
@@ -388,6 +407,7 @@ def main(argv):
           f"strips {strip_model(panel, height=tall):.3f}, "
           f"shell S8 72 x 72, 12 over the web {shell_model(work, panel, 72, 24, 12, height=tall):.3f}, "
           f"solid 36 x 36, 24 x 2 {solid_model(work, panel, 36, 12, 24, 2, height=tall):.3f}")
+    thick_skins(work)
 
 
 if __name__ == "__main__":
