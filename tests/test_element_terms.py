@@ -72,14 +72,6 @@ def test_f01ktf_packs_the_block_matrix(group, elements):
     assert (c[:, NELM:] == 7.0).all() and (ch[:, NELM:] == 7.0).all()
 
 
-def test_tminc_at_zero_angles_only_reorders():
-    set_angles(0.0, 0.0)
-    s, trm, ch = stiffness(), farr(6, 6), farr(3, E)
-    P31.tminc(0.0, trm, ch, 0.0, 0.0, 0.0, s["ss"])
-    np.testing.assert_array_equal(trm, np.eye(6)[[0, 1, 3, 2, 4, 5]])
-    np.testing.assert_array_equal(ch[:, :NELM], s["ss"][:, :NELM])
-
-
 @pytest.mark.parametrize("angles", [(30.0, 0.0), (0.0, -25.0), (25.0, -15.0), (50.0, 10.0), (-40.0, 15.0)])
 def test_oblique_panel_keeps_the_strain_energy(angles):
     """With the skew axes X' = (cos ax, sin ax), Y' = (-sin ay, cos ay) (columns of A), strains
@@ -104,20 +96,6 @@ def test_oblique_panel_keeps_the_strain_energy(angles):
     feps = _zeft.f01eps.feps
     np.testing.assert_allclose([feps[0, 1], feps[1, 1], feps[2, 2]],
                                [-kappa[0, 0], -kappa[1, 1], -2 * kappa[0, 1]], rtol=1e-5)
-
-
-@pytest.mark.parametrize("radii,expected", [((1e29, 1e29, -2e29), (0, 0, 0)),
-                                            ((2.0, -4.0, 8.0), (-0.5, 0.25, -0.25))])
-def test_rectangular_panel_copies_and_sets_curvatures(radii, expected):
-    set_angles(0.0, 0.0)
-    _zeft.f07inb.rx, _zeft.f07inb.ry, _zeft.f07inb.rxy = radii
-    s, c, ch, c0, ch0 = stiffness(), farr(45, E), farr(3, E), farr(45, E), farr(3, E)
-    call(P31.tfmstf, c, ch, s, 0)
-    call(P31.f01ktf, c0, ch0, s)
-    np.testing.assert_array_equal(c, c0)
-    np.testing.assert_array_equal(ch, ch0)
-    feps = _zeft.f01eps.feps
-    assert (feps[0, 1], feps[1, 1], feps[2, 2]) == pytest.approx(expected)
 
 
 @pytest.mark.parametrize("diff,ier_expected", [(1.4, 1), (1.3, 0)])

@@ -138,11 +138,6 @@ def workdir(tmp_path, monkeypatch):
         _zeft._close_unit(n)
 
 
-def test_unit6_is_standard_output(capfd):
-    _zeft._write_unit(6, "(1X,'LINE',I2/1X,'NEXT')", [1])
-    assert capfd.readouterr().out == " LINE 1\n NEXT\n"
-
-
 def test_unconnected_unit_uses_fort_file(workdir):
     assert _zeft._read_unit(41) is None            # nothing to read: end of file ...
     _zeft._rewind_unit(41)

@@ -52,16 +52,6 @@ def set_leit(iy, ix, value):
     _zeft.f07ina.leit[iy - 1, ix - 1] = value
 
 
-@pytest.mark.parametrize("ku", [(1,), (1, 2, 3), (1, 4, 5), (1, 2, 3, 4, 5)])
-def test_counts_and_activity_without_suppressions(listing, ku):
-    mx, my = 3, 4
-    set_grid(mx, my, ku)
-    assert setkey() == (4 * mx * my, 4 * mx * my * (len(ku) - 1))
-    for node in key_entries(listing()).values():
-        for f, vals in node.items():
-            assert all(v > 0 for v in vals) if f in ku else vals == [-909] * 4
-
-
 @pytest.mark.parametrize("mx, my, ibdx, ibdy, second", [
     (3, 10, 20, 80, (2, 1)), (10, 3, 20, 80, (1, 2)), (1, 4, 1, 1, (1, 2)), (6, 1, 1, 1, (2, 1))])
 def test_bandwidth_follows_the_direction_of_fewer_lines(listing, mx, my, ibdx, ibdy, second):

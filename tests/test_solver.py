@@ -32,14 +32,6 @@ def band_sym(n, ibd, rng, spd=True):
 # ---------------------------------------------------------------- pointers and Cholesky
 
 
-@pytest.mark.parametrize("nn, ibd", [(2, 1), (6, 1), (6, 3), (6, 6), (50, 17)])
-def test_mklvbd_layout(nn, ibd):
-    lv = pointers(nn, ibd)
-    rows = [min(i, ibd) for i in range(1, nn + 1)]  # stored entries per row
-    assert list(lv + np.arange(1, nn + 1)) == list(np.cumsum(rows))
-    assert lv[-1] + nn == ibd * (ibd + 1) // 2 + (nn - ibd) * ibd
-
-
 @pytest.mark.parametrize("nn, ibd", [(1, 1), (3, 4)])
 def test_mklvbd_refuses_and_leaves_lv(nn, ibd):
     lv, ier = np.full(4, 99, np.int32), box()
