@@ -74,11 +74,14 @@ def test_kept_matrices_certify_as_the_matrices_assembled_again(tmp_path):
     r = zeft.analyse(plate(zeft.Load(nxy=10.0), 6, functions=("w", "u", "v")), tmp_path, quiet=True)
     assert r.freedoms[1] > 0 and (r.load_factors < 0).any() and (r.load_factors > 0).any()
     keep = np.argsort(np.abs(r.load_factors))[1:]          # without the smallest: one is missed
-    cases = [(r.load_factors, r.eigenvectors), (r.load_factors[keep], r.eigenvectors[:, keep])]
+    positive = r.load_factors > 0                            # B indefinite: the negative side counts
+    cases = [(r.load_factors, r.eigenvectors), (r.load_factors[keep], r.eigenvectors[:, keep]),
+             (r.load_factors[positive], r.eigenvectors[:, positive])]
     kept = [_zeft._certify(r.preset, lam, w) for lam, w in cases]
     analysis_group(r.preset).incs2(np.zeros(1, np.int32))
     again = [_zeft._certify(r.preset, lam, w) for lam, w in cases]
     assert kept[0]["missing"] is None and kept[1]["missing"] is not None
+    assert kept[2]["found"][0] > 0 == kept[2]["reported"][0] and kept[2]["missing"][0] < 0
     for k, a in zip(kept, again):
         assert k["residuals"].tobytes() == a["residuals"].tobytes()
         assert (k["shifts"], k["found"], k["reported"], k["missing"]) == (a["shifts"], a["found"], a["reported"], a["missing"])

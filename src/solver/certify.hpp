@@ -57,6 +57,8 @@ void forget_run();
 /// R(1 - margin)), sigma- = -max(|lambda-|(1 + margin), R(1 - margin)), lambda+- the
 /// reported extremes on each side and R the largest reported |lambda|, so that no eigenvalue
 /// of smaller magnitude than a reported one can hide on either side; a side whose count
+/// A side without reported values is not factorised when B is definite of the other sign
+/// (then it holds no eigenvalue at all); a side whose count
 /// exceeds its reported values is searched (one count per reported value, by bisection) for
 /// the interval between two reported values that holds the one that was missed.
 template <class P>
