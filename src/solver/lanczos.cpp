@@ -275,16 +275,21 @@ void lanczos(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb,
             for (idx i = 0; i < rn; ++i) rc[j * rn + i] = linalg::dot(basis.z(m + i), w0.data() + j * nn, nn);
         const bool whole = rn == 0 || basis.size() == nn;
         const bool restart = !whole && basis.size() > limit;
-        if (m >= kept) {
+        // A basis of the whole space is exact: its own Ritz pairs.
+        const idx mr = basis.size() == nn ? nn : m;
+        if (mr >= kept) {
             ++jac;
-            if (!ritz_pairs(basis, m, std::min(m, std::max(kept, keep)), r)) {
+            if (!ritz_pairs(basis, mr, std::min(mr, std::max(kept, keep)), r)) {
                 both("(' LANCZOS: NON-FINITE OR UNSOLVED PROJECTED MATRIX OF ORDER',I6,'. ITERATION STOPPED.')",
-                     {static_cast<int>(m)});
+                     {static_cast<int>(mr)});
                 ier = err::simvit::no_convergence;
                 return;
             }
             if (largest_estimate(r, wanted, rc, rn, b0, b1) <= bound || whole) {
-                if (ritz_vectors(a, basis, r, kept, wanted, elam, x) <= lanczos_residual) return;
+                if (const double worst = ritz_vectors(a, basis, r, kept, wanted, elam, x); worst <= lanczos_residual) {
+                    eps = worst;
+                    return;
+                }
                 bound *= 0.01;
             }
         }

@@ -18,7 +18,8 @@ namespace zeft {
 ///   elam(1..neigit), x (n x neigit, x^T A x = 1): the Ritz pairs of the neigit largest |mu|,
 ///        by increasing |lambda|; the first neigrq have relative residuals
 ///        |A x - lambda B x| / |A x| within lanczos_residual;
-///   ip: block solves with the factor of A; jac: Rayleigh-Ritz projections; eps unchanged.
+///   ip: block solves with the factor of A; jac: Rayleigh-Ritz projections; eps: the largest
+///        relative residual of the first neigrq pairs (in the listing's statistics line).
 /// ier = 0; 1 factorisation of A failed; 3 bad counts; 4 no convergence within the basis
 /// the memory allows (or a non-finite projected matrix).
 void lanczos(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb, int* lvbndb, double& eps,
