@@ -61,23 +61,13 @@ def set_angles(ax_deg, ay_deg):
 
 # ------------------------------------------------------------------ coefficient matrices
 
-@pytest.mark.parametrize("group,elements", [(_zeft.prtnds31, 900), (_zeft.prtnds19, 324)])
-def test_f01ktf_packs_the_block_matrix(group, elements):
-    s = {n: np.asfortranarray(v[:, :elements]) for n, v in stiffness().items()}
-    c, ch = farr(45, elements, fill=7.0), farr(3, elements, fill=7.0)
-    call(group.f01ktf, c, ch, s)
-    for e in range(NELM):
-        np.testing.assert_array_equal(sym9(c[:, e]), block_matrix(s, e))
-    np.testing.assert_array_equal(ch[:, :NELM], s["ss"][:, :NELM])
-    assert (c[:, NELM:] == 7.0).all() and (ch[:, NELM:] == 7.0).all()
-
-
 @pytest.mark.parametrize("angles", [(30.0, 0.0), (0.0, -25.0), (25.0, -15.0), (50.0, 10.0), (-40.0, 15.0)])
 def test_oblique_panel_keeps_the_strain_energy(angles):
     """With the skew axes X' = (cos ax, sin ax), Y' = (-sin ay, cos ay) (columns of A), strains
     referred to them as covariant components eps' = M eps keep the energy eps^T C eps =
     eps'^T C' eps' only for C' = T^T C T, T = M^-1, in every block; the shear strains
-    gamma' = A^T gamma likewise fix CH = G^T S G, G = A^-T; curvatures rotate as A^T kappa A."""
+    gamma' = A^T gamma likewise fix CH = G^T S G, G = A^-T; curvatures rotate as A^T kappa A.
+    The packing of the 9 x 9 coefficient matrix is checked with it."""
     ax, ay = set_angles(*angles)
     A = np.array([[np.cos(ax), -np.sin(ay)], [np.sin(ax), np.cos(ay)]])
     M = np.zeros((3, 3))
