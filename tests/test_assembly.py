@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from conftest import RunPanel, call, isotropic, pointers
+from conftest import RunPanel, call, isotropic, pointers, profile
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -253,20 +253,9 @@ class Oracle:
 
 # ----------------------------------------------------------------------------- comparison
 
-def lower(stored, lv, n):
-    """Dense lower triangle of a profile matrix and the mask of its stored entries."""
-    dense, mask = np.zeros((n, n)), np.zeros((n, n), bool)
-    for i in range(1, n + 1):
-        first = 1 if i == 1 else lv[i - 2] + i - lv[i - 1]
-        cols = np.arange(first, i + 1)
-        dense[i - 1, cols - 1] = stored[lv[i - 1] + cols - 1]
-        mask[i - 1, cols - 1] = True
-    return dense, mask
-
-
 def assert_profile(stored, lv, want):
     n = want.shape[0]
-    got, mask = lower(stored, lv, n)
+    got, mask = profile(stored, lv, n)
     tri = np.tril(np.ones((n, n), bool))
     scale = np.abs(want).max()
     assert np.abs(want[tri & ~mask]).max(initial=0) <= 1e-9 * scale, "form reaches outside the profile"
