@@ -78,7 +78,8 @@ RunMatrices<P>::RunMatrices() {
         auto& m = matrix<P>();
         const int ix = man.ix, iy = man.iy;
         if (ix < 2 || iy < 0 || ix > P::p_nx || iy > P::p_ny || g.ibdx < 1 || g.ibdx > ix) {
-            fault_ = "THE GRID NUMBERS TOO FEW W FREEDOMS FOR THE LARGER SIZE (IX=" + std::to_string(ix) + ")";
+            fault_ = "NO MATRICES FOR THE NUMBERED GRID: IX=" + std::to_string(ix) + " IY=" + std::to_string(iy) +
+                     " IBDX=" + std::to_string(g.ibdx) + " (AT LEAST 2 W FREEDOMS, WITHIN THE LARGER SIZE)";
             return;
         }
         int e = 0, n = ix, band = g.ibdx;

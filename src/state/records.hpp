@@ -2,6 +2,7 @@
 // between calls. Records whose layout depends on the size preset are stored once, sized for
 // preset 31, and read through a typed view per preset (f07ina<P>() and friends), so the
 // fields after the first preset-dependent array lie where that preset's layout puts them.
+// The larger size (61) has records of its own, and its matrices exist during a run only.
 //
 // Types follow the analysis conventions: real = float, double = double, integer = int32,
 // boolean = int32 (0 false, nonzero true), text = blank-padded char array. All arrays are
