@@ -81,10 +81,10 @@ def test_a_mode_shape_file_that_cannot_be_written_is_an_error_of_the_mode_shapes
 def test_vibration_request_reads_the_masses_and_declines(work_folder, capfd):
     h = prepare_records(31)
     _zeft.antype.vibr = 1
-    Path("fort.8").write_text("&inert dom = 4.5E-6 /\n")
+    Path("fort.8").write_text("&title tit='x' /\n&inert dom = 4.5E-6, domx = 1.5, 2.5 /\n")
     _zeft.prtnds31.zeftmain(**zeftmain_args(31))
     listing = read("PANEL   .out")
-    assert h.densit[0] == np.float32(4.5e-6)
+    assert h.densit[0] == np.float32(4.5e-6) and list(h.domx[:3]) == [1.5, 2.5, 0.0]
     assert " ANALYSIS OF EIGENFREQUENCIES NOT SUPPORTED IN THIS VERSION OF ZEFT!" in listing
     assert not any("FUNCTIONAL DOFS" in line for line in listing)   # no input echo
     assert capfd.readouterr().out.splitlines()[-1] == FINISHED
