@@ -236,7 +236,8 @@ void lanczos(int& neigrq, int& neigit, IterationMatrix& a, double* b, int& ibdb,
         return;
     }
     const idx nn = n, p = std::min(block_width, nn), wanted = neigrq, kept = neigit;
-    const idx limit = std::max(restart_factor * kept, restart_blocks * p), keep = std::min(kept_factor * kept, limit - 2 * p);
+    const idx limit = std::max(restart_factor * kept, restart_blocks * p);
+    const idx keep = std::min(kept_factor * kept, limit - 2 * p);
     const banded::Skyline bsky(b, lvbndb, nn, std::min<idx>(ibdb, nn));
     const banded::Rows brows = bsky.rows(b);
     Basis basis(nn, std::min(limit + p, nn));
