@@ -158,8 +158,6 @@ def test_mass_matrix_equals_the_integrated_masses(listing, config, dom, domx, do
 
 
 @pytest.mark.parametrize("change, routine, ier, tail", [
-    (lambda: _zeft.f07ina.leit.__setitem__((0, 0), 0), "cmpmmt", 2,
-     ["", " MESSAGE FROM SUBROUTINE CMPMMT: ", " ERROR IN SUBROUTINE IUORIV."]),
     (lambda: setattr(_zeft.f07ina, "my", 2), "cmpmmt", 3, [" ERROR RETURN FROM KUORKV, I=   3 J=   1", "",
                                              " MESSAGE FROM SUBROUTINE CMPMMT: ",
                                              " ERROR IN SUBROUTINE MMTST. DIRECTION: X"]),
