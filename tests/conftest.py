@@ -87,6 +87,23 @@ def pack(A, ibd):
     return np.concatenate([A[i, max(0, i - ibd + 1):i + 1] for i in range(len(A))])
 
 
+def profile(a, lv, n):
+    """Dense lower triangle of the matrix of order n in profile storage (entry (i, j) at
+    a[lv(i) + j - 1], 1-based), and the mask of its stored entries."""
+    low, mask = np.zeros((n, n)), np.zeros((n, n), bool)
+    for i in range(1, n + 1):
+        cols = np.arange(1 if i == 1 else lv[i - 2] + i - lv[i - 1], i + 1)
+        low[i - 1, cols - 1] = a[lv[i - 1] + cols - 1]
+        mask[i - 1, cols - 1] = True
+    return low, mask
+
+
+def dense(a, lv, n):
+    """The symmetric matrix of order n in profile storage."""
+    low = profile(a, lv, n)[0]
+    return low + np.tril(low, -1).T
+
+
 def fortran_e(v, w, d, letter="E"):
     """Fortran Ew.d (or Dw.d): 0.ddddE+xx right-aligned in w columns."""
     exp = int(np.floor(np.log10(abs(v)))) + 1 if v else 0

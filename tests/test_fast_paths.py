@@ -11,8 +11,8 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from conftest import pack, pointers, read
-from test_buckling import Panel, call_incs2, call_incs3, dense
+from conftest import dense, pack, pointers, read
+from test_buckling import Panel, call_incs2, call_incs3
 
 _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("large matrices; the solver tests run these kernels instrumented")
@@ -26,13 +26,13 @@ def solve(pn, n, dense_path):
     _zeft.man.x2pri = 1 if dense_path else 0
     _zeft._close_unit(9)
     assert call_incs2(n) == 0
-    A11 = dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix)
+    A11 = dense(pn.res.a11, pn.res.lvtri, pn.ix)
     ier = call_incs3(n)
     assert ier == 0
     k = int(_zeft.man.neigrq)
     text = read("fort.9")
     stats = [line for line in text if "IP=" in line or "EPSILN" in line]
-    untouched = np.array_equal(dense(pn.res.a11, pn.res.lvtri, pn.ix, pn.ix), A11)
+    untouched = np.array_equal(dense(pn.res.a11, pn.res.lvtri, pn.ix), A11)
     return pn.res.elam[:k].copy(), pn.res.x[:pn.ix, :k].copy(), stats, untouched
 
 

@@ -70,17 +70,13 @@ def test_unstiffened_layout_spans_the_preset(folder, n):
 
 # ----------------------------------------------------------------------------- layout in x
 
-@pytest.mark.parametrize("changes, length, count", [
-    (dict(framepitch=400.0, anzelzwframes=4, isty=[3, 7, 11]), 100.0, 12),  # 4*2 + 2*3 - 2
-])
-def test_subdivisions_in_x_and_frame_stiffness(folder, changes, length, count):
-    run(neigrq=1, steifyf=[1.0, 2.0, 3.0, 4.0], **changes)
+def test_subdivisions_in_x_and_frame_stiffness(folder):
+    """Frames on x-lines 3, 7, 11 of bays 400 long, four subdivisions each: 4*2 + 2*3 - 2 = 12."""
+    run(neigrq=1, steifyf=[1.0, 2.0, 3.0, 4.0], framepitch=400.0, anzelzwframes=4, isty=[3, 7, 11])
     a = _zeft.f07ina.a
-    assert np.all(a[:count] == np.float32(length)) and not a[count:].any()
-    assert _zeft.f07ina.mx == count + 1
-    frames = len(changes.get("isty", []))
+    assert np.all(a[:12] == np.float32(100.0)) and not a[12:].any() and _zeft.f07ina.mx == 13
     h = Hidden(31)
-    assert np.all(h.steify[:, :frames] == [[1.0], [2.0], [3.0], [4.0]]) and not h.steify[:, frames:].any()
+    assert np.all(h.steify[:, :3] == [[1.0], [2.0], [3.0], [4.0]]) and not h.steify[:, 3:].any()
     assert np.all(h.steifx[:, 0] == [0.0, 0.0, 1.0e9, 0.0]) and not h.steifx[:, 1:].any()
 
 
@@ -147,8 +143,6 @@ def test_a_failed_run_returns_no_eigenvalues(folder, capfd):
 
 @pytest.mark.parametrize("changes, reason", [
     (dict(anzelzwframes=0), "anzelzwframes = 0"),
-    (dict(anzelzwstr=0), "anzelzwstr = 0"),
-    (dict(anzelprohalbfoot=0), "anzelprohalbfoot = 0"),
     (dict(stypep=2, alpha=90.0, height=10.0, elmstf=[1, 2, 1, 2, 1], anzelbelowstr=0), "anzelbelowstr = 0"),
     (dict(stypep=2, alpha=180.0, height=10.0, elmstf=[1, 2, 1, 2, 1]), "element strip 1 "),   # tan(0) = 0
     (dict(matabdf=np.zeros((18, 2), np.float32)), "matabdf(3,1) and matabdf(3,2)"),
@@ -158,13 +152,11 @@ def test_a_failed_run_returns_no_eigenvalues(folder, capfd):
      "matabdf(6,1)"),
     (dict(matabdf=np.asfortranarray(np.c_[np.r_[1e-38, 0.0, 1.0, 0.0, 0.0, 1.0, np.zeros(12)], isotropic(2.0)])),
      "overflow"),
-    (dict(framepitch=0.0), "framepitch"),
     (dict(stringerpitch=np.nan), "stringerpitch"),
     (dict(isty=[3, 7, 11], anzelzwframes=14), "gives 32 subdivisions in x"),
     (dict(isty=[1], anzelzwframes=14), "gives 0 subdivisions in x"),
     (dict(neigrq=51, displ=np.zeros(51 * 3844)), "neigrq = 51"),
     (dict(neigit=1), "neigit = 1"),
-    (dict(loadvxp=np.nan), "loadvxp = nan"),
     (dict(rxp=np.nan), "rxp is not a number"),
     (dict(steifxf=[0, 0, np.nan, 0]), "steifxf holds a stiffness that is not finite (entry 3 = nan"),
 ])

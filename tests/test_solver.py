@@ -5,22 +5,13 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
-from conftest import pack, pointers
+from conftest import pack, pointers, profile
 
 u = _zeft.zeftutils
 
 
 def box(value=0):
     return np.full(1, value, np.int32)
-
-
-def unpack(a, ibd, n):
-    L, pos = np.zeros((n, n)), 0
-    for i in range(n):
-        ja = max(0, i - ibd + 1)
-        L[i, ja:i + 1] = a[pos:pos + i + 1 - ja]
-        pos += i + 1 - ja
-    return L
 
 
 def band_sym(n, ibd, rng, spd=True):
@@ -46,7 +37,7 @@ def test_chodec_matches_numpy(n, ibd):
     u.chodec(a, ibd, pointers(n, ibd), ier)
     assert ier[0] == 0
     L = np.linalg.cholesky(A)
-    np.testing.assert_allclose(unpack(a, ibd, n), L, rtol=0, atol=1e-13 * np.abs(L).max())
+    np.testing.assert_allclose(profile(a, pointers(n, ibd), n)[0], L, rtol=0, atol=1e-13 * np.abs(L).max())
 
 
 def spd_with_pivot(n, ibd, row, value):

@@ -204,8 +204,7 @@ def test_cripplingo(listing, alpha):
 
 
 @pytest.mark.parametrize("name, field, bad", [
-    ("cripplingt", "webheight", 0.0), ("cripplingt", "webth", 0.0), ("cripplingt", "stiffx", 0.0),
-    ("cripplingt", "ddst", [0.0, 1.0, 1.0, 0.0, 0.0, 1.0]), ("cripplingo", "webheight", 0.0),
+    ("cripplingt", "webheight", 0.0), ("cripplingt", "stiffx", 0.0), ("cripplingt", "ddst", [0.0, 1.0, 1.0, 0.0, 0.0, 1.0]),
     ("cripplingo", "chordwidth", 0.0), ("cripplingo", "alpha", 180.0), ("cripplingo", "ddst", [-1.0, 1, 1, 0, 0, 1])])
 def test_crippling_refuses_degenerate_sections(listing, name, field, bad):
     if field == "stiffx":
