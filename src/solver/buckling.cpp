@@ -14,6 +14,7 @@
 #include "results/eigen_listing.hpp"
 #include "solver/condensation.hpp"
 #include "solver/coupled.hpp"
+#include "solver/lanczos.hpp"
 #include "solver/profile.hpp"
 #include "solver/simvit.hpp"
 #include "state/errors.hpp"
@@ -176,7 +177,16 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
     std::vector<double> x(static_cast<std::size_t>(ix) * std::max(man.neigit, 0));
     double epsiln = iteration_tolerance();
     int jac = 0, ip = 0, e = 0, ibda = a11_band<P>();
-    if (coupled)
+    if constexpr (heap_matrices<P>) {
+        // The larger grid: block Lanczos on the same factor, far fewer solves than the
+        // inverse iteration when the lowest load factors cluster.
+        if (coupled) {
+            lanczos(man.neigrq, man.neigit, *coupled, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(), jac, ip, e);
+        } else {
+            ProfileMatrix a11(m.a11, lv.lvtri, ix, ibda);
+            lanczos(man.neigrq, man.neigit, a11, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(), jac, ip, e);
+        }
+    } else if (coupled)
         subspace_iteration(man.neigrq, man.neigit, *coupled, m.b11, g.ibdx, lv.lvb, epsiln, valus.elam, x.data(),
                            jac, ip, lv.lvtri, e);
     else

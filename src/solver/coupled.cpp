@@ -120,12 +120,21 @@ void CoupledMatrix::lay_out_k(const banded::Skyline& a22sky, const double* a22s,
 }
 
 void CoupledMatrix::use_factor_of_a22() {
+    l22c_ = banded::Columns(l22_.rows(a22_));
+    diag_.clear();
+}
+
+double CoupledMatrix::diagonal(idx i) const {
+    if (diag_.empty()) find_diagonal();
+    return diag_[i - 1];
+}
+
+void CoupledMatrix::find_diagonal() const {
     // s_jj = a11_jj - |L22^-1 A21(:, j)|^2, W columns in blocks, each block solved from the
     // first row any of its columns reaches; the blocks alternately on two threads.
     const idx ix = ix_, iy = iy_;
     diag_.assign(static_cast<std::size_t>(ix), 0.0);
     const banded::Rows L = l22_.rows(a22_);
-    l22c_ = banded::Columns(L);
     const idx nblocks = (ix + diagonal_block - 1) / diagonal_block;
     double work = 0.0;
     for (idx j = 0; j < ix; ++j) work += static_cast<double>(iy - r0_[j]);

@@ -43,12 +43,12 @@ class CoupledMatrix : public IterationMatrix {
 public:
     /// Builds K from A11, A21 and the unfactorised A22 in s.order.
     explicit CoupledMatrix(const CoupledSystem& s);
-    /// Completes the set-up once A22 holds its Cholesky factor (chodec): the rows of L22 and
-    /// the diagonal of S.
+    /// Completes the set-up once A22 holds its Cholesky factor (chodec): the columns of L22.
     void use_factor_of_a22();
 
     idx order() const override { return ix_; }
-    double diagonal(idx i) const override { return diag_[i - 1]; }
+    /// s_ii, all of the diagonal found at the first call (ix columns of G).
+    double diagonal(idx i) const override;
     /// Factorises K (once); 0 or the failing row of K.
     int factorise() override;
     void solve(double* x, idx c0, idx c1) override;
@@ -71,6 +71,8 @@ public:
 private:
     /// The nonzero rows r0_ .. r1_ of every column of A21 and its nonzero entries nz*_.
     void find_a21_nonzeros();
+    /// diag_ = the diagonal of S.
+    void find_diagonal() const;
     /// The profile of K (first column of every row, from the nonzero entries of A11, A22 and
     /// A21 at their positions in K) and its entries; posu(r) is the position of in-plane
     /// freedom r, a22s the unfactorised A22 through a22sky.
@@ -102,7 +104,7 @@ private:
     std::vector<double> k_;
     banded::Skyline ksky_;
     banded::Columns kc_, l22c_;  ///< the factors of K and A22 by columns
-    std::vector<double> diag_;
+    mutable std::vector<double> diag_;
 };
 
 /// The freedoms of the current grid of preset P node by node (from the key matrix, along the

@@ -36,41 +36,6 @@ using idx = std::ptrdiff_t;
 /// take 1.0E-8 beyond 1).
 constexpr int max_cycles = 10000;
 
-/// Uniform numbers on [0, 1) from xoshiro256**, whose four state words are the splitmix64
-/// mixes of the seed words (all 5): every generator starts the same sequence.
-class Uniform {
-public:
-    Uniform() {
-        constexpr std::uint64_t seed_word = 5, golden = 0x9E3779B97F4A7C15ULL;
-        for (int w = 0; w < 4; ++w) s_[w] = mix(seed_word + static_cast<std::uint64_t>(w + 1) * golden);
-    }
-    /// Next number: the leading 53 bits of the next state output, scaled to [0, 1).
-    double next() { return static_cast<double>(bits() >> 11) * 0x1.0p-53; }
-    /// Fills v(1..n) with fresh numbers in order.
-    void fill(double* v, idx n) {
-        for (idx i = 0; i < n; ++i) v[i] = next();
-    }
-
-private:
-    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    static std::uint64_t mix(std::uint64_t z) {
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::uint64_t bits() {
-        const std::uint64_t result = rotl(s_[1] * 5, 7) * 9, t = s_[1] << 17;
-        s_[2] ^= s_[0];
-        s_[3] ^= s_[1];
-        s_[1] ^= s_[2];
-        s_[0] ^= s_[3];
-        s_[2] ^= t;
-        s_[3] = rotl(s_[3], 45);
-        return result;
-    }
-    std::uint64_t s_[4];
-};
-
 /// Number of stored values a profile with pointers lv(1..n) reaches: max over i of lv(i) + i.
 idx profile_extent(const int* lv, idx n) {
     idx e = 0;
@@ -111,6 +76,15 @@ void rotate_columns(double* v, idx n, idx from, idx nq, const double* q, const s
 
 }  // namespace
 
+bool iteration_counts_valid(int neigrq, int neigit, int n, int& ier) {
+    if (neigit >= 2 && neigit <= n && neigrq < neigit) return true;
+    both("(' SIMVIT: NEIGRQ=',I6,', NEIGIT=',I6,', N=',I8,' - NEED 2 <= NEIGIT <= N AND NEIGRQ < NEIGIT."
+         " NO ITERATION.')",
+         {neigrq, neigit, n});
+    ier = err::simvit::bad_counts;
+    return false;
+}
+
 // ----------------------------------------------------------------------------- A in profile storage
 
 ProfileMatrix::ProfileMatrix(const double* a, const int* lv, int n, int ibd) : n_(n) {
@@ -146,13 +120,9 @@ void ProfileMatrix::multiply0(double* x, double* y) { banded::multiply(sky_.rows
 
 void simvit(int& neigrq, int& neigit, double* a, double* b, int& n, int& ibda, int& ibdb, int* lvbnda,
             int* lvbndb, double& eps, double* elam, double* x, int& jac, int& ip, int* lvtri, int& ier) {
-    if (neigit < 2 || neigit > n || neigrq >= neigit) {
+    if (!iteration_counts_valid(neigrq, neigit, n, ier)) {
         jac = 0;
         ip = 0;
-        both("(' SIMVIT: NEIGRQ=',I6,', NEIGIT=',I6,', N=',I8,' - NEED 2 <= NEIGIT <= N AND NEIGRQ < NEIGIT."
-             " NO ITERATION.')",
-             {neigrq, neigit, n});
-        ier = err::simvit::bad_counts;
         return;
     }
     ProfileMatrix am(a, lvbnda, n, ibda);
@@ -356,13 +326,7 @@ void subspace_iteration(int& neigrq, int& neigit, IterationMatrix& a, double* b,
     int n = static_cast<int>(a.order());
     // At most neigit - 1 vectors can converge (the last one is fresh in every cycle); other
     // counts would never end the iteration or would address outside the block.
-    if (neigit < 2 || neigit > n || neigrq >= neigit) {
-        both("(' SIMVIT: NEIGRQ=',I6,', NEIGIT=',I6,', N=',I8,' - NEED 2 <= NEIGIT <= N AND NEIGRQ < NEIGIT."
-             " NO ITERATION.')",
-             {neigrq, neigit, n});
-        ier = err::simvit::bad_counts;
-        return;
-    }
+    if (!iteration_counts_valid(neigrq, neigit, n, ier)) return;
     ier = 0;
     const idx nit = neigit;
     Uniform random;

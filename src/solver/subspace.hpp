@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "solver/banded.hpp"
@@ -60,6 +61,45 @@ private:
     banded::Columns ac_;  ///< A by columns (for the rows of the one-column product side by side)
     banded::Columns lc_;  ///< the factor by columns
 };
+
+/// Uniform numbers on [0, 1) from xoshiro256**, whose four state words are the splitmix64
+/// mixes of the seed words (all 5): every generator starts the same sequence.
+class Uniform {
+public:
+    Uniform() {
+        constexpr std::uint64_t seed_word = 5, golden = 0x9E3779B97F4A7C15ULL;
+        for (int w = 0; w < 4; ++w) s_[w] = mix(seed_word + static_cast<std::uint64_t>(w + 1) * golden);
+    }
+    /// Next number: the leading 53 bits of the next state output, scaled to [0, 1).
+    double next() { return static_cast<double>(bits() >> 11) * 0x1.0p-53; }
+    /// Fills v(1..n) with fresh numbers in order.
+    void fill(double* v, std::ptrdiff_t n) {
+        for (std::ptrdiff_t i = 0; i < n; ++i) v[i] = next();
+    }
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    static std::uint64_t mix(std::uint64_t z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t bits() {
+        const std::uint64_t result = rotl(s_[1] * 5, 7) * 9, t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
+        return result;
+    }
+    std::uint64_t s_[4];
+};
+
+/// True when 2 <= neigit <= n and neigrq < neigit; otherwise says so on standard output and
+/// in the listing and sets ier (bad counts).
+bool iteration_counts_valid(int neigrq, int neigit, int n, int& ier);
 
 /// The simultaneous inverse iteration of simvit on A; arguments and results as simvit.
 /// B in profile storage (half-bandwidth ibdb, pointers lvbndb). Gram-Schmidt takes the A-norm
