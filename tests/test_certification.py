@@ -1,15 +1,18 @@
 """Certified load factors: residuals and Sturm counts of every result, the rerun of too few
 iteration vectors, a missed eigenvalue named by its interval, both members of a double
-eigenvalue, and what an uncertified result does (marked table, warning, error when strict)."""
+eigenvalue, what an uncertified result does (marked table, warning, error when strict), and
+the run's kept matrices certifying exactly as the same matrices assembled again."""
 import math
 import warnings
 
 import numpy as np
 import pytest
 
+import _zeft
 import zeft
 import zeft.certify
 from zeft.analysis import _analyse_certified
+from zeft.panel import analysis_group
 
 E, NU, T = 70000.0, 0.3, 1.0
 D = E * T ** 3 / (12 * (1 - NU ** 2))
@@ -62,6 +65,26 @@ def test_a_missing_eigenpair_is_named_by_its_interval(tmp_path):
     lo, hi = r.sturm_counts["missing"]
     assert not r.certified and lo < lam[1] < hi and lo == pytest.approx(lam[0], rel=1e-4)
     assert r.sturm_counts["negative"] == (3, 2) and r.residuals.max() < 1e-6
+
+
+def test_kept_matrices_certify_as_the_matrices_assembled_again(tmp_path):
+    """The certificate works on what the run kept (its coupled matrix restored, its factor of
+    A22); a fresh assembly (incs2) makes it build and factorise everything itself. Counts,
+    shifts, the missing interval and every residual must agree to the last bit."""
+    r = zeft.analyse(plate(zeft.Load(nxy=10.0), 6, functions=("w", "u", "v")), tmp_path, quiet=True)
+    assert r.freedoms[1] > 0 and (r.load_factors < 0).any() and (r.load_factors > 0).any()
+    keep = np.argsort(np.abs(r.load_factors))[1:]          # without the smallest: one is missed
+    positive = r.load_factors > 0                            # B indefinite: the negative side counts
+    cases = [(r.load_factors, r.eigenvectors), (r.load_factors[keep], r.eigenvectors[:, keep]),
+             (r.load_factors[positive], r.eigenvectors[:, positive])]
+    kept = [_zeft._certify(r.preset, lam, w) for lam, w in cases]
+    analysis_group(r.preset).incs2(np.zeros(1, np.int32))
+    again = [_zeft._certify(r.preset, lam, w) for lam, w in cases]
+    assert kept[0]["missing"] is None and kept[1]["missing"] is not None
+    assert kept[2]["found"][0] > 0 == kept[2]["reported"][0] and kept[2]["missing"][0] < 0
+    for k, a in zip(kept, again):
+        assert k["residuals"].tobytes() == a["residuals"].tobytes()
+        assert (k["shifts"], k["found"], k["reported"], k["missing"]) == (a["shifts"], a["found"], a["reported"], a["missing"])
 
 
 def test_both_members_of_a_double_eigenvalue_are_reported(tmp_path):

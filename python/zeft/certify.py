@@ -11,8 +11,9 @@ stiffness of the variable load):
   equal the number of reported values on that side, or an eigenvalue of smaller magnitude
   than a reported one was missed. The interval that holds it is named.
 
-The checks are made by the private entry ``_zeft._certify`` on the matrices of the run,
-assembled again from its records right after it.
+The checks are made by the private entry ``_zeft._certify`` right after the run, on the
+matrices the run kept (its coupled matrix before factorisation and its factor of the in-plane
+block), or on its matrices assembled again from its records when it kept none.
 """
 
 from __future__ import annotations

@@ -12,6 +12,7 @@
 #include "assembly/storage.hpp"
 #include "io/units.hpp"
 #include "results/eigen_listing.hpp"
+#include "solver/certify.hpp"
 #include "solver/condensation.hpp"
 #include "solver/coupled.hpp"
 #include "solver/lanczos.hpp"
@@ -57,6 +58,7 @@ std::string inconsistency(bool condensing) {
 template <class P>
 void incs2(int& ier) {
     ier = err::ok;
+    forget_run<P>();
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     set_scale_factors<P>();
@@ -111,6 +113,7 @@ template <class P>
 void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, float* br,
            float* ss, int& ier, float& fstbui) {
     ier = err::ok;
+    forget_run<P>();
     auto& g = f07ina<P>();
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
@@ -158,6 +161,7 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
         // path, which reports the row where its factorisation fails.
         if (coupled) {
             coupled->use_factor_of_a22();
+            if constexpr (!heap_matrices<P>) coupled->keep_unshifted();
             if (const int row = coupled->factorise(); row != 0) {
                 if constexpr (heap_matrices<P>) {
                     // As the straightforward path reports it, without the dense matrix.
@@ -215,6 +219,9 @@ void incs3(int& long_bn, float* bb, float* dd, float* bd, float* rr, float* dr, 
             ier = err::incs3::work_file;
         }
     }
+    // The certificate of these load factors reuses the matrices, unless the dense condensed
+    // matrix has taken the place of A11.
+    if (ier == err::ok && (!condensing || coupled)) keep_run<P>(std::move(coupled));
 }
 
 #define ZEFT_INST_BUCKLING(P)                                                                     \

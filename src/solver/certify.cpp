@@ -43,10 +43,14 @@ struct Problem {
 /// or A11 alone when nothing is condensed, set up once for every shift.
 class Pencil {
 public:
-    explicit Pencil(const Problem& p) : p_(p) {
+    /// kept: the run's coupled matrix (unfactorised), or null to build it from p.
+    Pencil(const Problem& p, const CoupledMatrix* kept) : p_(p), k_(kept) {
         if (p.iy > 0) {
-            k_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22, p.lva22,
-                                                               p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
+            if (!k_) {
+                own_ = std::make_unique<CoupledMatrix>(CoupledSystem{p.a11, p.lvtri, p.ix, p.a21, p.lda21, p.a22,
+                                                                     p.lva22, p.iy, p.ibdy, p.order, p.ibd11, p.a21lo});
+                k_ = own_.get();
+            }
             return;
         }
         a11_ = banded::Skyline(p.a11, p.lvtri, p.ix, p.ibd11);
@@ -67,7 +71,19 @@ public:
     banded::Rows a11() const { return k_ ? k_->a11_rows() : a11_.rows(p_.a11); }
 
     /// The coupled matrix, or nullptr when nothing is condensed.
-    const CoupledMatrix* coupled() const { return k_.get(); }
+    const CoupledMatrix* coupled() const { return k_; }
+
+    /// True when sign * B is positive definite by its Cholesky factorisation (of a copy; rounding
+    /// aside, B + E with |e_ij| <= n eps sqrt(b_ii b_jj)): then S - sigma B, sign * sigma < 0, is
+    /// positive definite and no eigenvalue lies on that side of 0 at all.
+    bool b_definite(double sign) const {
+        int n = p_.ix, ibd = std::min(p_.ibdx, p_.ix), e = 0;
+        if (n < 2) return false;
+        std::vector<double> b(p_.b, p_.b + profile_size(p_.lvb, n));
+        for (double& v : b) v *= sign;
+        chodec(b.data(), n, ibd, p_.lvb, e);
+        return e == 0;
+    }
 
     /// Number of eigenvalues of S w = lambda B w between 0 and sigma: the negative pivots of
     /// K(sigma), or of A11 - sigma B; -1 when a pivot vanishes, -2 when B lies outside K.
@@ -87,7 +103,8 @@ public:
 private:
     const Problem& p_;
     banded::Skyline a11_;
-    std::unique_ptr<CoupledMatrix> k_;
+    const CoupledMatrix* k_;
+    std::unique_ptr<CoupledMatrix> own_;  ///< K built here when the run's was not kept
     int ibd_ = 1;          ///< half-bandwidth of A11 - sigma B
     std::vector<int> lv_;  ///< its profile pointers (mklvbd)
 };
@@ -138,7 +155,12 @@ void count_both_sides(const Pencil& p, double n_work, const double* lambda, int 
     for (int s = 0; s < 2; ++s)
         c.shift[s] = (s == 1 ? 1.0 : -1.0) *
                      std::max(extreme[s] * (1.0 + certify_margin), r * (1.0 - certify_margin));
-    banded::two_ways(n_work > 1.0e6, [&](int s) { found[s] = count_near(p, c.shift[s]); });
+    // A side without reported values holds none at all when B is definite of the other sign
+    // (compression alone, say): its count needs no factorisation of K.
+    bool empty[2] = {false, false};
+    for (int s = 0; s < 2; ++s) empty[s] = c.reported[s] == 0 && p.b_definite(s == 1 ? -1.0 : 1.0);
+    banded::two_ways(n_work > 1.0e6 && !empty[0] && !empty[1],
+                     [&](int s) { found[s] = empty[s] ? 0 : count_near(p, c.shift[s]); });
     for (int s = 0; s < 2; ++s) {
         if (found[s] == -2) {
             c.fault = "B REACHES OUTSIDE THE BAND OF THE COUPLED MATRIX";
@@ -156,9 +178,9 @@ void count_both_sides(const Pencil& p, double n_work, const double* lambda, int 
 }
 
 /// 2. The residuals |S w - lambda B w| / |S w|, S w = A11 w - A21^T A22^-1 A21 w through the
-/// factor of A22 (factorised here, in place).
-void residuals(Problem& p, const Pencil& pencil, const double* lambda, const double* w, int n, long long ldw,
-               Certificate& c) {
+/// factor of A22 (the run's, or factorised here in place when a22_factored is false).
+void residuals(Problem& p, const Pencil& pencil, bool a22_factored, const double* lambda, const double* w, int n,
+               long long ldw, Certificate& c) {
     const idx ix = p.ix;
     std::vector<double> x(static_cast<std::size_t>(ix) * n), sx(x.size()), bx(x.size());
     for (int k = 0; k < n; ++k) std::copy_n(w + ldw * k, ix, x.data() + ix * k);
@@ -167,7 +189,7 @@ void residuals(Problem& p, const Pencil& pencil, const double* lambda, const dou
     probtm(p.b, order, p.ibdx, p.lvb, x.data(), one, nn, bx.data());
     if (const CoupledMatrix* k = pencil.coupled()) {
         int e = 0, ny = p.iy;
-        chodec(p.a22, ny, p.ibdy, p.lva22, e);
+        if (!a22_factored) chodec(p.a22, ny, p.ibdy, p.lva22, e);
         if (e != 0) {
             c.fault = "A22 IS NOT POSITIVE DEFINITE (ROW " + std::to_string(e) + ")";
             return;
@@ -186,12 +208,42 @@ void residuals(Problem& p, const Pencil& pencil, const double* lambda, const dou
     }
 }
 
+/// What keep_run leaves for the certificate of the last buckling run of preset P.
+struct KeptRun {
+    bool valid = false;  ///< record matrix holds the run's A11, B and factor of A22
+    int ix = 0, iy = 0;  ///< the run's orders (iy 0 when nothing was condensed)
+    std::unique_ptr<CoupledMatrix> coupled;
+};
+
+template <class P>
+KeptRun& kept_run() {
+    static KeptRun k;
+    return k;
+}
+
 }  // namespace
+
+template <class P>
+void keep_run(std::unique_ptr<CoupledMatrix> coupled) {
+    KeptRun& k = kept_run<P>();
+    // The larger size releases its matrices when the run ends.
+    if constexpr (heap_matrices<P>) return;
+    if (coupled) coupled->restore_unshifted();
+    k.valid = true;
+    k.ix = man.ix;
+    k.iy = coupled ? man.iy : 0;
+    k.coupled = std::move(coupled);
+}
+
+template <class P>
+void forget_run() {
+    kept_run<P>() = KeptRun{};
+}
 
 template <class P>
 Certificate certify(const double* lambda, const double* w, int n, long long ldw) {
     Certificate c;
-    // 0. The matrices of the run, assembled afresh from its records.
+    // 0. The matrices of the run: as it kept them, or assembled afresh from its records.
     const bool condensing = condensation_needed<P>();
     // The larger size's storage lives as long as this certificate is made.
     const RunMatrices<P> storage;
@@ -204,11 +256,15 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
         c.fault = fault;
         return c;
     }
-    int e = 0;
-    incs2<P>(e);
-    if (e != 0) {
-        c.fault = "THE MATRICES OF THE RUN COULD NOT BE ASSEMBLED AGAIN (INCS2 IER=" + std::to_string(e) + ")";
-        return c;
+    const KeptRun& kept = kept_run<P>();
+    const bool reuse = kept.valid && kept.ix == man.ix && kept.iy == (condensing ? man.iy : 0);
+    if (!reuse) {
+        int e = 0;
+        incs2<P>(e);
+        if (e != 0) {
+            c.fault = "THE MATRICES OF THE RUN COULD NOT BE ASSEMBLED AGAIN (INCS2 IER=" + std::to_string(e) + ")";
+            return c;
+        }
     }
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
@@ -216,7 +272,7 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     const CoupledSystem cs = coupled_system<P>();
     Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, cs.lda21, m.a22, lv.lva22, g.ibdy,
               man.ix, condensing ? man.iy : 0, {}, a11_band<P>(), cs.a21lo};
-    if (p.iy > 0) {
+    if (p.iy > 0 && !reuse) {
         p.order = cs.order;
         if (p.order.empty()) {
             c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
@@ -224,14 +280,17 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
         }
     }
 
-    const Pencil pencil(p);
+    const Pencil pencil(p, reuse ? kept.coupled.get() : nullptr);
     const double work = static_cast<double>(p.ix + p.iy) * (p.ix + p.iy);
     count_both_sides(pencil, work, lambda, n, c);
-    if (c.fault.empty()) residuals(p, pencil, lambda, w, n, ldw, c);
+    if (c.fault.empty()) residuals(p, pencil, reuse, lambda, w, n, ldw, c);
     return c;
 }
 
-#define ZEFT_INST_CERTIFY(P) template Certificate certify<P>(const double*, const double*, int, long long);
+#define ZEFT_INST_CERTIFY(P)                                                    \
+    template void keep_run<P>(std::unique_ptr<CoupledMatrix>);                  \
+    template void forget_run<P>();                                              \
+    template Certificate certify<P>(const double*, const double*, int, long long);
 ZEFT_FOR_EACH_SIZE(ZEFT_INST_CERTIFY)
 #undef ZEFT_INST_CERTIFY
 

@@ -15,8 +15,11 @@
 // the eigenvalues lambda in (0, sigma) for sigma > 0 and in (sigma, 0) for sigma < 0.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "solver/coupled.hpp"
 
 namespace zeft {
 
@@ -37,13 +40,25 @@ struct Certificate {
 /// 1e-6, narrow enough to tell apart the members of a pair split by round-off.
 constexpr double certify_margin = 1.0E-5;
 
+/// Keeps for certify() the matrices of the buckling run of preset P that has just ended: record
+/// `matrix` holds its A11 and B as assembled and A22 as factorised, and coupled (null when
+/// nothing is condensed) its coupled matrix K with K restored in place of its factor.
+template <class P>
+void keep_run(std::unique_ptr<CoupledMatrix> coupled);
+
+/// Forgets the kept run of preset P: record `matrix` is about to change.
+template <class P>
+void forget_run();
+
 /// Certifies n load factors lambda(n) with their W eigenvectors w(ix, n) (leading dimension
-/// ldw) against the matrices of the last run of preset P, which are assembled afresh from
-/// the run's records (the matrices of record `matrix` are overwritten; A22 is left holding its
-/// factor, as after the run). The counts use shifts sigma+ = max(lambda+(1 + margin),
+/// ldw) against the matrices of the last run of preset P: those kept by keep_run, or else
+/// assembled afresh from the run's records (the matrices of record `matrix` are overwritten;
+/// A22 is left holding its factor, as after the run). The counts use shifts sigma+ = max(lambda+(1 + margin),
 /// R(1 - margin)), sigma- = -max(|lambda-|(1 + margin), R(1 - margin)), lambda+- the
 /// reported extremes on each side and R the largest reported |lambda|, so that no eigenvalue
 /// of smaller magnitude than a reported one can hide on either side; a side whose count
+/// A side without reported values is not factorised when B is definite of the other sign
+/// (then it holds no eigenvalue at all); a side whose count
 /// exceeds its reported values is searched (one count per reported value, by bisection) for
 /// the interval between two reported values that holds the one that was missed.
 template <class P>

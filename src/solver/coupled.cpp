@@ -171,6 +171,14 @@ int CoupledMatrix::factorise() {
     return factored_;
 }
 
+void CoupledMatrix::restore_unshifted() {
+    if (factored_ < 0 || k0_.empty()) return;
+    k_.swap(k0_);
+    k0_ = {};
+    kc_ = {};
+    factored_ = -1;
+}
+
 idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, double sigma) const {
     std::vector<double> k(k_);
     for (idx j = 0; j < ix_; ++j)

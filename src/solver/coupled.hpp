@@ -51,6 +51,11 @@ public:
     double diagonal(idx i) const override;
     /// Factorises K (once); 0 or the failing row of K.
     int factorise() override;
+    /// Keeps K as it is before factorise(), for restore_unshifted() (one more band of K).
+    void keep_unshifted() { k0_ = k_; }
+    /// Puts back the K kept by keep_unshifted() in place of its factor (solve() is then
+    /// unavailable): the matrix the Sturm counts of negative_pivots shift.
+    void restore_unshifted();
     void solve(double* x, idx c0, idx c1) override;
     void multiply0(double* x, double* y) override { a11_.multiply0(x, y); }
     idx coupling_rows() const override { return iy_; }
@@ -102,6 +107,7 @@ private:
     int nk_ = 0, ibdk_ = 0, factored_ = -1;
     std::vector<int> lvk_;
     std::vector<double> k_;
+    std::vector<double> k0_;  ///< K unfactorised while k_ holds its factor (keep_unshifted)
     banded::Skyline ksky_;
     banded::Columns kc_, l22c_;  ///< the factors of K and A22 by columns
     mutable std::vector<double> diag_;

@@ -14,6 +14,7 @@
 #include "assembly/storage.hpp"
 #include "io/units.hpp"
 #include "results/eigen_listing.hpp"
+#include "solver/certify.hpp"
 #include "solver/condensation.hpp"
 #include "solver/profile.hpp"
 #include "solver/simvit.hpp"
@@ -52,6 +53,7 @@ double largest(const double* a, long long count) {
 template <class P>
 void vibs2(int& ier) {
     ier = err::ok;
+    forget_run<P>();
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     const auto failed = [&ier](const char* name, int code) {
