@@ -11,8 +11,11 @@ from pathlib import Path
 import numpy as np
 import pytest
 
+import zeft
+
 from conftest import dense, pack, pointers, read
 from test_buckling import Panel, call_incs2, call_incs3
+from test_larger_grid import run as run_larger_size
 
 _zeft = pytest.importorskip("_zeft")
 pytestmark = pytest.mark.no_sanitize("large matrices; the solver tests run these kernels instrumented")
@@ -101,10 +104,13 @@ def path_panel():
 
 
 def kernel_results():
-    """The eigenpairs of a coupled panel (fast path) and of two band problems whose block solves
-    split over two threads into blocks of 16, 8 and 4 lanes."""
+    """The eigenpairs of a coupled panel (fast path), of a shear panel in the larger size (block
+    Lanczos) and of two band problems whose block solves split over two threads into blocks of
+    16, 8 and 4 lanes."""
     lam, x, _, _ = solve(path_panel(), 19, dense_path=False)
     out = [lam, x]
+    out += run_larger_size(zeft.example_panel().replace(load=dict(nxy=10.0), write_modes=False, print_forces=False),
+                           61)[:2]
     A, B = band_problem(2000, 100, seed=7)
     for neigit in (12, 20):
         out += run_simvit(A, B, 100, 2, neigit, 8)[:2]
