@@ -8,7 +8,8 @@ at x = 0, V at y = 0), 10 of 12 load factors, laid out on --lines x --lines grid
 default: ten elements per frame bay, three on each stringer foot, six between). Each instruction-set path runs
 in a process of its own, so that its peak resident memory is its own. First one run through
 the module's set-up and run (12 iteration vectors; assembly, factorisations, iteration and
-listing, with the inverse steps and cycles of the iteration), then the whole of zeft.analyse
+listing, with the statistics line of the iteration: IP and JAC, on the larger size the block
+solves and Rayleigh-Ritz projections of its Lanczos iteration), then the whole of zeft.analyse
 (which certifies the load factors and, when they are not certified, analyses again with twice
 the iteration vectors): its time, that of its last run and of the certificate. "bits" is a
 digest of the load factors and eigenvectors, the same on every path.
@@ -105,8 +106,8 @@ def main():
         r = json.loads(res.stdout.strip().splitlines()[-1])
         t, one = r["timings"], r["one"]
         print(f"[{r['isa']:>8}] grid {r['grid']}, size {r['size']}, ix {r['freedoms'][0]}, iy {r['freedoms'][1]}")
-        print(f"           one run, 12 vectors: {one['wall']:.2f} s (cpu {one['cpu']:.2f} s), {one['steps']} inverse "
-              f"steps in {one['cycles']} cycles, peak RSS {one['rss']:.0f} MB")
+        print(f"           one run, 12 vectors: {one['wall']:.2f} s (cpu {one['cpu']:.2f} s), IP {one['steps']}, "
+              f"JAC {one['cycles']}, peak RSS {one['rss']:.0f} MB")
         print(f"           zeft.analyse: {r['wall']:.2f} s (cpu {r['cpu']:.2f} s; last run {t['analysis']:.2f} s, "
               f"certification {t['certification']:.2f} s), peak RSS {r['rss']:.0f} MB")
         print(f"           load factors {np.array2string(np.array(r['lam']), precision=6, max_line_width=200)}; "

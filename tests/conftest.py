@@ -105,12 +105,18 @@ def dense(a, lv, n):
 
 
 def fortran_e(v, w, d, letter="E"):
-    """Fortran Ew.d (or Dw.d): 0.ddddE+xx right-aligned in w columns."""
-    exp = int(np.floor(np.log10(abs(v)))) + 1 if v else 0
-    digits = round(abs(v) / 10.0 ** exp * 10 ** d)
-    if digits >= 10 ** d:
-        digits, exp = round(digits / 10), exp + 1
-    return f"{'-' if v < 0 else ''}0.{digits:0{d}d}{letter}{'+' if exp >= 0 else '-'}{abs(exp):02d}".rjust(w)
+    """The Ew.d (or Dw.d) field of v, by the FORMAT interpreter (pinned by Fortran reference records)."""
+    return _zeft._format(f"({letter}{w}.{d})", [v])[0]
+
+
+def box(value=0, dtype=np.int32):
+    """A one-element array: a scalar argument a routine writes back."""
+    return np.full(1, value, dtype)
+
+
+def compliance(m):
+    """Inverse of the packed (11, 12, 22, 13, 23, 33) membrane stiffness: strains from (Nx, Ny, Nxy)."""
+    return np.linalg.inv(np.array([[m[0], m[1], m[3]], [m[1], m[2], m[4]], [m[3], m[4], m[5]]], np.float64))
 
 
 def padded(values, n, dtype=np.int32):

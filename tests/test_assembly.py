@@ -7,7 +7,7 @@ from functools import reduce
 import numpy as np
 import pytest
 
-from conftest import RunPanel, call, isotropic, pointers, profile
+from conftest import RunPanel, call, compliance, isotropic, pointers, profile
 
 _zeft = pytest.importorskip("_zeft")
 M = _zeft.prtnds31
@@ -34,12 +34,6 @@ def set_scale_factors(a, b, angles):
     pd.sa, pd.sb, pd.fa = sa, sb, np.cos(np.float32(angles[0] - angles[1]))
     pd.b1 = b1
     return float(sa), float(sb), float(pd.fa)
-
-
-def membrane_compliance(m):
-    """Inverse of the packed (11, 12, 22, 13, 23, 33) membrane stiffness: strains from (Nx, Ny, Nxy)."""
-    s = np.array([[m[0], m[1], m[3]], [m[1], m[2], m[4]], [m[3], m[4], m[5]]], np.float64)
-    return np.linalg.inv(s)
 
 
 # ----------------------------------------------------------------------------- the panel
@@ -71,7 +65,7 @@ class Panel(RunPanel):
         self.stringers, self.frames, self.steif = list(stringers), list(frames), np.array(steif)
         self.elmstf = list(elmstf or [1] * (my - 1))
         # Stiffener strains: the compliance of each data set; an oblique panel's comes skewed.
-        self.compliance = ([membrane_compliance(h.matabd[:6, k]) for k in (0, 1)] if alfa == (0.0, 0.0)
+        self.compliance = ([compliance(h.matabd[:6, k]) for k in (0, 1)] if alfa == (0.0, 0.0)
                            else [np.array(h.aij, np.float64)] * 2)
         self.maps = {}
 

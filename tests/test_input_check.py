@@ -62,11 +62,10 @@ def test_modes_to_plot_and_count_bounds(panel, neigrq, neigit, plotted, neigrq_a
                                  f"             NUMBER OF EIGENMODES FOR ITERATION WAS REDUCED TO {warning:2d}"]
 
 
+# The code of each symmetry kind on each edge after a run: test_mode_shapes.
 @pytest.mark.parametrize("codes, seiten, isymx, isymy", [
     ({}, 0, 5, 6),                                    # no edge codes: symmetry codes stay
     ({"bndy0": 1, "bndyl": -1}, 1, 5, -1),            # the later edge y = l overrides
-    ({"bndy0": -1}, 1, 5, -2),
-    ({"bndx0": 1, "bndxl": 0}, 1, 2, 6),
     ({"bndxl": -1, "bndy0": 2}, 1, -1, 6),            # kinds other than +-1 leave the code
     ({"bndxl": [0, 0, 0, 0, 0, 0, 6]}, 1, 5, 6),      # a held freedom alone
 ])

@@ -5,13 +5,9 @@ import pytest
 import scipy.linalg as sla
 
 import _zeft
-from conftest import pack, pointers, profile
+from conftest import box, pack, pointers, profile
 
 u = _zeft.zeftutils
-
-
-def box(value=0):
-    return np.full(1, value, np.int32)
 
 
 def band_sym(n, ibd, rng, spd=True):

@@ -8,7 +8,7 @@ import math
 import numpy as np
 import pytest
 
-from conftest import N_PLATE, isotropic, read, unit9
+from conftest import N_PLATE, compliance, isotropic, read, unit9
 from conftest import callzeft_args as panel
 
 _zeft = pytest.importorskip("_zeft")
@@ -37,8 +37,7 @@ class Checks:
         _zeft._internal31.f07dis.stype = 1 if hat is None else 2
         if hat is not None:
             s.chordth, s.chordwidth, s.alpha = hat
-        m = isotropic(T)[:6].astype(np.float64)
-        self.aij[:] = np.linalg.inv([[m[0], m[1], m[3]], [m[1], m[2], m[4]], [m[3], m[4], m[5]]])
+        self.aij[:] = compliance(isotropic(T))
         _zeft.f07inb.ry = ry
         _zeft.f07ina.a = np.r_[a, np.zeros(30 - len(a))].astype(np.float32)
         _zeft.f07ina.b = np.r_[b, np.zeros(30 - len(b))].astype(np.float32)

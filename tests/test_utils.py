@@ -7,13 +7,10 @@ import pytest
 from numpy.polynomial import polynomial as npp
 
 import _zeft
+from conftest import box
 
 u = _zeft.zeftutils
 HERMITE = [[1, 0, -3, 2], [0, 1, -2, 1], [0, 0, 3, -2], [0, 0, -1, 1]]
-
-
-def box(dtype, value=0):
-    return np.full(1, value, dtype)
 
 
 @pytest.mark.parametrize("i, z, ier", [(1, -0.00001, 0), (3, 1.00001, 0), (1, -0.0001, 1), (2, 1.0001, 1),
@@ -21,7 +18,7 @@ def box(dtype, value=0):
 def test_phi_tolerance_and_errors(i, z, ier):
     """The error code comes back; the value is an input copy (its Hermite functions are
     those of the integral tables below)."""
-    val, code = box(np.float32, -99.0), box(np.int32, -7)
+    val, code = box(-99.0, np.float32), box(-7)
     u.phi(i, z, val, code)
     assert code[0] == ier and val[0] == -99.0
 
@@ -68,7 +65,7 @@ def rotation(psi, m=3):
 
 def abdetc(thk, ang, q=Q):
     out = [np.zeros((3, 3), np.float32, order="F") for _ in range(3)]
-    ier = box(np.int32, -7)
+    ier = box(-7)
     u.abdetc(len(thk), np.asarray(thk, np.float32), np.asarray(ang, np.float32), q, 0.0, *out, ier)
     return *out, int(ier[0])
 
@@ -172,7 +169,7 @@ def listing(tmp_path, monkeypatch):
 
 
 def crippling(name):
-    ier = box(np.int32, -7)
+    ier = box(-7)
     getattr(u, name)(ier)
     return int(ier[0])
 
