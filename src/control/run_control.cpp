@@ -15,6 +15,7 @@
 #include "results/listing.hpp"
 #include "results/stringer_checks.hpp"
 #include "solver/buckling.hpp"
+#include "solver/certify.hpp"
 #include "solver/profile.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"
@@ -216,6 +217,8 @@ void buvi(int& ier) {
     io::write_record(nw, "");
     io::write_record(nw, "");
     io::write_record(nw, fmt::X(14) + "BUCKLING LOAD FACTORS AND MODES");
+    // A new run: what the last one kept no longer certifies anything, even if this one stops early.
+    forget_run<P>();
     ier = check_and_number<P>(el);
     if (ier != 0) return;
     // The matrices of the larger size exist from the numbering of the grid to the end of the run.
