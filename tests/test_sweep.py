@@ -1,6 +1,7 @@
 """Parameter studies: results in input order and equal to analyses in this process, failures in
-their own slots, a folder per analysis, the progress line, another executor, and a worker that
-dies."""
+their own slots, a folder per analysis, the progress line, other executors (a thread pool, Dask's
+local cluster when it is installed), and a worker that dies."""
+import contextlib
 import re
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -48,11 +49,23 @@ def test_local_pool_keeps_order_and_failures_in_their_slots(tmp_path, capsys):
     assert re.search(r"zeft sweep: 6/6 done, 2 failed, [\d.]+ s elapsed, about 0\.0 s remaining", err)
 
 
-def test_any_executor_can_run_the_study(tmp_path):
-    good, _ = study()
-    with ThreadPoolExecutor(max_workers=2) as pool:
-        results = zeft.sweep(good, executor=pool, folder=tmp_path, progress=False)
-    for panel, result in zip(good, results):
+@contextlib.contextmanager
+def dask_executor():
+    """A client of Dask's local cluster: panels analysed in its processes, no subprocess each."""
+    distributed = pytest.importorskip("distributed")
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        yield client.get_executor()
+
+
+@pytest.mark.parametrize("executor", [lambda: ThreadPoolExecutor(max_workers=2), dask_executor],
+                         ids=["threads", "dask"])
+def test_any_executor_can_run_the_study(tmp_path, executor):
+    good, panels = study()
+    with executor() as pool:
+        results = zeft.sweep(panels, executor=pool, folder=tmp_path, progress=False)
+    assert isinstance(results[2], ValueError) and isinstance(results[4], zeft.AnalysisError)
+    for panel, result in zip(good, (results[i] for i in (0, 1, 3, 5))):
         assert result.panel == panel
         np.testing.assert_array_equal(result.load_factors, zeft.analyse(panel, tmp_path / "here", quiet=True).load_factors)
 
