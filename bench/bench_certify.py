@@ -15,34 +15,25 @@ beside it, since the machine may be shared.
 import os
 import sys
 import tempfile
-import time
 
 import numpy as np
 
-from bench_panels import PANELS, panel_arguments
+from bench_panels import PANELS, panel_arguments, timed
 
 
 def one(name, reassemble):
     import _zeft
     mod, args, runs = panel_arguments(name)
     os.chdir(tempfile.mkdtemp(prefix=f"certify_{name}_"))
-    run, run_cpu = [], []
-    for _ in range(runs):
-        t, c = time.perf_counter(), time.process_time()
-        mod.callzeft(**args)
-        run.append(time.perf_counter() - t)
-        run_cpu.append(time.process_time() - c)
+    run, run_cpu = timed(lambda: mod.callzeft(**args), runs)
     n, preset, ix = int(args["neigrq"]), int(mod.p_rtnds), int(_zeft.man.ix)
     lam = np.array(args["elamp"][:n])
     vec = np.asarray(args["displ"]).reshape(n, int(mod.p_nx))[:, :ix].T
     if reassemble:
         mod.incs2(np.zeros(1, np.int32))
-    cert, cert_cpu = [], []
-    for _ in range(3):
-        t, cpu = time.perf_counter(), time.process_time()
-        c = _zeft._certify(preset, lam, vec)
-        cert.append(time.perf_counter() - t)
-        cert_cpu.append(time.process_time() - cpu)
+    certificates = []
+    cert, cert_cpu = timed(lambda: certificates.append(_zeft._certify(preset, lam, vec)), 3)
+    c = certificates[-1]
     ok = c["found"] == c["reported"] and c["residuals"].max() < 1e-6
     print(f"{name}{' (reassembled)' if reassemble else ''}: run {min(run):7.3f} s  certify {min(cert):6.3f} s  share {min(cert) / min(run):5.1%}  "
           f"(cpu {min(cert_cpu) / min(run_cpu):5.1%})  "

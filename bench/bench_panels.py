@@ -150,18 +150,24 @@ def scipy_pipeline(mod, preset, neigrq):
     return t, lam
 
 
+def timed(call, runs):
+    """Wall and processor times (both threads) of `runs` calls, as two lists."""
+    wall, cpu = [], []
+    for _ in range(runs):
+        c, t = time.process_time(), time.perf_counter()
+        call()
+        wall.append(time.perf_counter() - t)
+        cpu.append(time.process_time() - c)
+    return wall, cpu
+
+
 def one(name, with_scipy=True):
     mod, args, runs = panel_arguments(name)
     preset = int(mod.p_rtnds)
     folder = tempfile.mkdtemp(prefix=f"bench_{name}_")
     os.chdir(folder)
     neigrq = int(args["neigrq"])
-    times, cpu = [], []
-    for _ in range(runs):
-        c, t = time.process_time(), time.perf_counter()
-        mod.callzeft(**args)
-        times.append(time.perf_counter() - t)
-        cpu.append(time.process_time() - c)
+    times, cpu = timed(lambda: mod.callzeft(**args), runs)
     rss = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024.0
     elam = np.array(args["elamp"])[:neigrq]
     import _zeft
