@@ -11,7 +11,7 @@ import numpy as np
 
 
 def _analyse_and_report(panel, folder, args) -> int:
-    from .analysis import AnalysisError, _most, analyse
+    from .analysis import AnalysisError, analyse
 
     t0 = time.perf_counter()
     try:
@@ -28,11 +28,7 @@ def _analyse_and_report(panel, folder, args) -> int:
     if any((fixed.nx, fixed.ny, fixed.nxy)):
         print(f"fixed load    nx = {fixed.nx:g}, ny = {fixed.ny:g}, nxy = {fixed.nxy:g}")
     print()
-    print(f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  {'stringer':>12}  {'frame':>12}")
-    for i, lam in enumerate(result.load_factors):
-        nx, nxy, ny = result.membrane_forces[i]
-        print(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
-              f"{_most(result.stringer_force[i]):>12}  {_most(result.frame_force[i]):>12}")
+    print("\n".join(result._mode_rows()))
     if result.crippling:
         print()
         for part, force in result.crippling.items():

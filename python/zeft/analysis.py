@@ -165,16 +165,20 @@ class BucklingResult:
             self._modes = self.read_mode_file()
         self.folder, self.listing_path, self.mode_file, self.files = None, None, None, []
 
+    def _mode_rows(self, mark: str = "") -> list[str]:
+        """The header and one row per mode of the table, each row ending in `mark`."""
+        rows = [f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  "
+                f"{'stringer':>12}  {'frame':>12}"]
+        for i, lam in enumerate(self.load_factors):
+            nx, nxy, ny = self.membrane_forces[i]
+            rows.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
+                        f"{_most(self.stringer_force[i]):>12}  {_most(self.frame_force[i]):>12}{mark}")
+        return rows
+
     def table(self) -> str:
         """The load factors and forces as a text table; the stiffener columns show the force of
         the most loaded stringer and frame (largest magnitude)."""
-        lines = [f"{'mode':>4}  {'load factor':>12}  {'Nx':>12}  {'Nxy':>12}  {'Ny':>12}  "
-                 f"{'stringer':>12}  {'frame':>12}"]
-        for i, lam in enumerate(self.load_factors):
-            nx, nxy, ny = self.membrane_forces[i]
-            mark = "" if self.certified else "  NOT CERTIFIED"
-            lines.append(f"{i + 1:>4}  {lam:>12.6f}  {nx:>12.6g}  {nxy:>12.6g}  {ny:>12.6g}  "
-                         f"{_most(self.stringer_force[i]):>12}  {_most(self.frame_force[i]):>12}{mark}")
+        lines = self._mode_rows("" if self.certified else "  NOT CERTIFIED")
         if not self.certified:
             lines += ["", f"load factors {self.certification}"]
         if self.strength is not None:

@@ -612,9 +612,9 @@ class Panel:
             _positive(key, getattr(self, key))
         if self.folder is not None and not isinstance(self.folder, (str, Path)):
             raise ValueError(f"folder: a path or None, got {type(self.folder).__name__}")
-        self._validate_edges()
+        self._validate_edges(lay)
         self._validate_controls()
-        self._validate_grid()
+        self._validate_grid(lay)
         if self.crippling is not None:
             self._validate_crippling()
 
@@ -642,7 +642,7 @@ class Panel:
         elif self.stringer_pitch - foot <= 0.0:
             raise ValueError(f"foot_width: {foot:g} leaves no skin within the stringer pitch {self.stringer_pitch:g}")
 
-    def _validate_edges(self) -> None:
+    def _validate_edges(self, lay: Layout) -> None:
         if not isinstance(self.edges, dict):
             raise ValueError("edges: a mapping of the edges x0, xl, y0, yl to boundary conditions")
         unknown = set(self.edges) - set(EDGES)
@@ -659,7 +659,6 @@ class Panel:
                     raise ValueError(f"edges: {f.upper()} is held on no edge, so the in-plane problem has a "
                                      f"rigid-body motion; add '+ {f}' to one edge, e.g. "
                                      f"{'x0' if f == 'u' else 'y0'} = 'simply supported + {f}'")
-        lay = self.layout()
         motion = free_motion(codes, float(np.sum(lay.a)), float(np.sum(lay.b)),
                              [0.0 if self.radius(k) == FLAT else 1.0 / self.radius(k) for k in range(3)],
                              in_plane="u" in funcs)
@@ -712,8 +711,7 @@ class Panel:
         for k, n in enumerate(self.plot_grid):
             _count(f"plot_grid[{k}]", n, 2, most=80)
 
-    def _validate_grid(self) -> None:
-        lay = self.layout()
+    def _validate_grid(self, lay: Layout) -> None:
         if not np.all(lay.b > 1.0e-21) or not np.all(lay.a > 1.0e-21):
             raise ValueError("foot_width: the layout has a strip of no width")
         if self.preset is not None:
