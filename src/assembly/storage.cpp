@@ -25,10 +25,9 @@ bool a21_columns(std::vector<int>& lo, int& h) {
     if (g.mx < 1 || g.my < 1 || g.mx > P::p_rtnds || g.my > P::p_rtnds) return false;
     std::vector<int> hi(static_cast<std::size_t>(ix), 0);
     lo.assign(static_cast<std::size_t>(ix), INT_MAX);
-    auto node_at = [&](int y, int x) { return g.leitm(y, x); };
     for (int x = 1; x <= g.mx; ++x)
         for (int y = 1; y <= g.my; ++y) {
-            const int n = node_at(y, x);
+            const int n = g.leitm(y, x);
             if (n < 1 || n > P::p_nodes) return false;
             // The in-plane equations of the nodes around (y, x).
             int r0 = INT_MAX, r1 = 0;
@@ -36,7 +35,7 @@ bool a21_columns(std::vector<int>& lo, int& h) {
                 for (int dy = -1; dy <= 1; ++dy) {
                     const int xx = x + dx, yy = y + dy;
                     if (xx < 1 || yy < 1 || xx > g.mx || yy > g.my) continue;
-                    const int m = node_at(yy, xx);
+                    const int m = g.leitm(yy, xx);
                     if (m < 1 || m > P::p_nodes) return false;
                     for (int f = 2; f <= 5; ++f)
                         for (int kd = 1; kd <= 4; ++kd)

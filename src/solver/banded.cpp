@@ -11,8 +11,6 @@
 #include "solver/banded.hpp"
 #include "solver/isa.hpp"
 
-#include "solver/profile.hpp"
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>

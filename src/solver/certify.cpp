@@ -142,15 +142,15 @@ void locate_missing(const Pencil& p, std::vector<double> v, double s, double sig
 
 /// 1. The Sturm counts on both sides, the two factorisations side by side.
 void count_both_sides(const Pencil& p, double n_work, const double* lambda, int n, Certificate& c) {
-    double r = 0.0, extreme[2] = {0.0, 0.0};
+    double extreme[2] = {0.0, 0.0};
     std::vector<double> side[2];
     for (int k = 0; k < n; ++k) {
         const int s = lambda[k] > 0.0 ? 1 : 0;
         side[s].push_back(std::fabs(lambda[k]));
         extreme[s] = std::max(extreme[s], std::fabs(lambda[k]));
-        r = std::max(r, std::fabs(lambda[k]));
         ++c.reported[s];
     }
+    const double r = std::max(extreme[0], extreme[1]);
     idx found[2] = {0, 0};
     for (int s = 0; s < 2; ++s)
         c.shift[s] = (s == 1 ? 1.0 : -1.0) *
@@ -225,9 +225,9 @@ KeptRun& kept_run() {
 
 template <class P>
 void keep_run(std::unique_ptr<CoupledMatrix> coupled) {
-    KeptRun& k = kept_run<P>();
     // The larger size releases its matrices when the run ends.
     if constexpr (heap_matrices<P>) return;
+    KeptRun& k = kept_run<P>();
     if (coupled) coupled->restore_unshifted();
     k.valid = true;
     k.ix = man.ix;
@@ -269,11 +269,11 @@ Certificate certify(const double* lambda, const double* w, int n, long long ldw)
     auto& m = matrix<P>();
     auto& lv = comlv<P>();
     auto& g = f07ina<P>();
-    const CoupledSystem cs = coupled_system<P>();
+    CoupledSystem cs = coupled_system<P>();
     Problem p{m.a11, lv.lvtri, m.b11, lv.lvb, g.ibdx, m.a21, cs.lda21, m.a22, lv.lva22, g.ibdy,
               man.ix, condensing ? man.iy : 0, {}, a11_band<P>(), cs.a21lo};
     if (p.iy > 0 && !reuse) {
-        p.order = cs.order;
+        p.order = std::move(cs.order);
         if (p.order.empty()) {
             c.fault = "THE KEY MATRIX DOES NOT NUMBER EVERY FREEDOM ONCE";
             return c;

@@ -19,6 +19,7 @@
 #include "io/units.hpp"
 #include "solver/profile.hpp"
 #include "solver/simvit.hpp"
+#include "solver/subspace.hpp"
 #include "state/errors.hpp"
 #include "state/records.hpp"
 
@@ -38,12 +39,6 @@ constexpr int solve_limit = 2000;
 constexpr double estimate_bound = 1.0e-10;  ///< first bound on |R y_k| / |mu| before a true check
 constexpr double deflation = 1.0e-10;       ///< a vector keeping less of its A-norm is dropped
 constexpr double ritz_tolerance = 1.0e-13;  ///< jacob2 tolerance on T
-
-/// Writes one record to standard output and to the analysis listing.
-void both(std::string_view format, std::initializer_list<fmt::Item> items) {
-    io::writef(io::stdout_unit, format, items);
-    io::writef(datran.nwrite, format, items);
-}
 
 /// dst(:, k) = sum over l of src(:, l) y(l, k), l = 0 .. m-1 in increasing order, k = 0 .. cols-1
 /// (src n x m, y m x cols with leading dimension ldy, dst n x cols; all column major).

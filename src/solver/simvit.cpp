@@ -43,12 +43,6 @@ idx profile_extent(const int* lv, idx n) {
     return e;
 }
 
-/// Writes one record to standard output and to the analysis listing.
-void both(std::string_view format, std::initializer_list<fmt::Item> items) {
-    io::writef(io::stdout_unit, format, items);
-    io::writef(datran.nwrite, format, items);
-}
-
 /// Columns first .. first+cols-1 of the n x * matrix v are replaced by V(:, from .. from+nq-1) times
 /// the columns pick(1..cols) of the nq x nq matrix q: new v(:, first+k-1) = sum over l of
 /// v(:, from+l-1) q(l, pick(k)), summed in increasing l. The source columns are read in
@@ -75,6 +69,11 @@ void rotate_columns(double* v, idx n, idx from, idx nq, const double* q, const s
 }
 
 }  // namespace
+
+void both(std::string_view format, std::initializer_list<fmt::Item> items) {
+    io::writef(io::stdout_unit, format, items);
+    io::writef(datran.nwrite, format, items);
+}
 
 bool iteration_counts_valid(int neigrq, int neigit, int n, int& ier) {
     if (neigit >= 2 && neigit <= n && neigrq < neigit) return true;

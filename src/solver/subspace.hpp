@@ -8,8 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <string_view>
 #include <vector>
 
+#include "io/format.hpp"
 #include "solver/banded.hpp"
 
 namespace zeft {
@@ -96,6 +99,9 @@ private:
     }
     std::uint64_t s_[4];
 };
+
+/// Writes one record to standard output and to the analysis listing.
+void both(std::string_view format, std::initializer_list<fmt::Item> items);
 
 /// True when 2 <= neigit <= n and neigrq < neigit; otherwise says so on standard output and
 /// in the listing and sets ier (bad counts).
