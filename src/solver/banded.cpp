@@ -230,11 +230,12 @@ ZEFT_INLINE void multiply_rows(const Rows& A, const double* x, double* y) {
 
 /// Back substitution by the rows of L^T: z(c) = (y(c) - sum over k > c of L(k, c) z(k)) /
 /// L(c, c), eight columns at a time from the last one upwards, chunks of V vectors Vd. The
-/// rows k below all eight columns are shared, then each column's further rows, then the
-/// triangle of the eight.
-template <class Vd, int V, int W>
+/// rows k below all eight columns are shared (taken in passes of H columns' sums), then each
+/// column's further rows, then the triangle of the eight.
+template <class Vd, int V, int W, int H = 8>
 ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
     constexpr int N = sizeof(Vd) / sizeof(double), C = N * V;
+    static_assert(8 % H == 0, "passes of whole parts of the group");
     static_assert(W % C == 0, "a block is a whole number of chunks");
     const idx n = U.n;
     auto column_sum = [&](idx c, idx k0, idx k1, Vd* acc, const double* yc) ZEFT_INLINE_LAMBDA {
@@ -262,14 +263,16 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
             for (int r = 0; r < G; ++r)
                 for (int v = 0; v < V; ++v) acc[r][v] = Vd{};
             if (R == G) {
-                for (idx k = top + 1; k <= shared; ++k) {
-                    Vd z[V];
-                    for (int v = 0; v < V; ++v) z[v] = LOAD(yc + k * W + N * v);
-                    for (int r = 0; r < G; ++r) {
-                        const Vd l = SPLAT(Ur[r][k]);
-                        for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
+                // H columns' sums in registers per pass over the shared rows.
+                for (int h = 0; h < G; h += H)
+                    for (idx k = top + 1; k <= shared; ++k) {
+                        Vd z[V];
+                        for (int v = 0; v < V; ++v) z[v] = LOAD(yc + k * W + N * v);
+                        for (int r = h; r < h + H; ++r) {
+                            const Vd l = SPLAT(Ur[r][k]);
+                            for (int v = 0; v < V; ++v) acc[r][v] += l * z[v];
+                        }
                     }
-                }
             } else {
                 for (int r = 0; r < R; ++r) column_sum(top - r, top + 1, shared, acc[r], yc);
             }
@@ -295,9 +298,10 @@ ZEFT_INLINE void backward_columns(const Columns& U, double* y) {
 }
 
 // The kernels of each build by the number of lanes w (4, 8, 12 or 16), blocked as measured
-// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid);
-// the AVX2 forward substitution of eight lanes on the coupled band of an everyday panel (2476
-// rows, half-bandwidth 170), where six rows at a time are 5 % faster and equal on the large one.
+// fastest on a band of 11164 rows and half-bandwidth 390 (the coupled system of a 31 x 31 grid)
+// and on the coupled band of an everyday panel (2476 rows, half-bandwidth 170). Where the
+// sums of a group's columns outgrow the registers, the back substitution passes over the
+// shared rows once per part of the group (H columns).
 
 void forward_baseline(const Rows& L, idx from, double* y, int w) {
     switch (w) {
@@ -313,7 +317,7 @@ void backward_baseline(const Columns& U, double* y, int w) {
         case 4: return backward_columns<v2d, 2, 4>(U, y);
         case 8: return backward_columns<v2d, 2, 8>(U, y);
         case 12: return backward_columns<v2d, 2, 12>(U, y);
-        default: return backward_columns<v2d, 2, 16>(U, y);
+        default: return backward_columns<v2d, 4, 16, 2>(U, y);
     }
 }
 
@@ -331,7 +335,7 @@ ZEFT_AVX2 void forward_avx2(const Rows& L, idx from, double* y, int w) {
     switch (w) {
         case 4: return forward_rows<v4d, 1, 12, 4>(L, from, y);
         case 8: return forward_rows<v4d, 2, 6, 8>(L, from, y);
-        case 12: return forward_rows<v4d, 1, 12, 12>(L, from, y);
+        case 12: return forward_rows<v4d, 3, 4, 12>(L, from, y);
         default: return forward_rows<v4d, 2, 6, 16>(L, from, y);
     }
 }
@@ -340,7 +344,7 @@ ZEFT_AVX2 void backward_avx2(const Columns& U, double* y, int w) {
     switch (w) {
         case 4: return backward_columns<v4d, 1, 4>(U, y);
         case 8: return backward_columns<v4d, 2, 8>(U, y);
-        case 12: return backward_columns<v4d, 1, 12>(U, y);
+        case 12: return backward_columns<v4d, 3, 12, 4>(U, y);
         default: return backward_columns<v4d, 2, 16>(U, y);
     }
 }
@@ -382,26 +386,11 @@ ZEFT_AVX512 void multiply_avx512(const Rows& A, const double* x, double* y, int 
 }
 #endif
 
-/// Blocks of columns [c0, c1) solved one after the other by one thread or split over two.
-template <class Block>
-void blocks(const Rows& L, idx c0, idx c1, Block&& block) {
-    const idx cols = c1 - c0;
-    if (cols <= 0) return;
-    // One block per thread of up to 16 columns: two when the work pays for the second thread.
+/// Whether splitting columns [c0, c1) of products or solves with L over two threads pays.
+bool worth_two_threads(const Rows& L, idx cols) {
     double work = 0.0;
     for (idx i = 0; i < L.n; ++i) work += static_cast<double>(i - L.first[i] + 1);
-    const bool two = cols >= 2 && work * static_cast<double>(cols) >= thread_work;
-    if (!two) {
-        for (idx c = c0; c < c1; c += 16) block(c, std::min<idx>(16, c1 - c));
-        return;
-    }
-    // Half of the columns each (in blocks of up to 16), the split at a multiple of four.
-    const idx half = std::max<idx>(4, ((cols + 7) / 8) * 4);
-    const idx split = std::min(c1, c0 + half);
-    two_ways(split < c1, [&](int part) {
-        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
-        for (idx c = b0; c < b1; c += 16) block(c, std::min<idx>(16, b1 - c));
-    });
+    return work * static_cast<double>(cols) >= thread_work;
 }
 
 }  // namespace
@@ -421,7 +410,10 @@ idx Skyline::width() const {
     return w;
 }
 
-int lanes(idx cols) { return cols <= 4 ? 4 : cols <= 8 ? 8 : 16; }
+int lanes(idx cols) {
+    if (cols <= 8) return cols <= 4 ? 4 : 8;
+    return cols <= 12 && isa::current() == isa::Path::avx2 ? 12 : 16;
+}
 
 bool second_thread_allowed() {
     static const bool allowed = [] {
@@ -562,7 +554,7 @@ void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0
 }
 
 void solve(const Rows& L, const Columns& Lc, double* x, idx ldx, idx c0, idx c1) {
-    blocks(L, c0, c1, [&](idx c, idx cols) {
+    column_blocks(c0, c1, worth_two_threads(L, c1 - c0), [&](idx c, idx cols) {
         const int w = lanes(cols);
         std::vector<double> t(static_cast<std::size_t>(L.n * w));
         gather(x, ldx, L.n, c, static_cast<int>(cols), w, t.data());
@@ -584,7 +576,7 @@ void multiply(const Rows& A, const double* x, double* y, int w) {
 }
 
 void multiply(const Rows& A, const double* x, idx ldx, double* y, idx ldy, idx c0, idx c1) {
-    blocks(A, c0, c1, [&](idx c, idx cols) {
+    column_blocks(c0, c1, worth_two_threads(A, c1 - c0), [&](idx c, idx cols) {
         const int w = lanes(cols);
         std::vector<double> t(static_cast<std::size_t>(A.n * w)), u(t.size());
         gather(x, ldx, A.n, c, static_cast<int>(cols), w, t.data());

@@ -14,6 +14,7 @@
 // on the block it was solved in, on w, or on the number of threads.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -92,9 +93,17 @@ void gather(const double* x, idx ldx, idx n, idx c0, int cols, int w, double* t)
 /// Columns c0 .. c0+cols-1 of x from the first cols lanes of the block t.
 void scatter(const double* t, idx n, int cols, int w, double* x, idx ldx, idx c0);
 
-/// Lanes per block for cols columns: 4, 8 or 16 (twelve lanes in sixteen run faster than
-/// in three vectors of four).
+/// Lanes per block for cols columns: 4, 8, 12 or 16, the fewest whose kernel of this
+/// process's build runs the block fastest (twelve lanes only on AVX2: elsewhere sixteen run
+/// faster).
 int lanes(idx cols);
+
+/// Calls block(c, cols) for the blocks of columns [c0, c1): with `split` (and a second thread
+/// allowed), the columns are cut after a multiple of four near the middle and the two parts
+/// run on two threads; each part in blocks of up to 16 columns. One thread takes the columns
+/// in whole blocks, since a narrow block runs at a fraction of a wide one's rate per column.
+template <class Block>
+void column_blocks(idx c0, idx c1, bool split, Block&& block);
 
 /// Runs part(0) and part(1) on two threads when `parallel` (and the process may use a second
 /// thread), else part(0) then part(1). The parts must not share writes.
@@ -151,6 +160,22 @@ void two_ways(bool parallel, F&& part) {
         throw;
     }
     other.join();
+}
+
+template <class Block>
+void column_blocks(idx c0, idx c1, bool split, Block&& block) {
+    constexpr idx wide = 16;
+    const idx cols = c1 - c0;
+    auto part = [&](idx b0, idx b1) {
+        for (idx c = b0; c < b1; c += wide) block(c, std::min<idx>(wide, b1 - c));
+    };
+    if (cols <= 0) return;
+    if (!split || cols < 2 || !second_thread_allowed()) {
+        part(c0, c1);
+        return;
+    }
+    const idx cut = c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1));
+    two_ways(true, [&](int p) { p == 0 ? part(c0, cut) : part(cut, c1); });
 }
 
 }  // namespace zeft::banded

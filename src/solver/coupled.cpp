@@ -14,9 +14,6 @@ namespace {
 
 using idx = std::ptrdiff_t;
 
-/// W columns whose diagonal entries of S are formed together.
-constexpr int diagonal_block = 16;
-
 }  // namespace
 
 CoupledMatrix::CoupledMatrix(const CoupledSystem& s)
@@ -135,6 +132,7 @@ void CoupledMatrix::find_diagonal() const {
     const idx ix = ix_, iy = iy_;
     diag_.assign(static_cast<std::size_t>(ix), 0.0);
     const banded::Rows L = l22_.rows(a22_);
+    constexpr idx diagonal_block = 16;  // W columns formed together
     const idx nblocks = (ix + diagonal_block - 1) / diagonal_block;
     double work = 0.0;
     for (idx j = 0; j < ix; ++j) work += static_cast<double>(iy - r0_[j]);
@@ -194,35 +192,20 @@ idx CoupledMatrix::negative_pivots(const double* b, const int* lvb, int ibdb, do
     return ldldec(k.data(), nk_, ibdk_, lvk_.data(), negatives) == 0 ? static_cast<idx>(negatives) : -1;
 }
 
-namespace {
-/// Where columns c0 .. c1-1 are cut for the two threads: after a multiple of four columns
-/// (whole vector lanes) near the middle, c1 when there is a single column.
-idx column_split(idx c0, idx c1) {
-    const idx cols = c1 - c0;
-    return cols >= 2 ? c0 + std::max<idx>(1, std::min<idx>(((cols + 7) / 8) * 4, cols - 1)) : c1;
-}
-}  // namespace
-
 void CoupledMatrix::solve(double* x, idx c0, idx c1) {
     const banded::Rows L = ksky_.rows(k_.data());
-    const idx cols = c1 - c0;
-    if (cols <= 0) return;
-    const idx split = column_split(c0, c1);
-    banded::two_ways(split < c1, [&](int part) {
-        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
-        for (idx c = b0; c < b1; c += 16) {
-            const int n = static_cast<int>(std::min<idx>(16, b1 - c)), w = banded::lanes(n);
-            std::vector<double> t(static_cast<std::size_t>(nk_ * w), 0.0);
-            for (int q = 0; q < n; ++q) {
-                const double* xc = x + (c + q) * ix_;
-                for (idx j = 0; j < ix_; ++j) t[posw_[j] * w + q] = xc[j];
-            }
-            banded::forward(L, 0, t.data(), w);
-            banded::backward(kc_, t.data(), w);
-            for (int q = 0; q < n; ++q) {
-                double* xc = x + (c + q) * ix_;
-                for (idx j = 0; j < ix_; ++j) xc[j] = t[posw_[j] * w + q];
-            }
+    banded::column_blocks(c0, c1, true, [&](idx c, idx cols) {
+        const int n = static_cast<int>(cols), w = banded::lanes(n);
+        std::vector<double> t(static_cast<std::size_t>(nk_ * w), 0.0);
+        for (int q = 0; q < n; ++q) {
+            const double* xc = x + (c + q) * ix_;
+            for (idx j = 0; j < ix_; ++j) t[posw_[j] * w + q] = xc[j];
+        }
+        banded::forward(L, 0, t.data(), w);
+        banded::backward(kc_, t.data(), w);
+        for (int q = 0; q < n; ++q) {
+            double* xc = x + (c + q) * ix_;
+            for (idx j = 0; j < ix_; ++j) xc[j] = t[posw_[j] * w + q];
         }
     });
 }
@@ -249,19 +232,13 @@ void CoupledMatrix::couple(const double* x, idx c0, idx c1, double* g) {
     // The columns in two halves on two threads (each lane is computed on its own, so the
     // split leaves every bit as it is), blocks of up to 16 in each.
     const banded::Rows L = l22_.rows(a22_);
-    const idx cols = c1 - c0;
-    if (cols <= 0) return;
-    const idx split = column_split(c0, c1);
-    banded::two_ways(split < c1, [&](int part) {
-        const idx b0 = part == 0 ? c0 : split, b1 = part == 0 ? split : c1;
-        for (idx c = b0; c < b1; c += 16) {
-            const int n = static_cast<int>(std::min<idx>(16, b1 - c)), w = banded::lanes(n);
-            std::vector<double> t(static_cast<std::size_t>(iy_ * w));
-            const idx from = a21_block(x, ix_, c, n, w, t.data());
-            std::fill(t.begin(), t.begin() + from * w, 0.0);
-            if (from < iy_) banded::forward(L, from, t.data(), w);
-            banded::scatter(t.data(), iy_, n, w, g, iy_, c);
-        }
+    banded::column_blocks(c0, c1, true, [&](idx c, idx cols) {
+        const int n = static_cast<int>(cols), w = banded::lanes(n);
+        std::vector<double> t(static_cast<std::size_t>(iy_ * w));
+        const idx from = a21_block(x, ix_, c, n, w, t.data());
+        std::fill(t.begin(), t.begin() + from * w, 0.0);
+        if (from < iy_) banded::forward(L, from, t.data(), w);
+        banded::scatter(t.data(), iy_, n, w, g, iy_, c);
     });
 }
 
@@ -279,8 +256,8 @@ void CoupledMatrix::couple_back(const double* g, double* y) {
 void CoupledMatrix::subtract_condensed(const double* x, idx cols, double* y) const {
     const banded::Rows L = l22_.rows(a22_);
     const banded::Columns Lc(L);
-    for (idx c = 0; c < cols; c += 16) {
-        const int n = static_cast<int>(std::min<idx>(16, cols - c)), w = banded::lanes(n);
+    banded::column_blocks(0, cols, false, [&](idx c, idx block) {
+        const int n = static_cast<int>(block), w = banded::lanes(n);
         // t = A22^-1 A21 X for the block (iy x w, row-major), then A21^T t column by column.
         std::vector<double> t(static_cast<std::size_t>(iy_ * w));
         const idx from = a21_block(x, ix_, c, n, w, t.data());
@@ -295,7 +272,7 @@ void CoupledMatrix::subtract_condensed(const double* x, idx cols, double* y) con
                 yc[j] -= s;
             }
         }
-    }
+    });
 }
 
 template <class P>
