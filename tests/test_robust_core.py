@@ -3,6 +3,7 @@ planted link or over a file it did not create, never onto descriptors 0-2; a Ctr
 run between its steps; the private entries refuse what would end the process."""
 import contextlib
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -74,12 +75,15 @@ def test_files_never_take_the_standard_descriptors(tmp_path):
 @contextlib.contextmanager
 def ctrl_c_after(seconds):
     """SIGINT to this process after the given time, from a process of its own (a run holds the
-    interpreter lock, so no thread of this one could send it)."""
+    interpreter lock, so no thread of this one could send it). Python's handler is installed
+    for the time: a suite started in the background by a shell inherits SIGINT ignored."""
+    handler = signal.signal(signal.SIGINT, signal.default_int_handler)
     sender = subprocess.Popen(["sh", "-c", f"sleep {seconds}; kill -INT {os.getpid()}"])
     try:
         yield
     finally:
         sender.wait()
+        signal.signal(signal.SIGINT, handler)
 
 
 @pytest.mark.parametrize("call", [

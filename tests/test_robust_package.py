@@ -20,8 +20,9 @@ def small(**changes):
 
 
 def test_runs_leave_the_folder_and_the_output_of_other_threads_alone(tmp_path, monkeypatch, capfd):
-    """A thread writing relative files and printing while another runs 20 analyses: every file
-    lands in the current folder, every line on the terminal, none in a run's output."""
+    """A thread writing relative files and printing while another runs 20 analyses (each
+    waiting for a write after the one before): every file lands in the current folder, every
+    line on the terminal, none in a run's output."""
     monkeypatch.chdir(tmp_path)
     done = threading.Event()
     written = []
@@ -36,13 +37,18 @@ def test_runs_leave_the_folder_and_the_output_of_other_threads_alone(tmp_path, m
 
     thread = threading.Thread(target=writer)
     thread.start()
+    results = []
     try:
-        results = [zeft.analyse(small(), tmp_path / f"run{k}", quiet=True) for k in range(20)]
+        for k in range(20):
+            count = len(written)
+            results.append(zeft.analyse(small(), tmp_path / f"run{k}", quiet=True))
+            while len(written) == count and thread.is_alive():
+                time.sleep(0.001)
     finally:
         done.set()
         thread.join()
     out = capfd.readouterr().out
-    assert len(written) > 20
+    assert len(written) >= 20
     assert sorted(p.name for p in tmp_path.glob("w*.txt")) == sorted(f"w{k}.txt" for k in written)
     assert all(f"writer line {k}\n" in out for k in written)
     assert not any("writer" in r.output or list(r.folder.glob("w*.txt")) for r in results)
