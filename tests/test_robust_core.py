@@ -108,13 +108,13 @@ def test_a_record_without_end_ends_the_reading(work_folder, capfd):
 
 
 def test_ctrl_c_stops_a_run_between_its_steps(work_folder):
-    """A run of several seconds, interrupted after 0.3 s, stops within about a second: its
+    """A run of half a second, interrupted after 0.15 s, stops within about a second: its
     listing says so, its work file is gone, and the next run gives the results of a fresh one."""
     before = callzeft("BEFORE")["elamp"][:4].copy()
     big = zeft.example_panel().replace(elements_between_frames=14, elements_between_stringers=8, eigenvalues=10,
                                        iteration_vectors=16)
     start = time.perf_counter()
-    with ctrl_c_after(0.3), pytest.raises(KeyboardInterrupt):
+    with ctrl_c_after(0.15), pytest.raises(KeyboardInterrupt):
         callzeft("STOPPED", 31, big)
         time.sleep(5)      # not reached: the run takes longer than that
     assert time.perf_counter() - start < 1.5
