@@ -39,14 +39,14 @@ void band(int n, int ibd) {
     std::vector<int> lv(static_cast<std::size_t>(n));
     int ier = 0;
     mklvbd(lv.data(), n, ibd, ier);
-    std::vector<double> a(static_cast<std::size_t>(lv[n - 1] + n), 0.0), l;
+    std::vector<double> a(static_cast<std::size_t>(lv[n - 1] + n), 0.0);
     unsigned s = 1;
     for (int i = 0; i < n; ++i)
         for (int m = std::max(0, i - ibd + 1); m <= i; ++m) {
             s = s * 1103515245u + 12345u;
             a[lv[i] + m] = m == i ? 2.0 * ibd : ((s >> 8) % 1000) / 1000.0 - 0.5;
         }
-    l = a;
+    std::vector<double> l = a;
     chodec(l.data(), n, ibd, lv.data(), ier);
     const banded::Skyline sky(a.data(), lv.data(), n, ibd);
     const banded::Rows A = sky.rows(a.data()), L = sky.rows(l.data());
